@@ -1,0 +1,62 @@
+#pragma once
+// The program without its windows: start-up, the list handlers and the poll cycle, wired to the
+// platform through small interfaces. A front end owns one Program and forwards its events.
+
+#include <string>
+#include <vector>
+
+#include "app/error_reporter.h"
+#include "app/main_view.h"
+#include "app/program_state.h"
+#include "app/settings.h"
+#include "link/com_port.h"
+#include "link/port_table.h"
+#include "monitor/countdown.h"
+#include "monitor/display.h"
+#include "monitor/monitor.h"
+#include "monitor/power_requests.h"
+
+namespace zelto {
+
+inline constexpr const char* kModelCaption = "ZELTO Homeline";
+
+struct Platform {
+    SettingsStore& store;
+    ComPort& port;
+    PortTable& portTable;
+    MainView& view;
+    Display& display;
+    Countdown& countdown;
+    PowerRequests& power;
+    ErrorReporter& errors;
+};
+
+class Program {
+public:
+    explicit Program(const Platform& platform);
+
+    // Restores the settings into the lists, adds the tray icon, fills the port list, opens the
+    // stored port and runs the first tick. A step that fails is reported and start-up goes on.
+    void FormCreate();
+    // ComboBox1Change, ComboBox2Change, ComboBox3Change: the user picked another entry.
+    void PolicyChanged(PolicyList list, int index);
+    // The user picked a port (also run once by start-up): store the index, reopen the port.
+    void ComboBox4Change(int index);
+    // Fills the port list from the system's table or the "Ports" setting.
+    void ReadComPorts();
+
+    void Timer1Timer() { monitor_.Timer1Timer(); }
+    void Image5Click() { monitor_.Image5Click(); }
+
+    ProgramState& State() { return state_; }
+    const std::vector<PortEntry>& PortList() const { return ports_; }
+
+private:
+    Platform platform_;
+    ProgramState state_;
+    Settings settings_;
+    Monitor monitor_;
+    std::vector<PortEntry> ports_;
+};
+
+}  // namespace zelto

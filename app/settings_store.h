@@ -1,0 +1,22 @@
+#pragma once
+// Where the settings file's text lives. The core does every INI rule; a store only reads a
+// whole file and replaces a whole file atomically.
+
+#include <optional>
+#include <string>
+
+namespace zelto {
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // The process's current directory at the moment of the call, without a trailing separator.
+    virtual std::string CurrentDirectory() = 0;
+    // The file's bytes, or nothing when it does not exist or cannot be read.
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Replaces the file with the text so that a reader sees either the old or the new file,
+    // never a partial one (temporary file in the same directory, flush, rename).
+    virtual bool ReplaceFile(const std::string& path, const std::string& text) = 0;
+};
+
+}  // namespace zelto

@@ -1,0 +1,26 @@
+#pragma once
+// The system's serial ports, and the rules that turn them into the port list.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelto {
+
+struct PortEntry {
+    std::string name;  // shown in the list
+    std::string path;  // opened
+    bool operator==(const PortEntry& other) const {
+        return name == other.name && path == other.path;
+    }
+};
+
+class PortTable {
+public:
+    virtual ~PortTable() = default;
+    // The system's serial ports in whatever order the system gives them. May throw
+    // InvalidDataType for an entry that is not a string (the ports before it are in `added`).
+    virtual std::vector<PortEntry> SystemPorts() = 0;
+};
+
+}  // namespace zelto
