@@ -52,6 +52,9 @@ public:
     const std::vector<PortEntry>& PortList() const { return ports_; }
 
 private:
+    void SelectPort(int index);
+    void PublishPortList();
+
     Platform platform_;
     ProgramState state_;
     Settings settings_;

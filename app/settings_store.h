@@ -14,6 +14,9 @@ public:
     virtual std::string CurrentDirectory() = 0;
     // The file's bytes, or nothing when it does not exist or cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Whether the file is there, readable or not: a file that exists but cannot be read must
+    // never be replaced by one holding a single key.
+    virtual bool Exists(const std::string& path) { return ReadFile(path).has_value(); }
     // Replaces the file with the text so that a reader sees either the old or the new file,
     // never a partial one (temporary file in the same directory, flush, rename).
     virtual bool ReplaceFile(const std::string& path, const std::string& text) = 0;

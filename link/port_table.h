@@ -19,7 +19,7 @@ class PortTable {
 public:
     virtual ~PortTable() = default;
     // The system's serial ports in whatever order the system gives them. May throw
-    // InvalidDataType for an entry that is not a string (the ports before it are in `added`).
+    // InvalidDataType for an entry of the system's table that is not a string.
     virtual std::vector<PortEntry> SystemPorts() = 0;
 };
 

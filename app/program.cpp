@@ -1,0 +1,123 @@
+#include "app/program.h"
+
+#include <string>
+
+#include "app/conversion.h"
+#include "link/port_list.h"
+
+namespace zelto {
+namespace {
+
+constexpr int kBaud = 2400;
+
+struct PolicySetting {
+    PolicyList list;
+    const char* key;
+    int count;  // entries in the list
+    int ProgramState::*index;
+};
+
+// The three policy lists, their keys and their sizes.
+constexpr PolicySetting kPolicies[] = {
+    {PolicyList::Trigger, "CompOff", 7, &ProgramState::TriggerIndex},
+    {PolicyList::Method, "OffMethod", 3, &ProgramState::MethodIndex},
+    {PolicyList::UpsDelay, "OffUPS", 11, &ProgramState::UpsOffIndex},
+};
+
+const PolicySetting& PolicyFor(PolicyList list) {
+    for (const auto& policy : kPolicies) {
+        if (policy.list == list) {
+            return policy;
+        }
+    }
+    return kPolicies[0];
+}
+
+// An index outside a list leaves it with no selection.
+int Selectable(std::int32_t index, std::size_t count) {
+    return (index >= 0 && static_cast<std::size_t>(index) < count) ? index : -1;
+}
+
+}  // namespace
+
+Program::Program(const Platform& platform)
+    : platform_(platform),
+      settings_(platform.store),
+      monitor_(MonitorParts{state_, platform.port, platform.display, platform.countdown,
+                            platform.power, platform.errors, settings_}) {}
+
+void Program::FormCreate() {
+    // Each step stands on its own: a bad value is reported and leaves its list empty, but the
+    // tray icon, the port and polling still come up, so the machine stays protected.
+    auto& errors = platform_.errors;
+    for (const auto& policy : kPolicies) {
+        state_.*policy.index = -1;
+        RunGuarded(errors, [&] {
+            state_.*policy.index = Selectable(settings_.ReadInt(policy.key, "0"), policy.count);
+        });
+        platform_.view.SetPolicyIndex(policy.list, state_.*policy.index);
+    }
+    RunGuarded(errors, [&] {
+        const std::string text = settings_.ReadSetting(kSection, "OFFAfter", "10");
+        state_.CountdownSeconds = static_cast<std::uint16_t>(StrToIntInRange(text, 0, 65535));
+    });
+    platform_.view.AddTrayIcon();
+    RunGuarded(errors, [&] { ReadComPorts(); });
+
+    int port = -1;
+    RunGuarded(errors, [&] { port = Selectable(settings_.ReadInt("COMPort", "0"), ports_.size()); });
+    platform_.view.SetPortIndex(port);
+    RunGuarded(errors, [&] { SelectPort(port); });
+
+    platform_.view.SetCaption(kModelCaption);
+    Timer1Timer();
+}
+
+void Program::PolicyChanged(PolicyList list, int index) {
+    const auto& policy = PolicyFor(list);
+    // The choice applies from the next tick even when storing it is refused.
+    state_.*policy.index = index;
+    RunGuarded(platform_.errors,
+               [&] { settings_.WriteSetting(kSection, policy.key, std::to_string(index)); });
+}
+
+void Program::ComboBox4Change(int index) {
+    RunGuarded(platform_.errors, [&] { SelectPort(index); });
+}
+
+void Program::SelectPort(int index) {
+    state_.PortIndex = index;
+    // The index is stored before the port is touched: when storing is refused the port that
+    // was open stays open and in use.
+    settings_.WriteSetting(kSection, "COMPort", std::to_string(index));
+    auto& port = platform_.port;
+    port.ComClose();
+    if (index >= 0 && static_cast<std::size_t>(index) < ports_.size()) {
+        port.ComOpen(ports_[static_cast<std::size_t>(index)].path, kBaud);
+    }
+    port.ComPurgeInput();
+}
+
+void Program::ReadComPorts() {
+    ports_.clear();
+    try {
+        ports_ = BuildPortList(platform_.portTable.SystemPorts(),
+                               settings_.FindSetting(kSection, "Ports"));
+    } catch (...) {
+        // The list never keeps showing ports that are no longer known.
+        PublishPortList();
+        throw;
+    }
+    PublishPortList();
+}
+
+void Program::PublishPortList() {
+    std::vector<std::string> names;
+    names.reserve(ports_.size());
+    for (const auto& entry : ports_) {
+        names.push_back(entry.name);
+    }
+    platform_.view.SetPortList(names);
+}
+
+}  // namespace zelto

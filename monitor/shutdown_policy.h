@@ -1,0 +1,26 @@
+#pragma once
+// The three policy lists of the main window as the shutdown procedure reads them.
+
+#include <optional>
+#include <string>
+
+#include "monitor/power_requests.h"
+
+namespace zelto {
+
+// Trigger list entry 0, "при отказе сети": acts on the first on-battery record, before the
+// charge is worked out.
+inline constexpr int kTriggerOnMainsFailure = 0;
+
+// Whether a charge trigger (entries 1 to 5: 80, 50, 30, 20, 10 percent) is met. Entry 0, entry 6
+// ("никогда") and no selection never are.
+bool ChargeTriggerMet(int triggerIndex, int charge);
+
+// The method list entry's power action: 0 power off, 1 hibernate, 2 stand-by; no selection or
+// any other index asks for nothing.
+std::optional<PowerAction> MethodAction(int methodIndex);
+
+// The text reported when the system refuses a power action.
+std::string PowerRefusedText(PowerAction action, const std::string& reason);
+
+}  // namespace zelto

@@ -1,0 +1,12 @@
+#pragma once
+// The tray tool tip: power source and charge.
+
+#include <string>
+
+namespace zelto {
+
+// "Питание от UPS. Заряд батареи: N%" or "Питание от сети. Заряд батареи: N%"; at most 61
+// bytes, within the tray's 63.
+std::string TrayTipText(bool onBattery, int charge);
+
+}  // namespace zelto

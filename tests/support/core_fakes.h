@@ -1,0 +1,249 @@
+#pragma once
+// Fakes of the core's platform interfaces, for unit tests. Header-only; each fake records what
+// the core asked of it and can be scripted to answer or refuse.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/error_reporter.h"
+#include "app/settings_store.h"
+#include "link/com_port.h"
+#include "monitor/countdown.h"
+#include "monitor/display.h"
+#include "monitor/power_requests.h"
+
+namespace zelto::fakes {
+
+// A serial port with a receive queue. Bytes arrive either at once (Arrive) or as scripted
+// answers, one per status query written (AnswerQueries), the way a UPS answers.
+class FakeComPort : public ComPort {
+public:
+    bool open = true;
+    std::string openedPath;
+    int openedBaud = 0;
+    bool refuseOpen = false;
+    // Whether ComPurgeInput really empties the queue.
+    bool purgeWorks = true;
+
+    std::string rx;                   // the receive queue
+    std::deque<std::string> answers;  // one is queued after each status query written
+    std::string queryText = "Q1\r";
+
+    std::vector<std::string> writes;         // every write that went out, in order
+    std::vector<std::string> writeAttempts;  // every ComWrite, open port or not
+    std::vector<std::size_t> reads;          // the count asked for by each ComRead
+    int purges = 0;
+
+    void Arrive(std::string_view bytes) { rx += bytes; }
+    void AnswerQueries(std::initializer_list<std::string> chunks) {
+        answers.insert(answers.end(), chunks.begin(), chunks.end());
+    }
+    int WritesOf(std::string_view bytes) const {
+        int count = 0;
+        for (const auto& w : writes) {
+            count += w == bytes ? 1 : 0;
+        }
+        return count;
+    }
+
+    bool ComOpen(const std::string& path, int baud) override {
+        openedPath = path;
+        openedBaud = baud;
+        open = !refuseOpen;
+        return open;
+    }
+    void ComClose() override { open = false; }
+    bool IsOpen() const override { return open; }
+    std::size_t ComInputCount() override { return open ? rx.size() : 0; }
+    std::string ComRead(std::size_t count) override {
+        reads.push_back(count);
+        if (!open) {
+            return {};
+        }
+        std::string chunk = rx.substr(0, count);
+        rx.erase(0, chunk.size());
+        return chunk;
+    }
+    std::size_t ComWrite(std::string_view bytes) override {
+        writeAttempts.emplace_back(bytes);
+        if (!open) {
+            return 0;
+        }
+        writes.emplace_back(bytes);
+        if (bytes == queryText && !answers.empty()) {
+            rx += answers.front();
+            answers.pop_front();
+        }
+        return bytes.size();
+    }
+    void ComPurgeInput() override {
+        ++purges;
+        if (purgeWorks) {
+            rx.clear();
+        }
+    }
+};
+
+// Records every call, in order, as readable text, and keeps the latest value of each element.
+class FakeDisplay : public Display {
+public:
+    std::vector<std::string> calls;
+
+    std::optional<bool> linkState;
+    std::map<Reading, std::string> readings;
+    std::optional<int> loadBar;
+    std::optional<int> beeperPicture;
+    std::optional<int> batteryPicture;
+    std::optional<std::string> charge;
+    std::optional<bool> clockVisible;
+    std::optional<std::string> clock;
+    std::optional<int> trayPicture;
+    std::optional<std::string> trayTip;
+
+    static const char* Name(Reading which) {
+        switch (which) {
+            case Reading::MainsVoltage:
+                return "MainsVoltage";
+            case Reading::InputVoltage:
+                return "InputVoltage";
+            case Reading::OutputVoltage:
+                return "OutputVoltage";
+            case Reading::Load:
+                return "Load";
+            case Reading::Frequency:
+                return "Frequency";
+            case Reading::BatteryVoltage:
+                return "BatteryVoltage";
+            case Reading::Temperature:
+                return "Temperature";
+        }
+        return "?";
+    }
+
+    void ShowLinkState(bool ok) override {
+        linkState = ok;
+        calls.push_back(std::string("LinkState ") + (ok ? "ok" : "down"));
+    }
+    void ShowReading(Reading which, const std::string& text) override {
+        readings[which] = text;
+        calls.push_back(std::string(Name(which)) + " " + text);
+    }
+    void ShowLoadBar(int percent) override {
+        loadBar = percent;
+        calls.push_back("LoadBar " + std::to_string(percent));
+    }
+    void ShowBeeperPicture(int picture) override {
+        beeperPicture = picture;
+        calls.push_back("BeeperPicture " + std::to_string(picture));
+    }
+    void ShowBatteryPicture(int picture) override {
+        batteryPicture = picture;
+        calls.push_back("BatteryPicture " + std::to_string(picture));
+    }
+    void ShowCharge(const std::string& text) override {
+        charge = text;
+        calls.push_back("Charge " + text);
+    }
+    void ShowClockVisible(bool visible) override {
+        clockVisible = visible;
+        calls.push_back(std::string("ClockVisible ") + (visible ? "yes" : "no"));
+    }
+    void ShowClock(const std::string& text) override {
+        clock = text;
+        calls.push_back("Clock " + text);
+    }
+    void ShowTray(int picture, const std::string& tip) override {
+        trayPicture = picture;
+        trayTip = tip;
+        calls.push_back("Tray " + std::to_string(picture) + " " + tip);
+    }
+};
+
+// A countdown that returns at once. While it "shows", `whileShowing` runs (nested ticks go
+// there); then it returns `result`, or CountdownCancelled when Cancel came while it showed.
+class FakeCountdown : public Countdown {
+public:
+    int result = CountdownGo;
+    std::function<void(std::uint16_t& seconds)> whileShowing;
+
+    std::vector<std::uint16_t> runs;  // the seconds each showing started from
+    int cancels = 0;                  // every Cancel call, showing or not
+    int cancelsWhileShowing = 0;
+    int depth = 0;  // showings in progress
+
+    int Run(std::uint16_t& seconds) override {
+        runs.push_back(seconds);
+        ++depth;
+        const int cancelsBefore = cancelsWhileShowing;
+        if (whileShowing) {
+            whileShowing(seconds);
+        }
+        --depth;
+        return cancelsWhileShowing != cancelsBefore ? CountdownCancelled : result;
+    }
+    void Cancel() override {
+        ++cancels;
+        if (depth > 0) {
+            ++cancelsWhileShowing;
+        }
+    }
+};
+
+// Records power requests; refuses them with `refusal` when set.
+class FakePowerRequests : public PowerRequests {
+public:
+    std::vector<PowerAction> actions;
+    std::optional<std::string> refusal;
+    // Called with each request, e.g. to check what the port saw before it.
+    std::function<void(PowerAction)> onRequest;
+
+    std::optional<std::string> Request(PowerAction action) override {
+        actions.push_back(action);
+        if (onRequest) {
+            onRequest(action);
+        }
+        return refusal;
+    }
+};
+
+class FakeErrorReporter : public ErrorReporter {
+public:
+    std::vector<std::string> texts;
+    void Report(const std::string& text) override { texts.push_back(text); }
+};
+
+// Files in memory, path -> text. Writes can be refused.
+class FakeSettingsStore : public SettingsStore {
+public:
+    std::string directory = "/fake/work";
+    std::map<std::string, std::string> files;
+    bool refuseWrites = false;
+    int writes = 0;
+
+    std::string CurrentDirectory() override { return directory; }
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        const auto found = files.find(path);
+        if (found == files.end()) {
+            return std::nullopt;
+        }
+        return found->second;
+    }
+    bool ReplaceFile(const std::string& path, const std::string& text) override {
+        if (refuseWrites) {
+            return false;
+        }
+        ++writes;
+        files[path] = text;
+        return true;
+    }
+};
+
+}  // namespace zelto::fakes

@@ -1,0 +1,82 @@
+#pragma once
+// A Program wired to fakes: the main window's lists, the system's port table and everything the
+// Monitor needs.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/main_view.h"
+#include "app/program.h"
+#include "link/port_table.h"
+#include "tests/support/core_fakes.h"
+
+namespace zelto::fakes {
+
+class FakeMainView : public MainView {
+public:
+    std::map<PolicyList, int> policy;
+    std::vector<std::string> portNames;
+    int portIndex = -2;  // -2: never set
+    std::string caption = "123";
+    int trayIcons = 0;
+    std::vector<std::string> calls;
+
+    void SetPolicyIndex(PolicyList list, int index) override {
+        policy[list] = index;
+        calls.push_back("policy " + std::to_string(static_cast<int>(list)) + " " +
+                        std::to_string(index));
+    }
+    void SetPortList(const std::vector<std::string>& names) override {
+        portNames = names;
+        calls.push_back("ports");
+    }
+    void SetPortIndex(int index) override {
+        portIndex = index;
+        calls.push_back("port " + std::to_string(index));
+    }
+    void SetCaption(const std::string& text) override {
+        caption = text;
+        calls.push_back("caption");
+    }
+    void AddTrayIcon() override {
+        ++trayIcons;
+        calls.push_back("tray");
+    }
+};
+
+class FakePortTable : public PortTable {
+public:
+    std::vector<PortEntry> ports;
+    bool badEntry = false;  // the table holds a value that is not a string
+    std::vector<PortEntry> SystemPorts() override {
+        if (badEntry) {
+            throw InvalidDataType("Serial7");
+        }
+        return ports;
+    }
+};
+
+struct ProgramRig {
+    FakeSettingsStore store;
+    FakeComPort port;
+    FakePortTable portTable;
+    FakeMainView view;
+    FakeDisplay display;
+    FakeCountdown countdown;
+    FakePowerRequests power;
+    FakeErrorReporter errors;
+    Program program{Platform{store, port, portTable, view, display, countdown, power, errors}};
+
+    // Nothing is open before start-up opens the stored port.
+    ProgramRig() { port.open = false; }
+
+    std::string SettingsPath() { return store.directory + "/UPSZelto.ini"; }
+    void WriteSettingsFile(const std::string& text) { store.files[SettingsPath()] = text; }
+    std::string SettingsFile() {
+        const auto found = store.files.find(SettingsPath());
+        return found == store.files.end() ? "<none>" : found->second;
+    }
+};
+
+}  // namespace zelto::fakes

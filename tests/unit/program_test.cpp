@@ -1,0 +1,160 @@
+// Start-up and the list handlers of the main window, without a window.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/program_rig.h"
+
+namespace zelto::fakes {
+namespace {
+
+TEST(StartUp, EmptyDirectoryGivesDefaultsAndWritesOnlyThePort) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS1", "/dev/ttyS1"}, {"ttyS0", "/dev/ttyS0"}};
+    rig.program.FormCreate();
+
+    EXPECT_EQ(rig.view.policy[PolicyList::Trigger], 0);
+    EXPECT_EQ(rig.view.policy[PolicyList::Method], 0);
+    EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], 0);
+    EXPECT_EQ(rig.program.State().CountdownSeconds, 10);
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyS0", "ttyS1"}));
+    EXPECT_EQ(rig.view.portIndex, 0);
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=0\n");
+    EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
+    EXPECT_EQ(rig.view.trayIcons, 1);
+    // The first tick ran: one status query went out before any window showed.
+    EXPECT_EQ(rig.port.WritesOf("Q1\r"), 1);
+    EXPECT_TRUE(rig.errors.texts.empty());
+    // The order in which the window is filled.
+    EXPECT_EQ(rig.view.calls, (std::vector<std::string>{"policy 0 0", "policy 1 0", "policy 2 0",
+                                                        "tray", "ports", "port 0", "caption"}));
+}
+
+TEST(StartUp, NoSystemPortsStoresMinusOne) {
+    ProgramRig rig;
+    rig.program.FormCreate();
+    EXPECT_TRUE(rig.view.portNames.empty());
+    EXPECT_EQ(rig.view.portIndex, -1);
+    EXPECT_FALSE(rig.port.IsOpen());
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=-1\n");
+}
+
+TEST(StartUp, StoredValuesAndOutOfRangeIndexes) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.WriteSettingsFile(
+        "[UPS]\r\nCompOff=7\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=3\r\n");
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.view.policy[PolicyList::Trigger], -1);  // 7 is past "никогда"
+    EXPECT_EQ(rig.view.policy[PolicyList::Method], 2);
+    EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], 10);
+    EXPECT_EQ(rig.program.State().TriggerIndex, -1);
+    EXPECT_EQ(rig.program.State().UpsOffIndex, 10);
+    EXPECT_EQ(rig.program.State().CountdownSeconds, 65535);
+    // A stored port past the list: nothing opened, -1 written back in place.
+    EXPECT_EQ(rig.view.portIndex, -1);
+    EXPECT_FALSE(rig.port.IsOpen());
+    EXPECT_EQ(rig.SettingsFile(),
+              "[UPS]\r\nCompOff=7\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=-1\r\n");
+    EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+TEST(StartUp, BadValuesAreReportedAndStartUpGoesOn) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.WriteSettingsFile("[UPS]\nCompOff=abc\nOFFAfter=70000\nOffUPS=\nCOMPort=0\n");
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.errors.texts,
+              (std::vector<std::string>{"'abc' is not a valid integer value",
+                                        "'' is not a valid integer value", "Range check error"}));
+    EXPECT_EQ(rig.view.policy[PolicyList::Trigger], -1);
+    EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], -1);
+    EXPECT_EQ(rig.view.policy[PolicyList::Method], 0);
+    EXPECT_EQ(rig.program.State().CountdownSeconds, 10);
+    // Everything after the bad values still came up.
+    EXPECT_EQ(rig.view.trayIcons, 1);
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
+    EXPECT_EQ(rig.port.WritesOf("Q1\r"), 1);
+}
+
+TEST(StartUp, PortsSettingReplacesTheSystemTable) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.WriteSettingsFile("; mine\n[UPS]\nPorts=/tmp/sim/ups;/dev/ups\nCOMPort=1\n[Other]\nk=v\n");
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"/dev/ups", "/tmp/sim/ups"}));
+    EXPECT_EQ(rig.port.openedPath, "/tmp/sim/ups");
+    EXPECT_EQ(rig.SettingsFile(),
+              "; mine\n[UPS]\nPorts=/tmp/sim/ups;/dev/ups\nCOMPort=1\n[Other]\nk=v\n");
+}
+
+TEST(StartUp, APortTableEntryThatIsNotAStringStopsOnlyThePortList) {
+    ProgramRig rig;
+    rig.portTable.badEntry = true;
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.errors.texts, (std::vector<std::string>{"Invalid data type for 'Serial7'"}));
+    EXPECT_TRUE(rig.view.portNames.empty());
+    EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
+}
+
+TEST(StartUp, RefusedWriteLeavesThePortClosedButPollingRuns) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.store.refuseWrites = true;
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.errors.texts,
+              (std::vector<std::string>{"Unable to write to /fake/work/UPSZelto.ini"}));
+    EXPECT_FALSE(rig.port.IsOpen());
+    EXPECT_EQ(rig.view.portIndex, 0);
+    EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
+}
+
+TEST(PortList, EveryChangeStoresTheIndexThenReopensAndPurges) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}, {"ttyUSB0", "/dev/ttyUSB0"}};
+    rig.program.FormCreate();
+    rig.port.Arrive("stale bytes");
+    rig.program.ComboBox4Change(1);
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
+    EXPECT_EQ(rig.port.ComInputCount(), 0u);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\n");
+
+    // The same port again is closed and opened again too.
+    rig.port.Arrive("more");
+    rig.program.ComboBox4Change(1);
+    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_EQ(rig.port.ComInputCount(), 0u);
+}
+
+TEST(PortList, RefusedWriteKeepsThePreviousPortInUse) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}, {"ttyUSB0", "/dev/ttyUSB0"}};
+    rig.program.FormCreate();
+    rig.store.refuseWrites = true;
+    rig.program.ComboBox4Change(1);
+    EXPECT_EQ(rig.errors.texts,
+              (std::vector<std::string>{"Unable to write to /fake/work/UPSZelto.ini"}));
+    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=0\n");
+}
+
+TEST(PolicyLists, ChangesAreStoredAtOnceAndApplyEvenWhenRefused) {
+    ProgramRig rig;
+    rig.program.FormCreate();
+    rig.program.PolicyChanged(PolicyList::Trigger, 3);
+    rig.program.PolicyChanged(PolicyList::Method, 1);
+    rig.program.PolicyChanged(PolicyList::UpsDelay, 5);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=-1\nCompOff=3\nOffMethod=1\nOffUPS=5\n");
+
+    rig.store.refuseWrites = true;
+    rig.program.PolicyChanged(PolicyList::Method, 2);
+    EXPECT_EQ(rig.program.State().MethodIndex, 2);
+    EXPECT_EQ(rig.errors.texts.size(), 1u);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=-1\nCompOff=3\nOffMethod=1\nOffUPS=5\n");
+}
+
+}  // namespace
+}  // namespace zelto::fakes

@@ -1,0 +1,398 @@
+// Shutdown triggers, the once-per-outage rule, the procedure and its re-entry through the
+// countdown's nested ticks.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "monitor/shutdown_policy.h"
+#include "tests/support/monitor_rig.h"
+
+namespace zelto {
+namespace {
+
+using fakes::BuildRecord;
+using fakes::MonitorRig;
+using fakes::PowerRecord;
+using fakes::RecordFields;
+
+const std::string kQuery = "Q1\r";
+
+// Writes other than status queries: the commands the shutdown sent.
+std::vector<std::string> Commands(const fakes::FakeComPort& port) {
+    std::vector<std::string> commands;
+    for (const auto& w : port.writes) {
+        if (w != kQuery) {
+            commands.push_back(w);
+        }
+    }
+    return commands;
+}
+
+TEST(ShutdownTrigger, ChargeLimitsAndTheValuesTheyActFrom) {
+    // The estimate never hits a limit exactly; each acts from the step just below it.
+    const struct {
+        int index;
+        int limit;
+        int actsFrom;
+        int stepAbove;
+    } cases[] = {
+        {1, 80, 77, 85}, {2, 50, 46, 54}, {3, 30, 23, 31}, {4, 20, 15, 23}, {5, 10, 8, 15}};
+    for (const auto& c : cases) {
+        EXPECT_TRUE(ChargeTriggerMet(c.index, c.limit)) << c.index;
+        EXPECT_FALSE(ChargeTriggerMet(c.index, c.limit + 1)) << c.index;
+        EXPECT_TRUE(ChargeTriggerMet(c.index, c.actsFrom)) << c.index;
+        EXPECT_FALSE(ChargeTriggerMet(c.index, c.stepAbove)) << c.index;
+        EXPECT_TRUE(ChargeTriggerMet(c.index, 0)) << c.index;
+    }
+    for (const int index : {-1, 0, 6, 7}) {
+        EXPECT_FALSE(ChargeTriggerMet(index, 0)) << index;
+    }
+}
+
+TEST(ShutdownTrigger, BatteryFieldsAtWhichEachTriggerActs) {
+    const struct {
+        int index;
+        const char* acts;
+        const char* waits;
+    } cases[] = {{1, "11.0", "11.1"},
+                 {2, "10.6", "10.7"},
+                 {3, "10.3", "10.4"},
+                 {4, "10.2", "10.3"},
+                 {5, "10.1", "10.2"}};
+    for (const auto& c : cases) {
+        MonitorRig waits;
+        waits.state.TriggerIndex = c.index;
+        waits.TickWith(PowerRecord(c.waits, true));
+        EXPECT_TRUE(waits.countdown.runs.empty()) << c.index << " at " << c.waits;
+
+        MonitorRig acts;
+        acts.state.TriggerIndex = c.index;
+        acts.TickWith(PowerRecord(c.acts, true));
+        EXPECT_EQ(acts.countdown.runs.size(), 1u) << c.index << " at " << c.acts;
+    }
+}
+
+TEST(ShutdownTrigger, MainsFailureActsEvenOnAFullBattery) {
+    MonitorRig rig;
+    rig.state.TriggerIndex = kTriggerOnMainsFailure;
+    rig.TickWith(PowerRecord("13.6", false));
+    EXPECT_TRUE(rig.countdown.runs.empty());
+    rig.TickWith(PowerRecord("13.6", true));
+    EXPECT_EQ(rig.countdown.runs.size(), 1u);
+}
+
+TEST(ShutdownTrigger, NeverAndNoSelectionNeverAct) {
+    for (const int index : {6, -1}) {
+        MonitorRig rig;
+        rig.state.TriggerIndex = index;
+        rig.TickWith(PowerRecord("09.0", true));
+        EXPECT_TRUE(rig.countdown.runs.empty()) << index;
+    }
+}
+
+TEST(ShutdownTrigger, FiftyPercentActsOnTheRecordGiving46) {
+    MonitorRig rig;
+    rig.state.TriggerIndex = 2;
+    rig.TickWith(PowerRecord("10.7", true));
+    EXPECT_EQ(rig.display.charge, "54 %");
+    EXPECT_TRUE(rig.countdown.runs.empty());
+    rig.TickWith(PowerRecord("10.6", true));
+    EXPECT_EQ(rig.countdown.runs.size(), 1u);
+    EXPECT_EQ(rig.display.charge, "46 %");
+}
+
+TEST(ShutdownOncePerOutage, SeventySevenThenLowerGivesOneCountdown) {
+    MonitorRig rig;
+    rig.state.TriggerIndex = 1;
+    rig.state.MethodIndex = 0;
+    // The later records arrive while the countdown shows.
+    rig.countdown.whileShowing = [&rig](std::uint16_t&) {
+        for (const char* battery : {"10.9", "10.8", "10.5"}) {
+            rig.TickWith(PowerRecord(battery, true));
+        }
+    };
+    rig.TickWith(PowerRecord("11.0", true));
+    EXPECT_EQ(rig.countdown.runs.size(), 1u);
+    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
+}
+
+TEST(ShutdownOncePerOutage, CancelledMeansNoSecondCountdownUntilMainsReturn) {
+    MonitorRig rig;
+    rig.state.TriggerIndex = 2;
+    rig.state.MethodIndex = 0;
+    rig.countdown.result = CountdownCancelled;
+    for (const char* battery : {"10.6", "10.3", "10.0"}) {
+        rig.TickWith(PowerRecord(battery, true));
+    }
+    EXPECT_EQ(rig.countdown.runs.size(), 1u);
+    EXPECT_FALSE(rig.state.ShutdownArmed);
+    EXPECT_TRUE(rig.power.actions.empty());
+
+    rig.TickWith(PowerRecord("13.0", false));
+    rig.TickWith(PowerRecord("10.5", true));
+    EXPECT_EQ(rig.countdown.runs.size(), 2u);
+}
+
+TEST(ShutdownProcedure, NotArmedDoesNothing) {
+    MonitorRig rig;
+    rig.state.ShutdownArmed = false;
+    rig.state.MethodIndex = 0;
+    rig.monitor.RunShutdown();
+    EXPECT_TRUE(rig.countdown.runs.empty());
+    EXPECT_TRUE(rig.power.actions.empty());
+}
+
+TEST(ShutdownProcedure, OnlyResultOneActs) {
+    const struct {
+        int result;
+        bool acts;
+    } cases[] = {{CountdownGo, true}, {CountdownProgramEnding, false}, {CountdownCancelled, false}};
+    for (const auto& c : cases) {
+        MonitorRig rig;
+        rig.state.MethodIndex = 1;
+        rig.state.UpsOffIndex = 3;
+        rig.countdown.result = c.result;
+        rig.monitor.RunShutdown();
+        EXPECT_FALSE(rig.state.ShutdownArmed);
+        EXPECT_EQ(rig.power.actions.size(), c.acts ? 1u : 0u) << c.result;
+        EXPECT_EQ(Commands(rig.port).size(), c.acts ? 1u : 0u) << c.result;
+    }
+}
+
+TEST(ShutdownProcedure, UpsSwitchOffByListEntry) {
+    const struct {
+        int index;
+        std::vector<std::string> commands;
+    } cases[] = {{0, {}},
+                 {-1, {}},
+                 {11, {}},
+                 {1, {"S01R0000\r"}},
+                 {5, {"S05R0000\r"}},
+                 {10, {"S10R0000\r"}}};
+    for (const auto& c : cases) {
+        MonitorRig rig;
+        rig.state.MethodIndex = 0;
+        rig.state.UpsOffIndex = c.index;
+        rig.monitor.RunShutdown();
+        EXPECT_EQ(Commands(rig.port), c.commands) << c.index;
+        // "никогда" still powers the computer off.
+        EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff}) << c.index;
+    }
+}
+
+TEST(ShutdownProcedure, PowerActionByMethod) {
+    const struct {
+        int index;
+        std::vector<PowerAction> actions;
+    } cases[] = {{0, {PowerAction::PowerOff}},
+                 {1, {PowerAction::Hibernate}},
+                 {2, {PowerAction::Suspend}},
+                 {-1, {}},
+                 {3, {}}};
+    for (const auto& c : cases) {
+        MonitorRig rig;
+        rig.state.MethodIndex = c.index;
+        rig.monitor.RunShutdown();
+        EXPECT_EQ(rig.power.actions, c.actions) << c.index;
+    }
+}
+
+TEST(ShutdownProcedure, UpsIsToldBeforeTheMachineHibernates) {
+    MonitorRig rig;
+    rig.state.TriggerIndex = kTriggerOnMainsFailure;
+    rig.state.MethodIndex = 1;
+    rig.state.UpsOffIndex = 5;
+    std::vector<std::string> writesAtRequest;
+    rig.power.onRequest = [&](PowerAction) { writesAtRequest = rig.port.writes; };
+    rig.TickWith(PowerRecord("12.0", true));
+    EXPECT_EQ(writesAtRequest, std::vector<std::string>{"S05R0000\r"});
+    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Hibernate});
+}
+
+TEST(ShutdownProcedure, CountdownLengthFromTheSettings) {
+    const struct {
+        const char* file;
+        std::uint16_t seconds;
+    } cases[] = {{nullptr, 10},
+                 {"[UPS]\r\nOFFAfter=25\r\n", 25},
+                 {"[UPS]\r\nOFFAfter=0\r\n", 0},
+                 {"[UPS]\r\nOFFAfter=65535\r\n", 65535},
+                 {"[UPS]\r\nOFFAfter=$1E\r\n", 30},
+                 {"[UPS]\r\nCompOff=1\r\n", 10}};
+    for (const auto& c : cases) {
+        MonitorRig rig;
+        if (c.file != nullptr) {
+            rig.WriteSettingsFile(c.file);
+        }
+        rig.monitor.RunShutdown();
+        EXPECT_EQ(rig.countdown.runs, std::vector<std::uint16_t>{c.seconds});
+        EXPECT_TRUE(rig.errors.texts.empty());
+    }
+}
+
+TEST(ShutdownProcedure, BadCountdownLengthIsReportedAndTenSecondsRun) {
+    const struct {
+        const char* value;
+        const char* error;
+    } cases[] = {{"abc", "'abc' is not a valid integer value"},
+                 {"", "'' is not a valid integer value"},
+                 {"65536", "Range check error"},
+                 {"-1", "Range check error"}};
+    for (const auto& c : cases) {
+        MonitorRig rig;
+        rig.state.MethodIndex = 2;
+        rig.SetOffAfter(c.value);
+        rig.monitor.RunShutdown();
+        EXPECT_EQ(rig.errors.texts, std::vector<std::string>{c.error}) << c.value;
+        EXPECT_EQ(rig.countdown.runs, std::vector<std::uint16_t>{10}) << c.value;
+        EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Suspend});
+    }
+}
+
+TEST(ShutdownProcedure, RefusedPowerRequestIsReported) {
+    const struct {
+        int method;
+        const char* text;
+    } cases[] = {
+        {0, "Не удалось выключить компьютер: Access denied"},
+        {1, "Не удалось перевести компьютер в спящий режим: Access denied"},
+        {2, "Не удалось перевести компьютер в ждущий режим: Access denied"},
+    };
+    for (const auto& c : cases) {
+        MonitorRig rig;
+        rig.state.MethodIndex = c.method;
+        rig.state.UpsOffIndex = 1;
+        rig.power.refusal = "Access denied";
+        rig.monitor.RunShutdown();
+        EXPECT_EQ(rig.errors.texts, std::vector<std::string>{c.text});
+        EXPECT_EQ(Commands(rig.port), std::vector<std::string>{"S01R0000\r"});
+    }
+}
+
+// The countdown blocks inside the tick that opened it while later ticks run. The UPS answers
+// each query one tick later, as a real one does.
+class ShutdownReentry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rig.state.TriggerIndex = kTriggerOnMainsFailure;
+        rig.state.MethodIndex = 0;
+        rig.state.UpsOffIndex = 5;
+    }
+    // Runs these ticks while the countdown shows.
+    void WhileShowing(int ticks) {
+        rig.countdown.whileShowing = [this, ticks](std::uint16_t&) {
+            for (int i = 0; i < ticks; ++i) {
+                rig.Tick();
+            }
+        };
+    }
+    MonitorRig rig;
+};
+
+TEST_F(ShutdownReentry, MainsBackCancelsRearmsAndTheStaleTickLeavesItAlone) {
+    // The opening tick sent no query yet, so the first nested tick finds nothing and queries;
+    // the second reads mains present; the third reads mains present again.
+    rig.port.AnswerQueries(
+        {PowerRecord("12.0", false), PowerRecord("12.5", false), PowerRecord("12.5", false)});
+    WhileShowing(2);
+    rig.TickWith(PowerRecord("11.0", true));
+
+    EXPECT_EQ(rig.countdown.runs.size(), 1u);
+    EXPECT_EQ(rig.countdown.cancelsWhileShowing, 1);
+    EXPECT_TRUE(rig.power.actions.empty());
+    EXPECT_TRUE(Commands(rig.port).empty());
+    EXPECT_TRUE(rig.state.ShutdownArmed);
+    // What the mains record showed stands.
+    EXPECT_EQ(rig.display.trayPicture, 8);
+    EXPECT_EQ(rig.display.trayTip, "Питание от сети. Заряд батареи: 0%");
+    EXPECT_EQ(rig.display.clockVisible, false);
+    EXPECT_EQ(rig.display.charge, "0 %");
+    EXPECT_EQ(rig.state.OnBatterySeconds, 0u);
+    EXPECT_EQ(rig.state.BatteryCharge, 0u);
+    EXPECT_EQ(rig.display.calls.back(), "Charge 0 %");
+    // One query per nested tick and none from the resumed tick: one answer waits.
+    EXPECT_EQ(rig.port.WritesOf(kQuery), 2);
+    EXPECT_EQ(rig.port.rx.size(), 47u);
+    EXPECT_EQ(rig.state.RxBuffer, "");
+
+    rig.Tick();
+    EXPECT_TRUE(rig.state.LinkOk);
+    EXPECT_EQ(rig.display.charge, "38 %");
+}
+
+TEST_F(ShutdownReentry, NestedTicksStartFromAnEmptyBuffer) {
+    // The record that opened the countdown must not be glued to the first nested answer.
+    rig.port.Arrive(PowerRecord("11.0", true));
+    rig.port.AnswerQueries({PowerRecord("12.0", false)});
+    rig.countdown.whileShowing = [this](std::uint16_t&) {
+        rig.port.Arrive(PowerRecord("12.5", false));
+        rig.Tick();
+        EXPECT_TRUE(rig.state.LinkOk);
+    };
+    rig.Tick();
+    EXPECT_EQ(rig.countdown.cancelsWhileShowing, 1);
+    EXPECT_EQ(rig.display.charge, "38 %");
+}
+
+TEST_F(ShutdownReentry, StillOnBatteryTicksAreTurnedAwayAndTheGoActsOnce) {
+    rig.port.AnswerQueries(
+        {PowerRecord("10.9", true), PowerRecord("10.8", true), PowerRecord("10.7", true)});
+    WhileShowing(3);
+    rig.TickWith(PowerRecord("11.0", true));
+
+    EXPECT_EQ(rig.countdown.runs.size(), 1u);
+    EXPECT_EQ(Commands(rig.port), std::vector<std::string>{"S05R0000\r"});
+    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
+    // The two nested records ran the clock; the older resumed record does not add a third second
+    // nor put back its higher charge.
+    EXPECT_EQ(rig.display.clock, "00:02");
+    EXPECT_EQ(rig.display.charge, "62 %");
+    EXPECT_EQ(rig.port.WritesOf(kQuery), 3);
+}
+
+TEST_F(ShutdownReentry, WithoutNewerRecordsTheTickFinishesButSendsNoSecondQuery) {
+    // The link is silent while the countdown shows: the opening record is still the newest.
+    WhileShowing(2);
+    rig.countdown.result = CountdownCancelled;
+    rig.TickWith(PowerRecord("11.0", true));
+
+    EXPECT_EQ(rig.display.trayTip, "Питание от UPS. Заряд батареи: 77%");
+    EXPECT_EQ(rig.display.clock, "00:01");
+    EXPECT_EQ(rig.display.charge, "77 %");
+    EXPECT_EQ(rig.port.WritesOf(kQuery), 2);
+}
+
+TEST_F(ShutdownReentry, BadRecordInANestedTickKeepsItsBuffer) {
+    RecordFields bad;
+    bad.battery = "1.25";
+    rig.port.AnswerQueries({BuildRecord(bad)});
+    WhileShowing(2);
+    rig.countdown.result = CountdownCancelled;
+    rig.TickWith(PowerRecord("11.0", true));
+
+    EXPECT_EQ(rig.errors.texts, std::vector<std::string>{"'1.' is not a valid integer value"});
+    EXPECT_EQ(rig.state.RxBuffer, BuildRecord(bad));
+    EXPECT_EQ(rig.port.WritesOf(kQuery), 1);
+}
+
+TEST_F(ShutdownReentry, MainsBackThenFailingAgainOffersANewCountdown) {
+    rig.port.AnswerQueries({PowerRecord("13.0", false), PowerRecord("12.0", true)});
+    int showings = 0;
+    rig.countdown.whileShowing = [&](std::uint16_t&) {
+        if (++showings == 1) {
+            rig.Tick();
+            rig.Tick();  // mains back: re-armed
+            rig.Tick();  // mains fails again: a new countdown, nested in the first
+        }
+    };
+    rig.countdown.result = CountdownCancelled;
+    rig.TickWith(PowerRecord("11.0", true));
+    EXPECT_EQ(rig.countdown.runs.size(), 2u);
+    EXPECT_EQ(rig.display.trayTip, "Питание от UPS. Заряд батареи: 100%");
+    EXPECT_EQ(rig.display.clock, "00:01");
+}
+
+}  // namespace
+}  // namespace zelto
