@@ -1,0 +1,77 @@
+#pragma once
+// A private dbus-daemon standing in for the system bus, and logind-standin on it, so that tests
+// and the power path never reach the machine's real system bus.
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace zelto::test {
+
+// Ends the whole test program at once when `address` is, or may be, the real system bus.
+void RequirePrivateBus(const QString& address);
+// The same for DBUS_SYSTEM_BUS_ADDRESS, which must be set: unset means the real system bus.
+void RequirePrivateSystemBusEnvironment();
+
+class PrivateBus {
+public:
+    // Starts dbus-daemon listening on `directory`/bus; with no directory, on a fresh temporary
+    // one. Check Started().
+    explicit PrivateBus(const QString& directory = {});
+    // Stops the daemon.
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    bool Started() const { return !address_.isEmpty(); }
+    QString Error() const { return error_; }
+    // "unix:path=<directory>/bus"
+    QString Address() const { return address_; }
+    QString Directory() const { return directory_; }
+    // This process's environment with DBUS_SYSTEM_BUS_ADDRESS set to this bus, for programs
+    // started on it.
+    QProcessEnvironment SystemBusEnvironment() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> ownDirectory_;
+    QString directory_;
+    QProcess daemon_;
+    QString address_;
+    QString error_;
+};
+
+class LogindStandin {
+public:
+    // Starts logind-standin on `bus`, recording to `bus`.Directory()/logind.log, with further
+    // command-line arguments such as {"--refuse", "Suspend=org.freedesktop.DBus.Error.
+    // AccessDenied:Not allowed"} or {"--stall", "PowerOff"}. Returns once it owns
+    // org.freedesktop.login1; check Started().
+    explicit LogindStandin(const PrivateBus& bus, const QStringList& arguments = {});
+    ~LogindStandin();
+    LogindStandin(const LogindStandin&) = delete;
+    LogindStandin& operator=(const LogindStandin&) = delete;
+
+    bool Started() const { return started_; }
+    QString Error() const { return error_; }
+    QString LogPath() const { return logPath_; }
+    // The calls recorded so far, without their times: "PowerOff false", "Suspend false
+    // (refused: org.freedesktop.DBus.Error.AccessDenied)", ...
+    QStringList Calls() const;
+    // Waits until at least `count` calls are recorded; false on timeout.
+    bool WaitForCalls(int count, int timeoutMs) const;
+
+private:
+    QProcess process_;
+    QString logPath_;
+    bool started_ = false;
+    QString error_;
+};
+
+// The program file of logind-standin in the build folder.
+QString LogindStandinProgram();
+
+}  // namespace zelto::test

@@ -1,0 +1,36 @@
+#pragma once
+// The stand-in's command line.
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace zelto {
+
+struct Refusal {
+    QString errorName;  // e.g. "org.freedesktop.DBus.Error.AccessDenied"
+    QString message;
+};
+
+struct StandinOptions {
+    QString address;                   // the private bus to serve on
+    QString logPath;                   // empty: standard output only
+    QHash<QString, Refusal> refusals;  // by method name
+    QSet<QString> stalls;              // methods that never get an answer
+};
+
+// The methods of org.freedesktop.login1.Manager the stand-in serves.
+QStringList ServedMethods();
+
+// Parses the arguments (without the program name). `systemBusAddress` is the value of
+// DBUS_SYSTEM_BUS_ADDRESS, used when --address is not given. On a bad command line, or one
+// that would lead to the real system bus, `error` says why and nothing is returned.
+std::optional<StandinOptions> ParseStandinOptions(const QStringList& arguments,
+                                                  const QString& systemBusAddress, QString& error);
+
+extern const char* const kStandinUsage;
+
+}  // namespace zelto
