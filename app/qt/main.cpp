@@ -1,7 +1,98 @@
-// Placeholder entry until the main window lands.
+// Program entry: the application, the platform pieces, the program and its windows, then the
+// event loop until Exit (or SIGTERM / SIGINT) ends it.
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "app/program.h"
+#include "app/qt/file_settings_store.h"
+#include "app/qt/images.h"
+#include "app/qt/main_window.h"
+#include "app/qt/message_box_reporter.h"
+#include "link/qt/qt_com_port.h"
+#include "link/qt/qt_port_table.h"
+#include "monitor/qt/countdown_dialog.h"
+#include "monitor/qt/logind_power_requests.h"
+
+namespace {
+
+// SIGTERM and SIGINT arrive as readable data on a signalfd, so they are handled in the event
+// loop like any other event and no code runs inside a signal handler.
+class TerminationSignals {
+public:
+    // Must run before any thread starts, so that every thread inherits the blocked mask and
+    // the signals can only be picked up from the descriptor.
+    TerminationSignals() {
+        sigemptyset(&signals_);
+        sigaddset(&signals_, SIGTERM);
+        sigaddset(&signals_, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+        fd_ = signalfd(-1, &signals_, SFD_NONBLOCK | SFD_CLOEXEC);
+    }
+    ~TerminationSignals() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // Ends the event loop when a signal comes, as long as the returned notifier lives. exit(),
+    // not quit(): the main window refuses to close, and a refused close would stop quit().
+    std::unique_ptr<QSocketNotifier> ExitOnSignal() const {
+        if (fd_ < 0) {
+            return nullptr;
+        }
+        auto notifier = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [fd = fd_] {
+            signalfd_siginfo info{};
+            while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            }
+            QCoreApplication::exit(0);
+        });
+        return notifier;
+    }
+
+private:
+    sigset_t signals_{};
+    int fd_ = -1;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    TerminationSignals termination;
+
     QApplication app(argc, argv);
-    return 0;
+    // The title of the application's windows and taskbar entry. Not set as the display name:
+    // Qt would append that to every caption, and the windows' captions are their own.
+    QApplication::setApplicationName(QString::fromUtf8(zelto::kApplicationTitle));
+    QApplication::setWindowIcon(zelto::AppIcon());
+    // The program lives in the tray; a hidden main window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    const auto signalNotifier = termination.ExitOnSignal();
+
+    zelto::MessageBoxReporter errors;
+    zelto::FileSettingsStore store;
+    zelto::QtComPort port;
+    zelto::QtPortTable portTable;
+    zelto::LogindPowerRequests power;
+
+    zelto::TForm1 form;
+    // The program keeps a reference to the countdown, so the dialog exists (hidden) before
+    // start-up runs; it shows only when a shutdown starts.
+    zelto::CountdownDialog countdown;
+    zelto::Program program(
+        zelto::Platform{store, port, portTable, form, form, countdown, power, errors});
+    form.Attach(program);
+    form.FormCreate();
+    form.show();
+    program.State().WindowHidden = false;
+
+    return QApplication::exec();
 }

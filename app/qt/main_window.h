@@ -1,0 +1,121 @@
+#pragma once
+// TForm1, the main window: the readings, the pictures, the port list and the three policy lists.
+// It shows what the program tells it (MainView, Display) and forwards the user's actions and the
+// poll timer to the program.
+
+#include <QPixmap>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+
+#include "app/main_view.h"
+#include "monitor/display.h"
+
+class QCloseEvent;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace zelto {
+
+class Program;
+
+class TForm1 : public QWidget, public MainView, public Display {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Routes the window's events and ticks to the program; until then they do nothing.
+    void Attach(Program& program);
+    // Start-up: the program restores the settings, opens the port and runs the first tick; then
+    // Timer1 takes over the polling (also when a start-up step failed).
+    void FormCreate();
+
+    // MainView
+    void SetPolicyIndex(PolicyList list, int index) override;
+    void SetPortList(const std::vector<std::string>& names) override;
+    void SetPortIndex(int index) override;
+    void SetCaption(const std::string& caption) override;
+    // The tray lives elsewhere: this asks for it through trayIconRequested().
+    void AddTrayIcon() override;
+
+    // Display
+    void ShowLinkState(bool ok) override;
+    void ShowReading(Reading which, const std::string& text) override;
+    void ShowLoadBar(int percent) override;
+    void ShowBeeperPicture(int picture) override;
+    void ShowBatteryPicture(int picture) override;
+    void ShowCharge(const std::string& text) override;
+    void ShowClockVisible(bool visible) override;
+    void ShowClock(const std::string& text) override;
+    void ShowTray(int picture, const std::string& tip) override;
+
+    // The latest tray picture (index into the 16 px list, -1 before the first) and tip.
+    int TrayPicture() const { return trayPicture_; }
+    QString TrayTip() const { return trayTip_; }
+    QTimer& Timer1() { return timer1_; }
+
+    // The window's font: the original's MS Sans Serif when present, otherwise a narrow DejaVu
+    // sized so that every text keeps to the original positions.
+    static QFont WindowFont();
+
+signals:
+    void aboutRequested();
+    void trayIconRequested();
+    void trayChanged(int picture, const QString& tip);
+    // Emitted by ExitAppExecute just before the event loop is told to end.
+    void exitRequested();
+
+public slots:
+    void Button1Click();
+    void Button3Click();
+    // The Exit command: ends the event loop. Whatever must go before (the tray icon) hangs on
+    // exitRequested().
+    void ExitAppExecute();
+    void ComboBox1Change(int index);
+    void ComboBox2Change(int index);
+    void ComboBox3Change(int index);
+    void ComboBox4Change(int index);
+    void Image5Click();
+    void Timer1Timer();
+
+protected:
+    // Closing only hides the window: the program keeps running in the tray.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void StyleControls();
+    void ConnectControls();
+    QLabel* ReadingLabel(Reading which) const;
+    QComboBox* PolicyCombo(PolicyList list) const;
+    void CentreOnScreen();
+
+    Program* program_ = nullptr;
+    QTimer timer1_;
+    int trayPicture_ = -1;
+    QString trayTip_;
+
+    // Controls by their names; all are children of the window.
+    std::array<QLabel*, 7> readings_{};  // Label1 .. Label7, in Reading order
+    QLabel* Label20 = nullptr;
+    QLabel* Label21 = nullptr;
+    QLabel* Label22 = nullptr;
+    QLabel* Image4 = nullptr;
+    QLabel* Image5 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QComboBox* ComboBox2 = nullptr;
+    QComboBox* ComboBox3 = nullptr;
+    QComboBox* ComboBox4 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button3 = nullptr;
+};
+
+}  // namespace zelto

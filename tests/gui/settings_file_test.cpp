@@ -1,0 +1,170 @@
+// The settings file on a real file system: where it lives, what the first write creates, and what
+// a refused write says.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/errors.h"
+#include "app/qt/file_settings_store.h"
+#include "app/settings.h"
+
+namespace zelto {
+namespace {
+
+std::string ReadWhole(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return "<missing>";
+    }
+    return file.readAll().toStdString();
+}
+
+// Runs the test body with the process's current directory switched to `dir`.
+class InDirectory {
+public:
+    explicit InDirectory(const QString& dir) : previous_(QDir::currentPath()) {
+        EXPECT_TRUE(QDir::setCurrent(dir));
+    }
+    ~InDirectory() { QDir::setCurrent(previous_); }
+
+private:
+    QString previous_;
+};
+
+TEST(SettingsFile, FirstWriteCreatesTheFileInTheCurrentDirectory) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    InDirectory cwd(dir.path());
+    FileSettingsStore store;
+    Settings settings(store);
+
+    EXPECT_EQ(settings.FilePath(), (dir.path() + "/UPSZelto.ini").toStdString());
+    EXPECT_EQ(settings.ReadSetting("UPS", "CompOff", "0"), "0");
+    EXPECT_FALSE(QFile::exists(dir.filePath("UPSZelto.ini"))) << "reading must not create it";
+
+    settings.WriteSetting("UPS", "COMPort", "-1");
+    EXPECT_EQ(ReadWhole(dir.filePath("UPSZelto.ini")), "[UPS]\nCOMPort=-1\n");
+    // The temporary file of the atomic replacement is gone.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"UPSZelto.ini"});
+}
+
+TEST(SettingsFile, EachWorkingDirectoryHasItsOwnFileWhateverItsLength) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString longDir =
+        root.filePath("a-directory-whose-name-alone-is-longer-than-sixty-characters-xxxxxxxx");
+    const QString other = root.filePath("other");
+    ASSERT_TRUE(QDir().mkpath(longDir));
+    ASSERT_TRUE(QDir().mkpath(other));
+    ASSERT_GT(longDir.size(), 60);
+
+    FileSettingsStore store;
+    Settings settings(store);
+    {
+        InDirectory cwd(longDir);
+        settings.WriteSetting("UPS", "CompOff", "4");
+        EXPECT_EQ(settings.ReadInt("CompOff", "0"), 4);
+    }
+    {
+        InDirectory cwd(other);
+        EXPECT_EQ(settings.ReadInt("CompOff", "0"), 0);
+        settings.WriteSetting("UPS", "CompOff", "2");
+    }
+    EXPECT_EQ(ReadWhole(longDir + "/UPSZelto.ini"), "[UPS]\nCompOff=4\n");
+    EXPECT_EQ(ReadWhole(other + "/UPSZelto.ini"), "[UPS]\nCompOff=2\n");
+}
+
+TEST(SettingsFile, EmptyValueIsAnErrorNotTheDefault) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    InDirectory cwd(dir.path());
+    QFile file(dir.filePath("UPSZelto.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[UPS]\r\nOFFAfter=\r\n");
+    file.close();
+
+    FileSettingsStore store;
+    Settings settings(store);
+    try {
+        settings.ReadInt("OFFAfter", "10");
+        ADD_FAILURE() << "an empty value was accepted";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+    }
+}
+
+TEST(SettingsFile, AFileThatCannotBeReadIsNeverReplaced) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    InDirectory cwd(dir.path());
+    // A directory in the file's place: it exists, but has no text to keep.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("UPSZelto.ini"));
+    FileSettingsStore store;
+    Settings settings(store);
+    EXPECT_EQ(settings.ReadSetting("UPS", "CompOff", "0"), "0");
+    try {
+        settings.WriteSetting("UPS", "CompOff", "1");
+        ADD_FAILURE() << "the write went through";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Unable to write to " + (dir.path() + "/UPSZelto.ini").toStdString());
+    }
+    EXPECT_TRUE(QFileInfo(dir.filePath("UPSZelto.ini")).isDir());
+}
+
+// Root writes into a mode 555 directory, so a refused write needs a read-only mount. The child
+// process makes one in a mount namespace of its own and reports the error text through a pipe.
+TEST(SettingsFile, RefusedWriteNamesTheFullPath) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.path().toStdString();
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipeFds[0]);
+        std::string result = "setup failed";
+        if (unshare(CLONE_NEWNS) == 0 &&
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+            mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+            mount(nullptr, path.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0 &&
+            chdir(path.c_str()) == 0) {
+            FileSettingsStore store;
+            Settings settings(store);
+            try {
+                settings.WriteSetting("UPS", "COMPort", "0");
+                result = "written";
+            } catch (const Error& e) {
+                result = e.what();
+            }
+        }
+        [[maybe_unused]] const auto written = write(pipeFds[1], result.data(), result.size());
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string result;
+    char buffer[512];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
+        result.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(result, "Unable to write to " + path + "/UPSZelto.ini");
+    EXPECT_FALSE(QFile::exists(dir.filePath("UPSZelto.ini")));
+}
+
+}  // namespace
+}  // namespace zelto

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# First start in an empty directory with the system's serial ports hidden: the program creates
+# UPSZelto.ini holding only the section and "COMPort=-1", and ends cleanly on SIGTERM.
+set -euo pipefail
+bin=${ZELTO_BUILD_DIR:?}/upszelto
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Inside a mount namespace of its own: no tty class in sysfs, every /dev/ttyS* a /dev/null, so
+# the program cannot see, let alone open, the machine's console port.
+unshare -m bash -s "$bin" "$work" <<'INNER'
+set -euo pipefail
+bin=$1 work=$2
+mount --make-rprivate /
+mount -t tmpfs none /sys/class/tty
+for dev in /dev/ttyS*; do
+    [ -e "$dev" ] && mount --bind /dev/null "$dev"
+done
+cd "$work"
+"$bin" >"$work/out.log" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+    [ -s UPSZelto.ini ] && break
+    sleep 0.1
+done
+sleep 0.5
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "upszelto ended with status $status after SIGTERM"; cat "$work/out.log"; exit 1
+fi
+INNER
+
+expected=$(printf '[UPS]\nCOMPort=-1\n')
+actual=$(cat "$work/UPSZelto.ini" 2>/dev/null || echo '<no file>')
+if [ "$actual" != "$expected" ]; then
+    echo "UPSZelto.ini holds:"; cat -A "$work/UPSZelto.ini" 2>/dev/null || echo '<no file>'
+    exit 1
+fi
+[ "$(ls -A "$work" | grep -v out.log)" = "UPSZelto.ini" ] || { echo "stray files:"; ls -A "$work"; exit 1; }
+echo "first start wrote only [UPS] and COMPort=-1"
