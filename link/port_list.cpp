@@ -53,11 +53,11 @@ std::vector<PortEntry> PortsFromSetting(std::string_view setting) {
 }  // namespace
 
 bool PortNameLess(const std::string& left, const std::string& right) {
-    return std::lexicographical_compare(
-        left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-            return SortWeight(static_cast<unsigned char>(a)) <
-                   SortWeight(static_cast<unsigned char>(b));
-        });
+    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                        [](char a, char b) {
+                                            return SortWeight(static_cast<unsigned char>(a)) <
+                                                   SortWeight(static_cast<unsigned char>(b));
+                                        });
 }
 
 std::vector<PortEntry> BuildPortList(std::vector<PortEntry> systemPorts,
