@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/conversion.h"
@@ -65,7 +67,8 @@ void Program::FormCreate() {
     RunGuarded(errors, [&] { ReadComPorts(); });
 
     int port = -1;
-    RunGuarded(errors, [&] { port = Selectable(settings_.ReadInt("COMPort", "0"), ports_.size()); });
+    RunGuarded(errors,
+               [&] { port = Selectable(settings_.ReadInt("COMPort", "0"), ports_.size()); });
     platform_.view.SetPortIndex(port);
     RunGuarded(errors, [&] { SelectPort(port); });
 
@@ -92,10 +95,18 @@ void Program::SelectPort(int index) {
     settings_.WriteSetting(kSection, "COMPort", std::to_string(index));
     auto& port = platform_.port;
     port.ComClose();
-    if (index >= 0 && static_cast<std::size_t>(index) < ports_.size()) {
-        port.ComOpen(ports_[static_cast<std::size_t>(index)].path, kBaud);
+    const bool listed = index >= 0 && static_cast<std::size_t>(index) < ports_.size();
+    const std::string path = listed ? ports_[static_cast<std::size_t>(index)].path : "";
+    if (listed) {
+        port.ComOpen(path, kBaud);
     }
     port.ComPurgeInput();
+    keeper_.Choose(path);
+}
+
+void Program::Timer1Timer() {
+    keeper_.Tick(platform_.port, kBaud);
+    monitor_.Timer1Timer();
 }
 
 void Program::ReadComPorts() {
@@ -109,6 +120,38 @@ void Program::ReadComPorts() {
         throw;
     }
     PublishPortList();
+}
+
+void Program::RefreshPortList() {
+    RunGuarded(platform_.errors, [&] {
+        const int selected = state_.PortIndex;
+        std::optional<PortEntry> chosen;
+        if (selected >= 0 && static_cast<std::size_t>(selected) < ports_.size()) {
+            chosen = ports_[static_cast<std::size_t>(selected)];
+        }
+        auto ports = BuildPortList(platform_.portTable.SystemPorts(),
+                                   settings_.FindSetting(kSection, "Ports"));
+        int index = -1;
+        if (chosen) {
+            auto found = std::find(ports.begin(), ports.end(), *chosen);
+            if (found == ports.end()) {
+                found = ports.insert(std::upper_bound(ports.begin(), ports.end(), *chosen,
+                                                      [](const PortEntry& a, const PortEntry& b) {
+                                                          return PortNameLess(a.name, b.name);
+                                                      }),
+                                     *chosen);
+            }
+            index = static_cast<int>(found - ports.begin());
+        }
+        ports_ = std::move(ports);
+        PublishPortList();
+        platform_.view.SetPortIndex(index);
+        if (index != selected) {
+            // The stored index is a position in the list: keep it pointing at the same port.
+            state_.PortIndex = index;
+            settings_.WriteSetting(kSection, "COMPort", std::to_string(index));
+        }
+    });
 }
 
 void Program::PublishPortList() {

@@ -10,6 +10,7 @@
 #include "app/program_state.h"
 #include "app/settings.h"
 #include "link/com_port.h"
+#include "link/port_keeper.h"
 #include "link/port_table.h"
 #include "monitor/countdown.h"
 #include "monitor/display.h"
@@ -44,8 +45,12 @@ public:
     void ComboBox4Change(int index);
     // Fills the port list from the system's table or the "Ports" setting.
     void ReadComPorts();
+    // The user opened the port list: it follows devices added and removed since, keeping the
+    // selected port selected (and listed, even while it is unplugged).
+    void RefreshPortList();
 
-    void Timer1Timer() { monitor_.Timer1Timer(); }
+    // One poll tick; a chosen port that was lost is reopened quietly every few ticks first.
+    void Timer1Timer();
     void Image5Click() { monitor_.Image5Click(); }
 
     ProgramState& State() { return state_; }
@@ -59,6 +64,7 @@ private:
     ProgramState state_;
     Settings settings_;
     Monitor monitor_;
+    PortKeeper keeper_;
     std::vector<PortEntry> ports_;
 };
 

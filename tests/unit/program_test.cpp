@@ -158,3 +158,103 @@ TEST(PolicyLists, ChangesAreStoredAtOnceAndApplyEvenWhenRefused) {
 
 }  // namespace
 }  // namespace zelto::fakes
+
+namespace zelto::fakes {
+namespace {
+
+TEST(LostPort, MissingAtStartUpIsReopenedQuietlyEveryFewTicks) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyUSB0", "/dev/ttyUSB0"}};
+    rig.port.refuseOpen = true;
+    rig.program.FormCreate();
+    EXPECT_FALSE(rig.port.IsOpen());
+    const int writesBefore = rig.store.writes;
+
+    rig.port.refuseOpen = false;  // plugged in
+    rig.port.openedPath.clear();
+    // Start-up ran the first tick already.
+    for (int tick = 2; tick < PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+        EXPECT_FALSE(rig.port.IsOpen()) << "reopened too soon, tick " << tick;
+    }
+    rig.program.Timer1Timer();
+    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
+    // The retry sent this tick's query on the reopened port, wrote no settings, showed no box.
+    EXPECT_EQ(rig.port.writes.back(), "Q1\r");
+    EXPECT_EQ(rig.store.writes, writesBefore);
+    EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+TEST(LostPort, VanishedWhileOpenComesBackAndTheLinkRecovers) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyUSB0", "/dev/ttyUSB0"}};
+    rig.program.FormCreate();
+    rig.port.ComClose();  // the adapter was pulled: the port layer closed the dead port
+    rig.port.refuseOpen = true;
+    for (int tick = 0; tick < 3 * PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_FALSE(rig.program.State().LinkOk);
+    rig.port.refuseOpen = false;
+    for (int tick = 0; tick < PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    ASSERT_TRUE(rig.port.IsOpen());
+    rig.port.Arrive(std::string("(228.0 228.0 228.0 015 50.0 13.6 35.0 00001001\r"));
+    rig.program.Timer1Timer();
+    EXPECT_TRUE(rig.program.State().LinkOk);
+    rig.program.Timer1Timer();
+    EXPECT_EQ(rig.display.linkState, true);
+}
+
+TEST(LostPort, NoChosenPortIsNeverOpened) {
+    ProgramRig rig;
+    rig.program.FormCreate();
+    for (int tick = 0; tick < 3 * PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_FALSE(rig.port.IsOpen());
+    EXPECT_TRUE(rig.port.openedPath.empty());
+}
+
+TEST(LostPort, AfterARefusedWriteThePortInUseIsTheOneKept) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}, {"ttyUSB0", "/dev/ttyUSB0"}};
+    rig.program.FormCreate();
+    rig.store.refuseWrites = true;
+    rig.program.ComboBox4Change(1);
+    rig.port.ComClose();
+    for (int tick = 0; tick < PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+}
+
+TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyUSB0", "/dev/ttyUSB0"}, {"ttyUSB1", "/dev/ttyUSB1"}};
+    rig.WriteSettingsFile("[UPS]\nCOMPort=1\n");
+    rig.program.FormCreate();
+    ASSERT_EQ(rig.port.openedPath, "/dev/ttyUSB1");
+
+    // A device sorting before the chosen one appears: the choice moves down with its port and
+    // the stored index follows it.
+    rig.portTable.ports.push_back({"ttyACM0", "/dev/ttyACM0"});
+    rig.program.RefreshPortList();
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyACM0", "ttyUSB0", "ttyUSB1"}));
+    EXPECT_EQ(rig.view.portIndex, 2);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=2\n");
+
+    // The chosen port is unplugged: it stays listed and selected, so it is reopened when it
+    // comes back; others that vanished leave the list.
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.program.RefreshPortList();
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyS0", "ttyUSB1"}));
+    EXPECT_EQ(rig.view.portIndex, 1);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\n");
+    EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+}  // namespace
+}  // namespace zelto::fakes
