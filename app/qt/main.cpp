@@ -83,16 +83,19 @@ int main(int argc, char** argv) {
     zelto::QtPortTable portTable;
     zelto::LogindPowerRequests power;
 
+    // The main window is never shown here: the program starts hidden in the tray, and the
+    // tray's left click brings the window up.
     zelto::TForm1 form;
     // The program keeps a reference to the countdown, so the dialog exists (hidden) before
-    // start-up runs; it shows only when a shutdown starts.
-    zelto::CountdownDialog countdown;
+    // start-up runs; it shows only when a shutdown starts. It is modal for the main window
+    // only, so the tray icon still answers while it counts (Exit from the tray menu ends it).
+    zelto::CountdownDialog countdown(&form);
+    countdown.setWindowModality(Qt::WindowModal);
+    form.SetCountdownDialog(countdown);
     zelto::Program program(
         zelto::Platform{store, port, portTable, form, form, countdown, power, errors});
     form.Attach(program);
     form.FormCreate();
-    form.show();
-    program.State().WindowHidden = false;
 
     return QApplication::exec();
 }

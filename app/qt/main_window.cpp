@@ -17,8 +17,12 @@
 #include <QShortcut>
 
 #include "app/program.h"
+#include "app/qt/about_box.h"
 #include "app/qt/images.h"
 #include "app/qt/main_window_layout.h"
+#include "app/qt/tray_icon.h"
+#include "app/qt/window_visibility.h"
+#include "monitor/qt/countdown_dialog.h"
 
 namespace zelto {
 namespace {
@@ -165,7 +169,15 @@ TForm1::TForm1(QWidget* parent)
     timer1_.setObjectName("Timer1");
     timer1_.setTimerType(Qt::PreciseTimer);
     timer1_.setInterval(1000);
-    connect(&timer1_, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    // Queued: a tick may open the countdown and wait inside it, and a timer does not fire again
+    // while its own timeout is still being delivered; posted from the timer, each tick runs
+    // on its own and the next ones keep coming inside the countdown's loop.
+    connect(&timer1_, &QTimer::timeout, this, &TForm1::Timer1Timer, Qt::QueuedConnection);
+
+    AboutBox_ = new TAboutBox(this);
+    // Modal for this window only: the tray icon, a window of its own, keeps answering clicks
+    // while the dialog is open.
+    AboutBox_->setWindowModality(Qt::WindowModal);
 }
 
 TForm1::~TForm1() = default;
@@ -275,6 +287,13 @@ void TForm1::CentreOnScreen() {
 
 void TForm1::Attach(Program& program) {
     program_ = &program;
+    tray_ = std::make_unique<TrayIcon>(program.State());
+    connect(tray_.get(), &TrayIcon::ShowHide, this, &TForm1::ShowHideExecute);
+    connect(tray_.get(), &TrayIcon::N1Click, this, &TForm1::N1Click);
+}
+
+bool& TForm1::WindowHidden() {
+    return program_ != nullptr ? program_->State().WindowHidden : detachedHidden_;
 }
 
 void TForm1::FormCreate() {
@@ -320,7 +339,9 @@ void TForm1::SetCaption(const std::string& caption) {
 }
 
 void TForm1::AddTrayIcon() {
-    emit trayIconRequested();
+    if (tray_) {
+        tray_->SetTrayIcon(TrayAdd, AppIcon());
+    }
 }
 
 // Display
@@ -365,6 +386,10 @@ void TForm1::ShowClock(const std::string& text) {
 void TForm1::ShowTray(int picture, const std::string& tip) {
     trayPicture_ = picture;
     trayTip_ = QString::fromStdString(tip);
+    if (tray_) {
+        // The tip goes with it from TrayTip, which the program set to `tip` just before.
+        tray_->SetTrayIcon(TrayModify, QIcon(ListImage16(picture)));
+    }
     emit trayChanged(trayPicture_, trayTip_);
 }
 
@@ -372,6 +397,7 @@ void TForm1::ShowTray(int picture, const std::string& tip) {
 
 void TForm1::Button1Click() {
     emit aboutRequested();
+    AboutBox_->exec();
 }
 
 void TForm1::Button3Click() {
@@ -379,9 +405,25 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::ExitAppExecute() {
+    if (tray_) {
+        tray_->SetTrayIcon(TrayDelete, AppIcon());
+    }
+    // A countdown showing now ends as "program ending", so that no power action follows when
+    // its loop returns.
+    if (countdown_ != nullptr) {
+        countdown_->EndForExit();
+    }
     emit exitRequested();
     // exit(), not quit(): quit() would first ask the windows to close, and this one refuses.
     QCoreApplication::exit(0);
+}
+
+void TForm1::ShowHideExecute() {
+    ShowHide(*this, WindowHidden());
+}
+
+void TForm1::N1Click() {
+    ExitAppExecute();
 }
 
 void TForm1::ComboBox1Change(int index) {
@@ -422,10 +464,7 @@ void TForm1::Timer1Timer() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
-    hide();
-    if (program_ != nullptr) {
-        program_->State().WindowHidden = true;
-    }
+    HideToTray(*this, WindowHidden());
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

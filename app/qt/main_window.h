@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 #include "app/main_view.h"
 #include "monitor/display.h"
@@ -21,7 +22,10 @@ class QPushButton;
 
 namespace zelto {
 
+class CountdownDialog;
 class Program;
+class TAboutBox;
+class TrayIcon;
 
 class TForm1 : public QWidget, public MainView, public Display {
     Q_OBJECT
@@ -30,8 +34,11 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Routes the window's events and ticks to the program; until then they do nothing.
+    // Routes the window's events and ticks to the program, and gives the tray icon its tip and
+    // the window its WindowHidden; until then they do nothing.
     void Attach(Program& program);
+    // The countdown dialog a showing of which Exit must end first.
+    void SetCountdownDialog(CountdownDialog& dialog) { countdown_ = &dialog; }
     // Start-up: the program restores the settings, opens the port and runs the first tick; then
     // Timer1 takes over the polling (also when a start-up step failed).
     void FormCreate();
@@ -41,7 +48,7 @@ public:
     void SetPortList(const std::vector<std::string>& names) override;
     void SetPortIndex(int index) override;
     void SetCaption(const std::string& caption) override;
-    // The tray lives elsewhere: this asks for it through trayIconRequested().
+    // SetTrayIcon(add) with the application icon; the tip is still empty.
     void AddTrayIcon() override;
 
     // Display
@@ -59,14 +66,17 @@ public:
     int TrayPicture() const { return trayPicture_; }
     QString TrayTip() const { return trayTip_; }
     QTimer& Timer1() { return timer1_; }
+    // The tray icon with PopupMenu1; null until Attach.
+    TrayIcon* Tray() const { return tray_.get(); }
+    TAboutBox& AboutBox() const { return *AboutBox_; }
 
     // The window's font: the original's MS Sans Serif when present, otherwise a narrow DejaVu
     // sized so that every text keeps to the original positions.
     static QFont WindowFont();
 
 signals:
+    // Button1 was clicked; the About dialog opens right after.
     void aboutRequested();
-    void trayIconRequested();
     void trayChanged(int picture, const QString& tip);
     // Emitted by ExitAppExecute just before the event loop is told to end.
     void exitRequested();
@@ -74,9 +84,13 @@ signals:
 public slots:
     void Button1Click();
     void Button3Click();
-    // The Exit command: ends the event loop. Whatever must go before (the tray icon) hangs on
-    // exitRequested().
+    // The Exit command: takes the icon out of the tray, ends a showing countdown (no power
+    // action follows) and ends the event loop.
     void ExitAppExecute();
+    // Toggles the window's visibility: the tray's left click and "Открыть / скрыть".
+    void ShowHideExecute();
+    // "Закрыть" in the tray menu.
+    void N1Click();
     void ComboBox1Change(int index);
     void ComboBox2Change(int index);
     void ComboBox3Change(int index);
@@ -85,7 +99,8 @@ public slots:
     void Timer1Timer();
 
 protected:
-    // Closing only hides the window: the program keeps running in the tray.
+    // The title-bar close and Alt+F4 only hide the window: the program keeps running in the
+    // tray.
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -96,11 +111,16 @@ private:
     QLabel* ReadingLabel(Reading which) const;
     QComboBox* PolicyCombo(PolicyList list) const;
     void CentreOnScreen();
+    // The program's WindowHidden, or the window's own flag before Attach.
+    bool& WindowHidden();
 
     Program* program_ = nullptr;
     QTimer timer1_;
     int trayPicture_ = -1;
     QString trayTip_;
+    std::unique_ptr<TrayIcon> tray_;
+    CountdownDialog* countdown_ = nullptr;
+    bool detachedHidden_ = true;
 
     // Controls by their names; all are children of the window.
     std::array<QLabel*, 7> readings_{};  // Label1 .. Label7, in Reading order
@@ -116,6 +136,7 @@ private:
     QComboBox* ComboBox4 = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button3 = nullptr;
+    TAboutBox* AboutBox_ = nullptr;  // a hidden child dialog, shown modally by Button1
 };
 
 }  // namespace zelto

@@ -1,6 +1,7 @@
 // The main window offscreen: its controls against the layout table, the look of the readings,
 // the fixed lists, and the way the program's output reaches the widgets and the user's actions
 // reach the program.
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
@@ -21,9 +22,11 @@
 #include <set>
 
 #include "app/program.h"
+#include "app/qt/about_box.h"
 #include "app/qt/images.h"
 #include "app/qt/main_window.h"
 #include "app/qt/main_window_layout.h"
+#include "app/qt/tray_icon.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 
@@ -455,7 +458,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MainWindow, StartUpFillsThePortListSelectsTheStoredPortAndSetsTheCaption) {
     store.files[kSettingsPath] = "[UPS]\nCOMPort=1\nCompOff=4\nOffMethod=1\nOffUPS=5\n";
-    QSignalSpy tray(&form, &TForm1::trayIconRequested);
+    ASSERT_NE(form.Tray(), nullptr);
+    EXPECT_FALSE(form.Tray()->Present());
     form.FormCreate();
 
     EXPECT_EQ(Items(List("ComboBox4")), QStringList({"ttyS1", "ttyUSB0"}));
@@ -465,7 +469,7 @@ TEST_F(MainWindow, StartUpFillsThePortListSelectsTheStoredPortAndSetsTheCaption)
     EXPECT_EQ(List("ComboBox2")->currentIndex(), 1);
     EXPECT_EQ(List("ComboBox3")->currentIndex(), 5);
     EXPECT_EQ(form.windowTitle(), QString("ZELTO Homeline"));
-    EXPECT_EQ(tray.count(), 1);
+    EXPECT_TRUE(form.Tray()->Present());
     // Start-up ran the first tick itself: the first query is out.
     EXPECT_EQ(port.WritesOf("Q1\r"), 1);
     EXPECT_TRUE(form.Timer1().isActive());
@@ -589,10 +593,16 @@ TEST_F(MainWindow, ClickingTheBeeperSendsTheToggleCommand) {
     EXPECT_EQ(port.WritesOf("Q\r"), 1);
 }
 
-TEST_F(MainWindow, AboutAsksForTheAboutDialog) {
+TEST_F(MainWindow, AboutOpensTheAboutDialogModally) {
     QSignalSpy about(&form, &TForm1::aboutRequested);
+    QWidget* modal = nullptr;
+    QTimer::singleShot(0, &form, [&] {
+        modal = QApplication::activeModalWidget();
+        form.AboutBox().done(1);
+    });
     QTest::mouseClick(Control<QPushButton>("Button1"), Qt::LeftButton);
     EXPECT_EQ(about.count(), 1);
+    EXPECT_EQ(modal, &form.AboutBox());
 }
 
 // Runs an event loop in which `action` happens; returns the loop's exit code (-1: nobody ended

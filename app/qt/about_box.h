@@ -1,0 +1,49 @@
+#pragma once
+// TAboutBox: the product line, the version and a short note, shown modally from the main window.
+// It does nothing of its own beyond closing: with OK (result 1) or the title-bar close.
+
+#include <QDialog>
+#include <QStringList>
+
+class QKeyEvent;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QShowEvent;
+class QWidget;
+
+namespace zelto {
+
+inline constexpr int kAboutWidth = 298;
+inline constexpr int kAboutHeight = 222;
+
+// The eight lines of Memo1: release and credit, contact, an empty line, the five-line note.
+QStringList AboutNoteLines();
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TAboutBox(QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Escape never closes this dialog.
+    void keyPressEvent(QKeyEvent* event) override;
+    // Memo1 keeps Enter and Escape to itself.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void PlaceAtScreenCentre();
+
+    QWidget* Panel1;
+    QLabel* ProgramIcon;
+    QLabel* ProductName;
+    QLabel* Comments;
+    QLabel* Label23;
+    QLabel* Label24;
+    QPlainTextEdit* Memo1;
+    QPushButton* OKButton;
+};
+
+}  // namespace zelto

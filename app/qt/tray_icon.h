@@ -1,0 +1,66 @@
+#pragma once
+// The program's icon in the notification area: its picture and tool tip, the clicks on it and
+// PopupMenu1. SetTrayIcon mirrors the tray's own add / delete / modify requests; the tip always
+// comes from the program's TrayTip.
+
+#include <QIcon>
+#include <QMenu>
+#include <QObject>
+#include <QString>
+#include <QSystemTrayIcon>
+
+class QAction;
+
+namespace zelto {
+
+struct ProgramState;
+
+enum TrayAction : int {
+    TrayAdd = 1,
+    TrayDelete = 2,
+    TrayModify = 3,
+};
+
+class TrayIcon : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TrayIcon(const ProgramState& state, QObject* parent = nullptr);
+    ~TrayIcon() override;
+
+    // Add puts the icon into the tray (once: a second add changes nothing), modify changes the
+    // picture and tip of an icon that is there, delete takes it out; any other action does
+    // nothing. The tip is TrayTip, cut to the 63 characters the tray holds.
+    void SetTrayIcon(int action, const QIcon& icon);
+
+    // Whether the icon is in the tray, and what it carries.
+    bool Present() const { return present_; }
+    QIcon Icon() const { return icon_.icon(); }
+    QString ToolTip() const { return icon_.toolTip(); }
+
+    QMenu& PopupMenu1() { return popupMenu1_; }
+    QAction& N1() { return *N1_; }  // "Закрыть"
+    QAction& N3() { return *N3_; }  // "Открыть / скрыть"
+    // The tray's own object, for whoever needs its signals (tests send clicks through it).
+    QSystemTrayIcon& SystemTrayIcon() { return icon_; }
+
+signals:
+    // A left click or double click on the icon, or N3: the window shows or hides.
+    void ShowHide();
+    // N1Click: the user chose "Закрыть"; the Exit command follows.
+    void N1Click();
+
+private:
+    void BuildPopupMenu1();
+    void IconActivated(QSystemTrayIcon::ActivationReason reason);
+
+    const ProgramState& state_;
+    // The menu outlives the icon that shows it.
+    QMenu popupMenu1_;
+    QSystemTrayIcon icon_;
+    QAction* N1_ = nullptr;
+    QAction* N3_ = nullptr;
+    bool present_ = false;
+};
+
+}  // namespace zelto

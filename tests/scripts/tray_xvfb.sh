@@ -1,0 +1,310 @@
+#!/usr/bin/env bash
+# The tray under a real X server (Xvfb) with a real tray host (trayer), the program polling the
+# UPS simulator, and xdotool for the mouse:
+#   - the program starts with no window, its icon embedded in the tray;
+#   - the icon's tip follows the records: on mains, then on battery;
+#   - a left click shows the main window with the input focus, a second click hides it;
+#   - the tray still answers while the About dialog is open, Escape does not close About, and
+#     closing About with OK leaves the main window shown;
+#   - a right click opens the menu, a click elsewhere closes it; "Закрыть" ends the program
+#     (status 0) and takes the icon out of the tray;
+#   - "Закрыть" also works while the shutdown countdown shows, and then nothing is switched off
+#     (the power path goes to a private bus with the logind stand-in).
+#
+# The tip is seen the way a user sees it: the mouse rests on the icon, the program shows its
+# tool tip window, and tooltip-probe compares that window's pixels on the screen with the same
+# text drawn as a tool tip by Qt on the same display. Nothing in the program exists for the test.
+#
+# Needs Xvfb, trayer, xdotool, xwininfo / xdpyinfo (x11-utils) and dbus-daemon, all in
+# scripts/deps.
+set -euo pipefail
+build=${ZELTO_BUILD_DIR:?}
+work=$(mktemp -d)
+pids=()
+
+cleanup() {
+    local i
+    exec 3>&- 2>/dev/null || true
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill -TERM "${pids[i]}" 2>/dev/null || true
+    done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- program output"; cat "$work/program.log" 2>/dev/null || true
+    echo "--- windows"; xwininfo -root -tree 2>/dev/null | grep -e upszelto -e trayer || true
+    exit 1
+}
+
+# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when time runs out.
+wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+# The program and the probe draw on the X server; the ctest environment says offscreen.
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# A display nobody uses: 90 + PID % 100, or the next free one. A server that is already there
+# makes our Xvfb give up, so the display counts as ours only while our Xvfb runs.
+display=$((90 + $$ % 100))
+xvfb=
+for _ in $(seq 20); do
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    ours() { kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$display" xdpyinfo; }
+    # Xvfb refuses a display in use at once; still running a moment later, the display is ours.
+    if wait_for 10 ours && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
+        pids+=("$xvfb")
+        break
+    fi
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+    xvfb=
+    display=$((display + 1))
+done
+[ -n "$xvfb" ] || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
+export DISPLAY=:$display
+
+trayer --SetDockType true --edge top --align right --widthtype request >"$work/trayer.log" 2>&1 &
+pids+=($!)
+panel_id() { xwininfo -root -tree | awk '/\("panel" "trayer"\)/ {print $1; exit}'; }
+panel_up() { [ -n "$(panel_id)" ]; }
+wait_for 10 panel_up || fail "trayer did not come up"
+panel=$(panel_id)
+
+# The simulator, fed control lines through a pipe the script keeps open.
+mkfifo "$work/sim.in"
+"$build/ups-sim" --log "$work/commands.log" "$work/ups" <"$work/sim.in" >"$work/sim.out" 2>&1 &
+pids+=($!)
+exec 3>"$work/sim.in"
+wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
+sim() {
+    echo "$1" >&3
+    wait_for 5 grep -qxF "ok: $1" "$work/sim.out" || fail "ups-sim did not take '$1'"
+}
+
+# The program on the simulator's line only, with the shutdown trigger "никогда", so nothing in
+# this test reaches the power path; and with no D-Bus at all: the tray is the X11 one and no
+# request could reach a real bus.
+mkdir "$work/run"
+printf '[UPS]\nCompOff=6\nPorts=%s\n' "$work/ups" >"$work/run/UPSZelto.ini"
+(
+    cd "$work/run"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-system-bus"
+    exec "$build/upszelto"
+) >"$work/program.log" 2>&1 &
+program=$!
+pids+=($program)
+
+# ---- The icon is in the tray, and no window is shown ----------------------------------------
+icon_id() { xwininfo -tree -id "$panel" | awk '/\("upszelto" / {print $1; exit}'; }
+icon_in_tray() { [ -n "$(icon_id)" ]; }
+wait_for 15 icon_in_tray || fail "the icon never got into the tray"
+icon=$(icon_id)
+echo "icon $icon embedded in the tray"
+main_shown() { xdotool search --onlyvisible --name '^ZELTO Homeline$'; }
+! main_shown >/dev/null || fail "the main window is shown at start-up"
+echo "no window at start-up"
+
+# ---- The tip follows the records ------------------------------------------------------------
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+is_tooltip() { xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_TOOLTIP; }
+# The program's untitled windows on the screen besides the icon: its tool tip and its menu.
+popups() {
+    local id
+    for id in $(xwininfo -root -tree | awk '/"UPS Zelto": \("upszelto" / {print $1}'); do
+        [ "$id" != "$icon" ] && viewable "$id" && echo "$id"
+    done
+}
+tip_window() {
+    local id
+    for id in $(popups); do
+        is_tooltip "$id" && { echo "$id"; return 0; }
+    done
+    return 1
+}
+no_tip() { ! tip_window; }
+menu_window() {
+    local id
+    for id in $(popups); do
+        is_tooltip "$id" || { echo "$id"; return 0; }
+    done
+    return 1
+}
+# tip_shows TEXT: rests the mouse on the icon until the tool tip shows, then asks the probe.
+tip_shows() {
+    local id geometry
+    xdotool mousemove 10 700
+    wait_for 3 no_tip || true
+    # Into the icon, then a move inside it: the tip wakes on a move over the icon.
+    xdotool mousemove --window "$icon" 5 5
+    sleep 0.2
+    xdotool mousemove --window "$icon" 11 12
+    wait_for 5 tip_window || return 2
+    id=$(tip_window)
+    geometry=$(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+                                        /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
+    # shellcheck disable=SC2086
+    "$build/tooltip-probe" $geometry "$1" "$work" 2>/dev/null
+}
+# expect_tip TEXT: the tip reads TEXT within ten seconds (a record a second).
+expect_tip() {
+    local deadline=$((SECONDS + 10)) out=""
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        if out=$(tip_shows "$1"); then
+            echo "tip: $out"
+            return 0
+        fi
+    done
+    fail "the tip never read '$1' (last: ${out:-no tool tip})"
+}
+
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not poll the simulator"
+expect_tip "Питание от сети. Заряд батареи: 100%"
+sim "drain 0"
+sim "mains off"
+sim "battery 10.5"
+expect_tip "Питание от UPS. Заряд батареи: 38%"
+# The probe tells texts apart: the tip on the screen is no longer the mains one.
+probe=0
+tip_shows "Питание от сети. Заряд батареи: 100%" >/dev/null || probe=$?
+[ "$probe" -eq 1 ] || fail "the probe did not see the on-battery tip as different (status $probe)"
+sim "mains on"
+expect_tip "Питание от сети. Заряд батареи: 100%"
+xdotool mousemove 10 700
+
+# ---- Clicks on the icon toggle the window ---------------------------------------------------
+click_icon() {
+    xdotool mousemove --window "$icon" 11 12 click "${1:-1}"
+    # Two clicks closer together than this would make a double click.
+    sleep 0.8
+}
+click_icon
+wait_for 5 main_shown || fail "a click on the icon did not show the main window"
+main=$(main_shown)
+wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = \"$main\" ]" ||
+    fail "the shown window did not get the input focus"
+echo "a click shows the main window, with the focus"
+click_icon
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^ZELTO Homeline\$"' ||
+    fail "a second click did not hide the main window"
+echo "a second click hides it"
+
+# ---- The tray answers while the About dialog is open ----------------------------------------
+about_shown() { xdotool search --onlyvisible --name '^About$'; }
+click_icon
+wait_for 5 main_shown || fail "the main window did not come back"
+xdotool mousemove --window "$main" 269 236 click 1  # Button1, "О программе..."
+wait_for 5 about_shown || fail "the About dialog did not open"
+about=$(about_shown)
+# Escape in About: neither closes it nor reaches the main window's Escape (Exit).
+wait_for 5 sh -c "[ \"\$(xdotool getwindowfocus)\" = \"$about\" ]" || fail "About did not get the focus"
+xdotool key Escape
+sleep 0.5
+viewable "$about" || fail "Escape closed About"
+kill -0 "$program" 2>/dev/null || fail "Escape in About ended the program"
+click_icon
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^ZELTO Homeline\$"' ||
+    fail "the icon did not answer while About was open"
+viewable "$about" || fail "hiding the main window closed About"
+click_icon
+wait_for 5 main_shown || fail "the main window did not come back under About"
+xdotool mousemove --window "$about" 148 200 click 1  # OKButton
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^About\$"' || fail "OK did not close About"
+sleep 0.3
+main_shown >/dev/null || fail "closing About hid the main window"
+echo "the tray answers under About; closing About leaves the main window shown"
+
+# ---- The menu: closes on a click elsewhere; "Закрыть" ends the program ----------------------
+click_icon 3
+wait_for 5 menu_window || fail "a right click did not open the menu"
+menu=$(menu_window)
+xdotool mousemove 100 600 click 1
+wait_for 5 sh -c "! xwininfo -id $menu 2>/dev/null | grep -q IsViewable" ||
+    fail "a click elsewhere did not close the menu"
+kill -0 "$program" || fail "the program ended on a click outside the menu"
+echo "the menu closes on a click elsewhere"
+
+click_icon 3
+wait_for 5 menu_window || fail "the menu did not open again"
+menu=$(menu_window)
+height=$(xwininfo -id "$menu" | awk '/Height:/ {print $NF}')
+xdotool mousemove --window "$menu" 60 $((height - 10)) click 1  # N1, the last item
+status=0
+deadline=$((SECONDS + 10))
+while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+kill -0 "$program" 2>/dev/null && fail "\"Закрыть\" did not end the program"
+wait "$program" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ -z "$(icon_id)" ] || fail "the icon stayed in the tray after Exit"
+echo "\"Закрыть\" ends the program with status 0 and the icon leaves the tray"
+
+# ---- "Закрыть" while the shutdown countdown shows -------------------------------------------
+# The countdown is modal for the main window only, so the tray still answers; Exit ends the
+# countdown as "program ending": no UPS switch-off, no power request. This reaches the power
+# path, so a private bus with the logind stand-in takes the place of the system bus.
+mkdir "$work/bus"
+sed "s|@SOCKET_PATH@|$work/bus/socket|" \
+    "${ZELTO_SOURCE_DIR:?}/tools/logind-standin/private-bus.conf.in" >"$work/bus/bus.conf"
+dbus-daemon --config-file="$work/bus/bus.conf" --nofork --nopidfile --print-address \
+    >"$work/bus/daemon.out" 2>&1 &
+pids+=($!)
+bus_up() { [ -S "$work/bus/socket" ] && [ -s "$work/bus/daemon.out" ]; }
+wait_for 10 bus_up || fail "the private dbus-daemon did not start"
+bus="unix:path=$work/bus/socket"
+"$build/logind-standin" --address "$bus" --log "$work/bus/logind.log" >"$work/bus/standin.out" 2>&1 &
+pids+=($!)
+wait_for 10 grep -q 'serving org.freedesktop.login1' "$work/bus/standin.out" ||
+    fail "logind-standin did not come up"
+
+# Trigger "при отказе сети", switch the UPS off after a minute, a countdown long enough to act in.
+mkdir "$work/run2"
+printf '[UPS]\nCompOff=0\nOffUPS=1\nOFFAfter=300\nPorts=%s\n' "$work/ups" >"$work/run2/UPSZelto.ini"
+(
+    cd "$work/run2"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
+    export DBUS_SYSTEM_BUS_ADDRESS="$bus"
+    exec "$build/upszelto"
+) >"$work/program.log" 2>&1 &
+program=$!
+pids+=($program)
+wait_for 15 icon_in_tray || fail "the second program's icon never got into the tray"
+icon=$(icon_id)
+sim "mains off"
+# The main window stays hidden, so a shown window with the model caption is the countdown.
+wait_for 10 main_shown || fail "no countdown on mains failure"
+countdown=$(main_shown)
+xwininfo -id "$countdown" | grep -q 'Width: 295$' || fail "the window shown is not the countdown"
+echo "the countdown shows"
+click_icon 3
+wait_for 5 menu_window || fail "the menu did not open while the countdown showed"
+menu=$(menu_window)
+height=$(xwininfo -id "$menu" | awk '/Height:/ {print $NF}')
+xdotool mousemove --window "$menu" 60 $((height - 10)) click 1  # N1
+status=0
+deadline=$((SECONDS + 10))
+while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+kill -0 "$program" 2>/dev/null && fail "\"Закрыть\" did not end the program under the countdown"
+wait "$program" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status under the countdown"
+[ -z "$(icon_id)" ] || fail "the icon stayed in the tray after Exit under the countdown"
+[ ! -s "$work/bus/logind.log" ] || fail "a power request went out: $(cat "$work/bus/logind.log")"
+! grep -q ' S[0-9][0-9]R0000$' "$work/commands.log" || fail "the UPS was told to switch off"
+echo "\"Закрыть\" under the countdown ends the program with no switch-off and no power request"
