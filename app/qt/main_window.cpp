@@ -18,6 +18,7 @@
 
 #include "app/program.h"
 #include "app/qt/about_box.h"
+#include "app/qt/drop_down_list.h"
 #include "app/qt/images.h"
 #include "app/qt/main_window_layout.h"
 #include "app/qt/tray_icon.h"
@@ -123,7 +124,7 @@ QWidget* Create(const ControlRow& row, QWidget* parent) {
         case ControlKind::Bar:
             return new QProgressBar(parent);
         case ControlKind::List: {
-            auto list = new QComboBox(parent);
+            auto list = new DropDownList(parent);
             auto style = new CompactListStyle;
             style->setParent(list);
             list->setStyle(style);
@@ -269,6 +270,8 @@ void TForm1::ConnectControls() {
     connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
     connect(ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
     connect(ComboBox4, &QComboBox::activated, this, &TForm1::ComboBox4Change);
+    connect(static_cast<DropDownList*>(ComboBox4), &DropDownList::popupAboutToShow, this,
+            &TForm1::ComboBox4DropDown);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     // Button3 is the window's cancel button: Escape presses it.
@@ -441,6 +444,12 @@ void TForm1::ComboBox2Change(int index) {
 void TForm1::ComboBox3Change(int index) {
     if (program_ != nullptr) {
         program_->PolicyChanged(PolicyList::UpsDelay, index);
+    }
+}
+
+void TForm1::ComboBox4DropDown() {
+    if (program_ != nullptr) {
+        program_->RefreshPortList();
     }
 }
 

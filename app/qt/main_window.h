@@ -95,6 +95,8 @@ public slots:
     void ComboBox2Change(int index);
     void ComboBox3Change(int index);
     void ComboBox4Change(int index);
+    // The user is opening the port list: it follows the devices plugged in now.
+    void ComboBox4DropDown();
     void Image5Click();
     void Timer1Timer();
 

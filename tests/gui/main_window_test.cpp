@@ -489,6 +489,20 @@ TEST_F(MainWindow, AUserPortChoiceReopensThePortAndIsStored) {
     EXPECT_EQ(program.State().PortIndex, 1);
 }
 
+TEST_F(MainWindow, OpeningThePortListPicksUpDevicesPluggedInSince) {
+    form.FormCreate();
+    QComboBox* list = List("ComboBox4");
+    ASSERT_EQ(list->count(), 2);
+    portTable.ports.push_back({"ttyACM0", "/fake/dev/ttyACM0"});
+    list->showPopup();
+    list->hidePopup();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(0), "ttyACM0");
+    // The chosen port stays chosen at its new place.
+    EXPECT_EQ(list->currentText(), "ttyS1");
+    EXPECT_EQ(port.openedPath, "/fake/dev/ttyS1");
+}
+
 TEST_F(MainWindow, SettingThePortIndexOpensNothing) {
     form.SetPortList({"a", "b", "c"});
     form.SetPortIndex(2);
