@@ -138,6 +138,12 @@ std::string_view LineEnding(std::string_view text) {
 #endif
 }
 
+// The line end that finishes a text's unfinished last line. A last line cut short after its CR
+// only lacks the LF: a whole line end there would leave the CR in the line, and in its value.
+std::string_view LineEndAfter(std::string_view text, std::string_view eol) {
+    return !text.empty() && text.back() == '\r' ? "\n" : eol;
+}
+
 }  // namespace
 
 std::optional<std::string> IniFind(std::string_view text, std::string_view section,
@@ -164,7 +170,7 @@ std::string IniSet(std::string_view text, std::string_view section, std::string_
     if (!span) {
         result = std::string(text);
         if (!result.empty() && result.back() != '\n') {
-            result += eol;
+            result += LineEndAfter(result, eol);
         }
         result.append("[").append(section).append("]").append(eol);
         result.append(key).append("=").append(value).append(eol);
@@ -193,7 +199,7 @@ std::string IniSet(std::string_view text, std::string_view section, std::string_
     const std::size_t insertAt = lines[last].next;
     result.append(text.substr(0, insertAt));
     if (result.empty() || result.back() != '\n') {
-        result += eol;
+        result += LineEndAfter(result, eol);
     }
     result.append(key).append("=").append(value).append(eol);
     result.append(text.substr(insertAt));

@@ -10,7 +10,7 @@ namespace {
 
 // A settings file is a few hundred bytes. One far larger is treated as unreadable: its keys read
 // as missing and writes are refused, so it is never cut short by a rewrite.
-constexpr qint64 kLargestFile = 64 * 1024 * 1024;
+constexpr qint64 kLargestFile = 1024 * 1024;
 
 }  // namespace
 

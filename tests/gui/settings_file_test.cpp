@@ -2,14 +2,11 @@
 // a refused write says.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -17,29 +14,13 @@
 #include "app/errors.h"
 #include "app/qt/file_settings_store.h"
 #include "app/settings.h"
+#include "tests/support/file_system_rig.h"
 
 namespace zelto {
 namespace {
 
-std::string ReadWhole(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return "<missing>";
-    }
-    return file.readAll().toStdString();
-}
-
-// Runs the test body with the process's current directory switched to `dir`.
-class InDirectory {
-public:
-    explicit InDirectory(const QString& dir) : previous_(QDir::currentPath()) {
-        EXPECT_TRUE(QDir::setCurrent(dir));
-    }
-    ~InDirectory() { QDir::setCurrent(previous_); }
-
-private:
-    QString previous_;
-};
+using fakes::InDirectory;
+using fakes::ReadWhole;
 
 TEST(SettingsFile, FirstWriteCreatesTheFileInTheCurrentDirectory) {
     QTemporaryDir dir;
@@ -122,46 +103,25 @@ TEST(SettingsFile, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_TRUE(QFileInfo(dir.filePath("UPSZelto.ini")).isDir());
 }
 
-// Root writes into a mode 555 directory, so a refused write needs a read-only mount. The child
-// process makes one in a mount namespace of its own and reports the error text through a pipe.
+// Root writes into a mode 555 directory, so a refused write needs a read-only mount, made in a
+// child process with a mount namespace of its own.
 TEST(SettingsFile, RefusedWriteNamesTheFullPath) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string path = dir.path().toStdString();
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(pipeFds[0]);
-        std::string result = "setup failed";
-        if (unshare(CLONE_NEWNS) == 0 &&
-            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-            mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
-            mount(nullptr, path.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0 &&
-            chdir(path.c_str()) == 0) {
-            FileSettingsStore store;
-            Settings settings(store);
-            try {
-                settings.WriteSetting("UPS", "COMPort", "0");
-                result = "written";
-            } catch (const Error& e) {
-                result = e.what();
-            }
+    const std::string result = fakes::RunInChild([&path]() -> std::string {
+        if (!fakes::MountReadOnly(path) || chdir(path.c_str()) != 0) {
+            return "setup failed";
         }
-        [[maybe_unused]] const auto written = write(pipeFds[1], result.data(), result.size());
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    std::string result;
-    char buffer[512];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-        result.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
+        FileSettingsStore store;
+        Settings settings(store);
+        try {
+            settings.WriteSetting("UPS", "COMPort", "0");
+            return "written";
+        } catch (const Error& e) {
+            return e.what();
+        }
+    });
     EXPECT_EQ(result, "Unable to write to " + path + "/UPSZelto.ini");
     EXPECT_FALSE(QFile::exists(dir.filePath("UPSZelto.ini")));
 }
