@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/conversion.h"
 #include "link/port_list.h"
+#include "monitor/shutdown_policy.h"
 
 namespace zelto {
 namespace {
@@ -59,10 +59,7 @@ void Program::FormCreate() {
         });
         platform_.view.SetPolicyIndex(policy.list, state_.*policy.index);
     }
-    RunGuarded(errors, [&] {
-        const std::string text = settings_.ReadSetting(kSection, "OFFAfter", "10");
-        state_.CountdownSeconds = static_cast<std::uint16_t>(StrToIntInRange(text, 0, 65535));
-    });
+    RunGuarded(errors, [&] { state_.CountdownSeconds = ReadCountdownSeconds(settings_); });
     platform_.view.AddTrayIcon();
     RunGuarded(errors, [&] { ReadComPorts(); });
 

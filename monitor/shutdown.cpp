@@ -41,11 +41,7 @@ std::uint16_t Monitor::CountdownLength() {
     // A bad value must not cost the outage its shutdown: say what is wrong, without blocking,
     // and count down from the default.
     try {
-        const std::int32_t seconds = parts_.settings.ReadInt("OFFAfter", "10");
-        if (seconds < 0 || seconds > 65535) {
-            throw RangeCheckError();
-        }
-        return static_cast<std::uint16_t>(seconds);
+        return ReadCountdownSeconds(parts_.settings);
     } catch (const Error& e) {
         parts_.errors.Report(e.what());
     }

@@ -1,5 +1,7 @@
 #include "monitor/shutdown_policy.h"
 
+#include "app/conversion.h"
+
 #include <array>
 #include <utility>
 
@@ -44,6 +46,11 @@ std::string PowerRefusedText(PowerAction action, const std::string& reason) {
             break;
     }
     return text + reason;
+}
+
+std::uint16_t ReadCountdownSeconds(Settings& settings) {
+    const std::string text = settings.ReadSetting(kSection, "OFFAfter", "10");
+    return static_cast<std::uint16_t>(StrToIntInRange(text, 0, 65535));
 }
 
 }  // namespace zelto

@@ -1,9 +1,11 @@
 #pragma once
 // The three policy lists of the main window as the shutdown procedure reads them.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
+#include "app/settings.h"
 #include "monitor/power_requests.h"
 
 namespace zelto {
@@ -19,6 +21,10 @@ bool ChargeTriggerMet(int triggerIndex, int charge);
 // The method list entry's power action: 0 power off, 1 hibernate, 2 stand-by; no selection or
 // any other index asks for nothing.
 std::optional<PowerAction> MethodAction(int methodIndex);
+
+// The countdown length, "OFFAfter" (default 10), which must lie within 0-65535. Throws the
+// conversion error or RangeCheckError.
+std::uint16_t ReadCountdownSeconds(Settings& settings);
 
 // The text reported when the system refuses a power action.
 std::string PowerRefusedText(PowerAction action, const std::string& reason);
