@@ -1,0 +1,130 @@
+#include "bench/countdown_latency.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "support/live_program.h"
+#include "support/private_bus.h"
+#include "support/pty_sim.h"
+
+namespace zelto::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Notes when the dialog shows, then cancels it as a user would, so the next outage can follow.
+class ShowWatch : public QObject {
+public:
+    explicit ShowWatch(CountdownDialog& dialog) : dialog_(dialog) {
+        dialog.installEventFilter(this);
+    }
+
+    std::atomic<int> shows{0};
+    std::atomic<Clock::rep> lastShow{0};
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &dialog_ && event->type() == QEvent::Show) {
+            lastShow = Clock::now().time_since_epoch().count();
+            ++shows;
+            QTimer::singleShot(100, &dialog_, [this] { dialog_.Cancel(); });
+        }
+        return false;
+    }
+
+private:
+    CountdownDialog& dialog_;
+};
+
+bool WriteSettings(const QString& path, const std::string& link) {
+    // "при отказе сети", and a countdown long enough never to finish.
+    const std::string ini =
+        "[UPS]\r\nPorts=" + link +
+        "\r\nCOMPort=0\r\nCompOff=0\r\nOffMethod=1\r\nOffUPS=0\r\nOFFAfter=600\r\n";
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(ini.data(), static_cast<qint64>(ini.size())) ==
+               static_cast<qint64>(ini.size());
+}
+
+}  // namespace
+
+int RunCountdownLatency(int trials) {
+    test::PrivateBus bus;
+    test::PtySim sim;
+    QTemporaryDir folder;
+    if (!bus.Started() || !sim.Start() || !folder.isValid() ||
+        !WriteSettings(folder.filePath("UPSZelto.ini"), sim.LinkPath()) ||
+        !QDir::setCurrent(folder.path())) {
+        std::fprintf(stderr, "set-up failed: %s\n", qPrintable(bus.Error()));
+        return 1;
+    }
+
+    test::LiveProgram live(bus.Address());
+    ShowWatch watch(live.Countdown());
+    live.Start();
+
+    std::vector<double> latencies;
+    bool failed = false;
+    // The outages come from a thread of their own, so that the program's event loop runs
+    // undisturbed here and the show event is stamped the moment it happens.
+    std::thread outages([&] {
+        std::mt19937 random(7);
+        std::uniform_int_distribution<int> phase(0, 999);
+        sim.WaitForCommand("Q1", 2, 5s);
+        for (int trial = 0; trial < trials && !failed; ++trial) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(phase(random)));
+            const int shown = watch.shows;
+            const Clock::time_point failure = Clock::now();
+            if (!sim.Send("mains off")) {
+                failed = true;
+                break;
+            }
+            if (!test::PtySim::WaitFor(5s, [&] { return watch.shows > shown; })) {
+                std::fprintf(stderr, "trial %d: no countdown within 5 s\n", trial + 1);
+                failed = true;
+                break;
+            }
+            const Clock::time_point show{Clock::duration{watch.lastShow.load()}};
+            latencies.push_back(std::chrono::duration<double>(show - failure).count());
+            std::printf("outage %d: countdown shown %.3f s after the failure\n", trial + 1,
+                        latencies.back());
+            std::fflush(stdout);
+            // Mains back, and time for a record that says so to re-arm the trigger.
+            std::this_thread::sleep_for(300ms);
+            sim.Send("mains on");
+            std::this_thread::sleep_for(2500ms);
+        }
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    });
+    QApplication::exec();
+    outages.join();
+
+    if (failed || latencies.empty()) {
+        return 1;
+    }
+    double sum = 0;
+    for (const double latency : latencies) {
+        sum += latency;
+    }
+    std::printf("countdown_latency_mean_s: %.3f\n", sum / static_cast<double>(latencies.size()));
+    std::printf("countdown_latency_max_s: %.3f\n",
+                *std::max_element(latencies.begin(), latencies.end()));
+    return 0;
+}
+
+}  // namespace zelto::bench

@@ -1,0 +1,198 @@
+// The shutdown end to end: the real program on the UPS simulator, with the logind stand-in on a
+// private bus taking the power requests. Outages, mains coming back during the countdown, and a
+// refused request, told apart by what the simulator and the stand-in logged and when.
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/private_bus.h"
+#include "support/program_process.h"
+#include "support/pty_sim.h"
+#include "support/timed_log.h"
+
+namespace zelto::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// "при отказе сети", "Спящий режим", "5 минут".
+const ProgramProcess::Settings kHibernateOnFailure = {
+    {"CompOff", "0"}, {"OffMethod", "1"}, {"OffUPS", "5"}};
+
+ProgramProcess::Settings With(ProgramProcess::Settings settings, const std::string& offAfter) {
+    settings.emplace_back("OFFAfter", offAfter);
+    return settings;
+}
+
+void SleepUntilMs(std::int64_t ms) {
+    const std::int64_t left = ms - NowMs();
+    if (left > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    }
+}
+
+class ShutdownProcess : public ::testing::Test {
+protected:
+    void StartAll(const ProgramProcess::Settings& settings, const QStringList& standin = {}) {
+        ASSERT_TRUE(bus_.Started()) << bus_.Error().toStdString();
+        logind_ = std::make_unique<LogindStandin>(bus_, standin);
+        ASSERT_TRUE(logind_->Started()) << logind_->Error().toStdString();
+        ASSERT_TRUE(sim_.Start()) << sim_.Output();
+        program_ = std::make_unique<ProgramProcess>(bus_, sim_.LinkPath(), settings);
+        ASSERT_TRUE(program_->Start()) << program_->Error().toStdString();
+        // The start-up query and the timer's first: the program polls.
+        ASSERT_TRUE(sim_.WaitForCommand("Q1", 2, 5s)) << program_->Output().toStdString();
+    }
+
+    // On failure, the whole story: what the UPS received and what logind was asked.
+    void TearDown() override {
+        if (!HasFailure()) {
+            return;
+        }
+        for (const auto& line : sim_.LogLines()) {
+            std::printf("  ups-sim: %s\n", line.c_str());
+        }
+        if (logind_) {
+            for (const auto& call : Calls()) {
+                std::printf("  logind:  %lld %s\n", static_cast<long long>(call.ms),
+                            call.text.c_str());
+            }
+        }
+    }
+
+    std::vector<TimedLine> SimLog() const { return ParseTimedLines(sim_.LogLines()); }
+    std::vector<TimedLine> Calls() const { return ReadTimedLog(logind_->LogPath()); }
+    std::size_t Queries() const { return TimesOf(SimLog(), "Q1").size(); }
+
+    // The time of the first status query logged after the latest line `text`, waiting for it.
+    std::int64_t QueryAfter(const std::string& text) const {
+        std::int64_t found = 0;
+        PtySim::WaitFor(5s, [&] {
+            const auto log = SimLog();
+            bool seen = false;
+            found = 0;
+            for (const auto& line : log) {
+                if (line.text == text) {
+                    seen = true;
+                    found = 0;
+                } else if (seen && found == 0 && line.text == "Q1") {
+                    found = line.ms;
+                }
+            }
+            return found != 0;
+        });
+        return found;
+    }
+
+    // Mains fail right after an answer went out, so that the next query is the first one
+    // answered on battery. Returns that query's time: the tick a second later reads the answer
+    // and opens the countdown.
+    std::int64_t FailMains() {
+        const std::size_t before = Queries();
+        EXPECT_TRUE(sim_.WaitForCommand("Q1", before + 1, 3s));
+        // The answer leaves about 196 ms after its query.
+        SleepUntilMs(TimesOf(SimLog(), "Q1").back() + 350);
+        EXPECT_TRUE(sim_.Send("mains off"));
+        const std::int64_t query = QueryAfter("# mains off");
+        EXPECT_NE(query, 0) << "no query after the failure";
+        return query;
+    }
+
+    // Waits until `count` more queries than `before` have been logged: the program still polls.
+    bool KeepsPolling(std::size_t before, std::size_t count) const {
+        return sim_.WaitForCommand("Q1", before + count, std::chrono::seconds(count + 2));
+    }
+
+    PrivateBus bus_;
+    std::unique_ptr<LogindStandin> logind_;
+    PtySim sim_;
+    std::unique_ptr<ProgramProcess> program_;
+};
+
+TEST_F(ShutdownProcess, OutageSendsTheUpsSwitchOffThenHibernatesOnce) {
+    StartAll(With(kHibernateOnFailure, "2"));
+    const std::int64_t query = FailMains();
+
+    ASSERT_TRUE(logind_->WaitForCalls(1, 7000)) << program_->Output().toStdString();
+    // Time enough for a second request, if one were coming.
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(logind_->Calls(), QStringList{"Hibernate false"});
+    const auto calls = Calls();
+    ASSERT_EQ(calls.size(), 1u);
+
+    const auto switchOffs = TimesOf(SimLog(), "S05R0000");
+    ASSERT_EQ(switchOffs.size(), 1u) << "the UPS did not get S05R0000 exactly once";
+    EXPECT_LE(switchOffs[0], calls[0].ms) << "hibernated before the UPS was told";
+    EXPECT_TRUE(sim_.WaitForOutput("switch-off in 05 min"));
+    // The countdown opens a second after that query and runs its two seconds.
+    EXPECT_GE(calls[0].ms - query, 2700) << "the countdown was cut short";
+    EXPECT_LE(calls[0].ms - query, 4200) << "the request came late";
+}
+
+TEST_F(ShutdownProcess, MainsBackDuringTheCountdownSendsNothingAndRequestsNothing) {
+    StartAll(With(kHibernateOnFailure, "3"));
+    const std::int64_t query = FailMains();
+    // The countdown is showing now; the next nested tick's query sees the mains back.
+    SleepUntilMs(query + 1300);
+    ASSERT_TRUE(sim_.Send("mains on"));
+
+    // Until well after the three seconds would have run out.
+    SleepUntilMs(query + 1000 + 3000 + 1500);
+    EXPECT_TRUE(Calls().empty()) << "power request despite mains back: " << Calls()[0].text;
+    EXPECT_TRUE(TimesOf(SimLog(), "S05R0000").empty()) << "UPS told to switch off";
+    EXPECT_TRUE(KeepsPolling(Queries(), 1));
+}
+
+TEST_F(ShutdownProcess, MainsBackAndFailingAgainStartsASecondCountdown) {
+    StartAll(With(kHibernateOnFailure, "3"));
+    const std::int64_t first = FailMains();
+    SleepUntilMs(first + 1300);
+    ASSERT_TRUE(sim_.Send("mains on"));
+    // The tick that reads mains back cancels the countdown and re-arms the trigger.
+    SleepUntilMs(first + 2500);
+
+    const std::int64_t second = FailMains();
+    ASSERT_TRUE(logind_->WaitForCalls(1, 7000)) << program_->Output().toStdString();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(logind_->Calls(), QStringList{"Hibernate false"});
+    const auto calls = Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    // The request ends the second countdown, not the first.
+    EXPECT_GE(calls[0].ms - second, 3700);
+    EXPECT_LE(calls[0].ms - second, 5200);
+    const auto switchOffs = TimesOf(SimLog(), "S05R0000");
+    ASSERT_EQ(switchOffs.size(), 1u);
+    EXPECT_LE(switchOffs[0], calls[0].ms);
+}
+
+TEST_F(ShutdownProcess, RefusedRequestLeavesTheProgramPolling) {
+    // "никогда" for the UPS: only the power request goes out, and logind refuses it.
+    StartAll({{"CompOff", "0"}, {"OffMethod", "1"}, {"OffUPS", "0"}, {"OFFAfter", "0"}},
+             {"--refuse",
+              "Hibernate=org.freedesktop.login1.SleepVerbNotSupported:Sleep verb not supported"});
+    FailMains();
+
+    ASSERT_TRUE(logind_->WaitForCalls(1, 5000)) << program_->Output().toStdString();
+    EXPECT_EQ(
+        logind_->Calls(),
+        QStringList{"Hibernate false (refused: org.freedesktop.login1.SleepVerbNotSupported)"});
+    // The refusal is shown in a box that blocks nothing: the polls go on.
+    EXPECT_TRUE(KeepsPolling(Queries(), 2));
+    EXPECT_TRUE(program_->Running());
+    for (const auto& command : sim_.Commands()) {
+        EXPECT_EQ(command, "Q1") << "no command to the UPS with \"никогда\"";
+    }
+    EXPECT_EQ(logind_->Calls().size(), 1);
+}
+
+}  // namespace
+}  // namespace zelto::test
