@@ -387,9 +387,13 @@ void TForm1::ShowClock(const std::string& text) {
 }
 
 void TForm1::ShowTray(int picture, const std::string& tip) {
+    const QString newTip = QString::fromStdString(tip);
+    // The same picture and tip again would still cost a repaint through the tray host every
+    // second, most of what the program spends while it sits hidden.
+    const bool changed = picture != trayPicture_ || newTip != trayTip_;
     trayPicture_ = picture;
-    trayTip_ = QString::fromStdString(tip);
-    if (tray_) {
+    trayTip_ = newTip;
+    if (tray_ && changed) {
         // The tip goes with it from TrayTip, which the program set to `tip` just before.
         tray_->SetTrayIcon(TrayModify, QIcon(ListImage16(picture)));
     }

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QMetaObject>
+#include <QSocketNotifier>
 #include <QString>
 
 namespace zelto {
@@ -36,6 +37,7 @@ public:
     ~CallScope() {
         if (--owner_.callDepth_ == 0) {
             owner_.CloseIfLost();
+            owner_.SilenceReadNotifier();
         }
     }
     CallScope(const CallScope&) = delete;
@@ -173,6 +175,19 @@ void QtComPort::PollDevice() {
         }
     }
     port_.clearError();
+}
+
+void QtComPort::SilenceReadNotifier() {
+    // Nothing reads the port between two ticks: each tick polls the device itself. Left on,
+    // QSerialPort's read notifier would wake the program for every answer only to buffer it,
+    // which is most of what an idle monitor costs. QSerialPort turns it back on whenever it
+    // reads, so it goes off again at the end of each of our calls. A device that vanishes is
+    // then noticed by the next call, at most one tick later.
+    for (auto* notifier : port_.findChildren<QSocketNotifier*>()) {
+        if (notifier->type() == QSocketNotifier::Read) {
+            notifier->setEnabled(false);
+        }
+    }
 }
 
 void QtComPort::CloseIfLost() {

@@ -33,6 +33,7 @@ private:
     // Moves whatever the device holds into the port's buffer without waiting.
     void PollDevice();
     void CloseIfLost();
+    void SilenceReadNotifier();
 
     QSerialPort port_;
     int callDepth_ = 0;
