@@ -9,15 +9,8 @@
 
 #include <memory>
 
-#include "app/program.h"
-#include "app/qt/file_settings_store.h"
 #include "app/qt/images.h"
-#include "app/qt/main_window.h"
-#include "app/qt/message_box_reporter.h"
-#include "link/qt/qt_com_port.h"
-#include "link/qt/qt_port_table.h"
-#include "monitor/qt/countdown_dialog.h"
-#include "monitor/qt/logind_power_requests.h"
+#include "app/qt/zelto_application.h"
 
 namespace {
 
@@ -77,25 +70,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     const auto signalNotifier = termination.ExitOnSignal();
 
-    zelto::MessageBoxReporter errors;
-    zelto::FileSettingsStore store;
-    zelto::QtComPort port;
-    zelto::QtPortTable portTable;
-    zelto::LogindPowerRequests power;
-
-    // The main window is never shown here: the program starts hidden in the tray, and the
-    // tray's left click brings the window up.
-    zelto::TForm1 form;
-    // The program keeps a reference to the countdown, so the dialog exists (hidden) before
-    // start-up runs; it shows only when a shutdown starts. It is modal for the main window
-    // only, so the tray icon still answers while it counts (Exit from the tray menu ends it).
-    zelto::CountdownDialog countdown(&form);
-    countdown.setWindowModality(Qt::WindowModal);
-    form.SetCountdownDialog(countdown);
-    zelto::Program program(
-        zelto::Platform{store, port, portTable, form, form, countdown, power, errors});
-    form.Attach(program);
-    form.FormCreate();
+    zelto::ZeltoApplication program;
+    program.Start();
 
     return QApplication::exec();
 }
