@@ -18,11 +18,14 @@
 #include "app/qt/main_window.h"
 #include "app/qt/message_box_reporter.h"
 #include "bench/memory_port.h"
-#include "bench/process_memory.h"
 #include "monitor/qt/countdown_dialog.h"
+#include "support/memory_sample.h"
 
 namespace zelto::bench {
 namespace {
+
+using test::MemorySample;
+using test::SampleMemory;
 
 // The port list comes from "Ports" alone.
 class NoSystemPorts : public PortTable {

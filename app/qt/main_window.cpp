@@ -354,7 +354,15 @@ QLabel* TForm1::ReadingLabel(Reading which) const {
 }
 
 void TForm1::ShowLinkState(bool ok) {
-    SetTextColour(ComboBox4, ok ? Qt::black : Qt::red);
+    // Two palettes made once: a palette made anew each time is a new key to the style's cache
+    // of drawn lists, which would grow with every change of the link's colour.
+    if (linkPalettes_.empty()) {
+        for (const QColor& colour : {QColor(Qt::red), QColor(Qt::black)}) {
+            SetTextColour(ComboBox4, colour);
+            linkPalettes_.push_back(ComboBox4->palette());
+        }
+    }
+    ComboBox4->setPalette(linkPalettes_[ok ? 1 : 0]);
 }
 
 void TForm1::ShowReading(Reading which, const std::string& text) {

@@ -3,6 +3,7 @@
 // It shows what the program tells it (MainView, Display) and forwards the user's actions and the
 // poll timer to the program.
 
+#include <QPalette>
 #include <QPixmap>
 #include <QString>
 #include <QTimer>
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "app/main_view.h"
 #include "monitor/display.h"
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<TrayIcon> tray_;
     CountdownDialog* countdown_ = nullptr;
     bool detachedHidden_ = true;
+    std::vector<QPalette> linkPalettes_;  // the port list's text red, then black
 
     // Controls by their names; all are children of the window.
     std::array<QLabel*, 7> readings_{};  // Label1 .. Label7, in Reading order

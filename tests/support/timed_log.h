@@ -20,6 +20,10 @@ struct TimedLine {
     std::string text;     // what follows the time
 };
 
+// Events logged by two processes within this many milliseconds count as one moment: each
+// process is woken on its own, so their timestamps of one cause can come out in either order.
+inline constexpr std::int64_t kSameMomentMs = 50;
+
 inline std::int64_t NowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }

@@ -1,0 +1,532 @@
+// Faults on the line, end to end: the whole program in this process on the UPS simulator over a
+// real pseudo-terminal, its power requests going to the logind stand-in on a private bus. Every
+// fault the simulator can put on the line, the simulator going away and coming back on the same
+// path, and the port held by another program. After each, records must be shown again and a
+// mains failure must still end in exactly one power request.
+//
+// The program's timer and the countdown's run at kTickMs instead of a second. Everything the
+// program does is counted in ticks (the link colour, the reopening of a lost port, the
+// countdown), so only the wall time shrinks; the simulator answers sooner to match.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPalette>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/port_keeper.h"
+#include "support/live_program.h"
+#include "support/private_bus.h"
+#include "support/program_process.h"
+#include "support/pty_sim.h"
+#include "support/timed_log.h"
+
+namespace zelto::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kTickMs = 200;
+// The simulator's answer delay: well inside one tick, as 196 ms is inside a second.
+const char* const kAnswerDelayMs = "20";
+constexpr std::size_t kRecordBytes = 47;
+// A lost port is tried again every kReopenTicks; allow for the tick that notices the loss and
+// the one that reads the first answer after the reopen.
+constexpr std::size_t kRecoveryTicks = PortKeeper::kReopenTicks + 3;
+
+const QColor kBlack(Qt::black);
+const QColor kRed(Qt::red);
+
+// What the program showed right after one of its ticks.
+struct TickSeen {
+    bool linkOk = false;
+    std::uint64_t records = 0;  // RecordSequence: records handled so far
+    QString mains;              // Label1
+    QString load;               // Label4
+    QString frequency;          // Label5
+    QString battery;            // Label6
+    QString charge;             // Label20
+    QColor list;                // the port list's text colour
+    int boxes = 0;              // error boxes open
+};
+
+// The error boxes open now, wherever they came from.
+std::vector<QMessageBox*> OpenBoxes() {
+    std::vector<QMessageBox*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
+            boxes.push_back(box);
+        }
+    }
+    return boxes;
+}
+
+std::string Str(const QString& text) {
+    return text.toStdString();
+}
+
+class FaultScenarios : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus_.Started()) << Str(bus_.Error());
+        logind_ = std::make_unique<LogindStandin>(bus_);
+        ASSERT_TRUE(logind_->Started()) << Str(logind_->Error());
+        ASSERT_TRUE(folder_.isValid());
+        previousFolder_ = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+    }
+
+    void TearDown() override {
+        live_.reset();
+        QDir::setCurrent(previousFolder_);
+        if (!HasFailure()) {
+            return;
+        }
+        // The last of the story: what the UPS received and what logind was asked.
+        const auto log = sim_.LogLines();
+        for (std::size_t i = log.size() > 40 ? log.size() - 40 : 0; i < log.size(); ++i) {
+            std::printf("  ups-sim: %s\n", log[i].c_str());
+        }
+        for (const auto& call : logind_ ? logind_->Calls() : QStringList()) {
+            std::printf("  logind:  %s\n", Str(call).c_str());
+        }
+    }
+
+    // "при отказе сети", "Спящий режим", the given UPS switch-off index and countdown length.
+    void WriteSettings(int upsOff, int offAfter) {
+        const std::string ini =
+            "[UPS]\r\nPorts=" + sim_.LinkPath() +
+            "\r\nCOMPort=0\r\nCompOff=0\r\nOffMethod=1\r\nOffUPS=" + std::to_string(upsOff) +
+            "\r\nOFFAfter=" + std::to_string(offAfter) + "\r\n";
+        QFile file(folder_.filePath("UPSZelto.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(ini.data(), static_cast<qint64>(ini.size())),
+                  static_cast<qint64>(ini.size()));
+    }
+
+    void StartProgram() {
+        WriteSettings(1, 0);
+        live_ = std::make_unique<LiveProgram>(bus_.Address());
+        live_->Start();
+        live_->Form().Timer1().setInterval(kTickMs);
+        auto* countdownTimer = live_->Countdown().findChild<QTimer*>("Timer1");
+        ASSERT_NE(countdownTimer, nullptr);
+        countdownTimer->setInterval(kTickMs);
+        // Queued behind the program's own queued tick, so it sees what that tick left.
+        QObject::connect(
+            &live_->Form().Timer1(), &QTimer::timeout, &live_->Form(), [this] { Record(); },
+            Qt::QueuedConnection);
+    }
+
+    void Record() {
+        const ProgramState& state = live_->Main().State();
+        TickSeen seen;
+        seen.linkOk = state.LinkOk;
+        seen.records = state.RecordSequence;
+        seen.mains = Text("Label1");
+        seen.load = Text("Label4");
+        seen.frequency = Text("Label5");
+        seen.battery = Text("Label6");
+        seen.charge = Text("Label20");
+        seen.list = List()->palette().color(QPalette::Text);
+        seen.boxes = static_cast<int>(OpenBoxes().size());
+        ticks_.push_back(seen);
+    }
+
+    QString Text(const char* name) const {
+        const auto* label = live_->Form().findChild<QLabel*>(name);
+        return label != nullptr ? label->text() : QString("(no %1)").arg(name);
+    }
+    QComboBox* List() const { return live_->Form().findChild<QComboBox*>("ComboBox4"); }
+    QColor ListColour() const { return List()->palette().color(QPalette::Text); }
+
+    // Runs the event loop until `done` holds; false when the time ran out first.
+    static bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() >= timeout.count()) {
+                return false;
+            }
+            QEventLoop loop;
+            QTimer::singleShot(5, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        return true;
+    }
+
+    // Runs the event loop until `count` more ticks have been seen.
+    bool PumpTicks(std::size_t count) {
+        const std::size_t until = ticks_.size() + count;
+        return PumpUntil([&] { return ticks_.size() >= until; },
+                         std::chrono::milliseconds(kTickMs * (count + 5)));
+    }
+
+    // Mains at `volts` and waits until a record shows it with the link black: normal records
+    // are shown again. Returns the ticks that took, or a large number when it never happened.
+    std::size_t ShowsRecordsAgain(const std::string& volts) {
+        const std::size_t from = ticks_.size();
+        EXPECT_TRUE(sim_.Send("mains " + volts));
+        const QString wanted = QString::fromStdString(volts + " V");
+        const bool shown = PumpUntil(
+            [&] {
+                return ticks_.size() > from && ticks_.back().mains == wanted &&
+                       ticks_.back().linkOk && ticks_.back().list == kBlack;
+            },
+            5s);
+        EXPECT_TRUE(shown) << "records not shown again: Label1 " << Str(Text("Label1")) << ", list "
+                           << Str(ListColour().name());
+        return shown ? ticks_.size() - from : 1000;
+    }
+
+    // Sends the control lines at a known point of the poll: just after a tick, once the answer
+    // to that tick's query has arrived. What the lines change therefore first shows in the
+    // answer the second tick from now reads; the first reads the answer already here. Returns
+    // the index the first of those ticks will have.
+    std::size_t InjectAfterAnswer(const std::vector<std::string>& lines) {
+        EXPECT_TRUE(PumpTicks(1));
+        const bool answered =
+            PtySim::WaitFor(1s, [this] { return live_->Port().ComInputCount() >= kRecordBytes; });
+        EXPECT_TRUE(answered) << "no answer to the last query";
+        for (const auto& line : lines) {
+            EXPECT_TRUE(sim_.Send(line)) << line;
+        }
+        return ticks_.size();
+    }
+
+    // Closes the one open error box, after checking that it is the only one and says `text`.
+    void CloseTheOneBox(const QString& text) {
+        const auto boxes = OpenBoxes();
+        ASSERT_EQ(boxes.size(), 1u) << "error boxes open";
+        EXPECT_EQ(boxes[0], live_->Errors().OpenBox());
+        EXPECT_EQ(Str(boxes[0]->text()), Str(text));
+        EXPECT_EQ(Str(boxes[0]->windowTitle()), "UPS Zelto");
+        boxes[0]->button(QMessageBox::Ok)->click();
+        EXPECT_TRUE(PumpUntil([] { return OpenBoxes().empty(); }, 2s));
+    }
+
+    // Mains fail with the given policy: the countdown runs out and logind is asked to hibernate
+    // exactly once, after the UPS got its switch-off command (none with index 0). Then mains come
+    // back and records show `volts` again.
+    void OutageEndsInOneHibernate(int upsOff, int offAfter, const std::string& volts) {
+        SCOPED_TRACE("outage with OffUPS " + std::to_string(upsOff) + ", OFFAfter " +
+                     std::to_string(offAfter));
+        WriteSettings(upsOff, offAfter);
+        auto* upsList = live_->Form().findChild<QComboBox*>("ComboBox3");
+        ASSERT_NE(upsList, nullptr);
+        // As the user picks it: the list emits activated() only for a choice of the user's.
+        upsList->setCurrentIndex(upsOff);
+        emit upsList->activated(upsOff);
+        ASSERT_EQ(live_->Main().State().UpsOffIndex, upsOff);
+
+        char command[16];
+        std::snprintf(command, sizeof command, "S%02dR0000", upsOff);
+        const auto switchOffsBefore = TimesOf(ParseTimedLines(sim_.LogLines()), command).size();
+        const std::size_t anySwitchOffBefore = SwitchOffCommands();
+        const auto callsBefore = logind_->Calls().size();
+
+        ASSERT_TRUE(sim_.Send("mains off"));
+        ASSERT_TRUE(PumpUntil([&] { return logind_->Calls().size() > callsBefore; }, 5s))
+            << "no power request after the mains failed";
+        // The countdown is over; a few more ticks on battery must not ask again.
+        EXPECT_TRUE(PumpTicks(3));
+        const auto calls = ReadTimedLog(logind_->LogPath());
+        ASSERT_EQ(calls.size(), callsBefore + 1) << "power requests for one outage";
+        EXPECT_EQ(calls.back().text, "Hibernate false");
+
+        const auto switchOffs = TimesOf(ParseTimedLines(sim_.LogLines()), command);
+        if (upsOff > 0) {
+            ASSERT_EQ(switchOffs.size(), switchOffsBefore + 1) << command << " sent";
+            // The two logs come from two processes, each woken on its own: the simulator can
+            // read the command a few milliseconds after logind, reached through the bus, logs
+            // the request written right behind it. Which goes first in the program is pinned by
+            // the unit tests; here the UPS must have been told at the same moment.
+            EXPECT_LE(switchOffs.back(), calls.back().ms + kSameMomentMs)
+                << "the UPS was told well after the power request";
+        }
+        EXPECT_EQ(SwitchOffCommands(), anySwitchOffBefore + (upsOff > 0 ? 1 : 0))
+            << "switch-off commands for one outage (none with \"никогда\")";
+
+        // Mains back: the switch-off the UPS was told of is called off with them.
+        ASSERT_TRUE(sim_.Send("mains on"));
+        ASSERT_TRUE(sim_.Send("output on"));
+        EXPECT_LE(ShowsRecordsAgain(volts), 4u);
+        EXPECT_TRUE(PumpUntil([this] { return live_->Main().State().ShutdownArmed; }, 2s));
+        EXPECT_FALSE(live_->Countdown().isVisible());
+        EXPECT_EQ(logind_->Calls().size(), callsBefore + 1);
+    }
+
+    std::size_t SwitchOffCommands() const {
+        const auto commands = sim_.Commands();
+        return static_cast<std::size_t>(std::count_if(
+            commands.begin(), commands.end(), [](const auto& c) { return c.rfind("S", 0) == 0; }));
+    }
+
+    PrivateBus bus_;
+    std::unique_ptr<LogindStandin> logind_;
+    PtySim sim_{PtySim::Options{{"--answer-delay", kAnswerDelayMs}}};
+    QTemporaryDir folder_;
+    QString previousFolder_;
+    std::unique_ptr<LiveProgram> live_;
+    std::vector<TickSeen> ticks_;
+};
+
+// How the program takes a fault.
+enum class Reaction {
+    // Nothing shown, the link red from the next tick, for `downTicks` ticks.
+    LinkDown,
+    // The record is the right length but a field does not convert: an error box, the readings
+    // before the bad field new, the power state untouched.
+    BadField,
+};
+
+// Error boxes a fault may open.
+enum class Box { None, One, AtMostOne };
+
+struct LineFault {
+    const char* name;
+    std::vector<std::string> lines;  // control lines that start it
+    Reaction reaction;
+    std::size_t minDown;  // LinkDown: ticks without a record, at least
+    std::size_t maxDown;  // and at most
+    const char* endLine;  // sent once minDown ticks went by (silence), or nullptr
+    Box box;
+    const char* boxText;  // what the box says
+};
+
+// Every fault of the simulator. Split halves come 1.5 ticks apart, so each falls in a tick of
+// its own and the second shares its tick with the next answer.
+const LineFault kLineFaults[] = {
+    {"split", {"split 0.3"}, Reaction::LinkDown, 2, 3, nullptr, Box::None, nullptr},
+    {"short", {"short"}, Reaction::LinkDown, 1, 1, nullptr, Box::None, nullptr},
+    {"long", {"long"}, Reaction::LinkDown, 1, 1, nullptr, Box::None, nullptr},
+    {"double", {"double"}, Reaction::LinkDown, 1, 1, nullptr, Box::None, nullptr},
+    {"garbage short", {"garbage 30"}, Reaction::LinkDown, 1, 1, nullptr, Box::None, nullptr},
+    {"garbage long", {"garbage 500"}, Reaction::LinkDown, 1, 1, nullptr, Box::None, nullptr},
+    {"flood", {"flood 4000"}, Reaction::LinkDown, 1, 1, nullptr, Box::None, nullptr},
+    // Over 65535 bytes at once. A tick takes in at most 16 reads of what the terminal holds
+    // (65,520 bytes from a pseudo-terminal), so the flood comes either whole, reported once as
+    // too large and discarded, or in pieces that are each dropped. Either way nothing of it is
+    // shown and the link recovers.
+    {"flood over 65535",
+     {"flood 70000"},
+     Reaction::LinkDown,
+     1,
+     4,
+     nullptr,
+     Box::AtMostOne,
+     "Range check error."},
+    {"silent, then on again",
+     {"silent on"},
+     Reaction::LinkDown,
+     3,
+     5,
+     "silent off",
+     Box::None,
+     nullptr},
+    {"silent, then cleared", {"silent on"}, Reaction::LinkDown, 3, 5, "clear", Box::None, nullptr},
+    {"bad load",
+     {"badload"},
+     Reaction::BadField,
+     0,
+     0,
+     nullptr,
+     Box::One,
+     "'0x?' is not a valid integer value."},
+    {"bad battery",
+     {"badbattery"},
+     Reaction::BadField,
+     0,
+     0,
+     nullptr,
+     Box::One,
+     "'1.' is not a valid integer value."},
+};
+
+TEST_F(FaultScenarios, EveryLineFaultThenRecordsAgainAndTheOutageShutsDown) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    StartProgram();
+    ASSERT_LE(ShowsRecordsAgain("228.0"), 4u);
+
+    int row = 0;
+    for (const auto& fault : kLineFaults) {
+        SCOPED_TRACE(fault.name);
+        ++row;
+        // Every row marks its records with voltages and a frequency of its own, so a record
+        // shown from the wrong answer gives itself away.
+        char volts[16];
+        std::snprintf(volts, sizeof volts, "%05.1f", 200.0 + row);
+        char frequency[16];
+        std::snprintf(frequency, sizeof frequency, "%04.1f", 40.0 + row * 0.5);
+        std::vector<std::string> lines = {std::string("mains ") + volts,
+                                          std::string("freq ") + frequency};
+        lines.insert(lines.end(), fault.lines.begin(), fault.lines.end());
+        const std::size_t first = InjectAfterAnswer(lines);
+        const TickSeen before = ticks_.back();
+        ASSERT_TRUE(PumpTicks(2));
+        // The first tick reads the answer that was already waiting: a good one.
+        EXPECT_TRUE(ticks_[first].linkOk);
+        EXPECT_EQ(ticks_[first].records, before.records + 1);
+        EXPECT_EQ(ticks_[first].mains, before.mains) << "a record from before the marks";
+        const std::size_t hit = first + 1;
+        const TickSeen seen = ticks_[hit];
+        const std::uint64_t recordsBefore = ticks_[first].records;
+
+        if (fault.reaction == Reaction::BadField) {
+            // The right length: the link counts as up, but the tick ends at the bad field with
+            // one error box, before the power state is handled.
+            EXPECT_TRUE(seen.linkOk);
+            EXPECT_EQ(seen.records, recordsBefore) << "the power state was handled";
+            EXPECT_EQ(Str(seen.mains), std::string(volts) + " V");
+            EXPECT_EQ(seen.charge, before.charge);
+            EXPECT_EQ(seen.boxes, 1);
+            if (std::string(fault.name) == "bad load") {
+                EXPECT_EQ(Str(seen.load), "0x? %");
+                EXPECT_EQ(seen.frequency, before.frequency) << "shown past the bad load";
+            } else {
+                EXPECT_EQ(Str(seen.frequency), std::string(frequency) + " Hz");
+                EXPECT_EQ(Str(seen.battery), "1.36 V");
+            }
+            // No query went out in that tick, so the next finds nothing waiting.
+            ASSERT_TRUE(PumpTicks(1));
+            EXPECT_FALSE(ticks_[hit + 1].linkOk);
+            EXPECT_EQ(ticks_[hit + 1].records, recordsBefore);
+            CloseTheOneBox(fault.boxText);
+        } else {
+            std::size_t down = 0;
+            while (PumpTicks(1) && ticks_.size() < hit + fault.maxDown + 4 &&
+                   !ticks_.back().linkOk) {
+                if (fault.endLine != nullptr && ticks_.size() - hit == fault.minDown) {
+                    EXPECT_TRUE(sim_.Send(fault.endLine));
+                }
+            }
+            for (std::size_t i = hit; i < ticks_.size() && !ticks_[i].linkOk; ++i) {
+                ++down;
+                EXPECT_EQ(ticks_[i].records, recordsBefore) << "tick " << i - hit << " showed";
+                EXPECT_EQ(ticks_[i].mains, before.mains) << "tick " << i - hit;
+                if (i + 1 < ticks_.size()) {
+                    EXPECT_EQ(ticks_[i + 1].list, kRed) << "tick after " << i - hit;
+                }
+            }
+            EXPECT_GE(down, fault.minDown);
+            EXPECT_LE(down, fault.maxDown);
+            // Never more than the one box, and none where the fault gives no error.
+            const int allowed = fault.box == Box::None ? 0 : 1;
+            for (std::size_t i = hit; i < ticks_.size(); ++i) {
+                EXPECT_LE(ticks_[i].boxes, allowed) << "boxes after tick " << i - hit;
+            }
+            if (!OpenBoxes().empty()) {
+                CloseTheOneBox(fault.boxText);
+            }
+        }
+
+        // Records again, then a few more ticks: no further box for the same fault.
+        const std::size_t settled = ticks_.size();
+        EXPECT_LE(ShowsRecordsAgain(volts), 4u);
+        const std::size_t after = ticks_.size();
+        ASSERT_TRUE(PumpTicks(2));
+        for (std::size_t i = settled; i < ticks_.size(); ++i) {
+            EXPECT_TRUE(i < after || ticks_[i].linkOk) << "tick " << i - after;
+            EXPECT_EQ(ticks_[i].boxes, 0) << "a box again, tick " << i - settled;
+        }
+        OutageEndsInOneHibernate(row % 11, row % 2, volts);
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+// Ways the simulator goes away: it exits and removes its link, or it is killed and the link is
+// left pointing at a terminal that no longer exists. Either way it then starts again on the
+// same path, with a new terminal behind it.
+struct Disappearance {
+    const char* name;
+    void (PtySim::*end)();
+};
+const Disappearance kDisappearances[] = {{"exits", &PtySim::Stop}, {"killed", &PtySim::Kill}};
+
+TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    StartProgram();
+    ASSERT_LE(ShowsRecordsAgain("228.0"), 4u);
+
+    int row = 0;
+    for (const auto& way : kDisappearances) {
+        SCOPED_TRACE(way.name);
+        ++row;
+        const std::size_t from = ticks_.size();
+        (sim_.*way.end)();
+        // The tick after the loss finds nothing; the one after that shows it.
+        EXPECT_TRUE(PumpUntil([this] { return ListColour() == kRed; }, 4 * kTickMs * 1ms));
+        EXPECT_TRUE(PumpUntil([this] { return !live_->Port().IsOpen(); }, 4 * kTickMs * 1ms))
+            << "the hung-up port stayed open";
+        // Attempts to reopen fail while nothing is there, and say nothing.
+        ASSERT_TRUE(PumpTicks(3 * PortKeeper::kReopenTicks));
+        EXPECT_FALSE(live_->Port().IsOpen());
+        EXPECT_EQ(ListColour(), kRed);
+
+        ASSERT_TRUE(sim_.Start()) << sim_.Output();
+        char volts[16];
+        std::snprintf(volts, sizeof volts, "%05.1f", 210.0 + row);
+        EXPECT_LE(ShowsRecordsAgain(volts), kRecoveryTicks) << "not reopened in time";
+        for (std::size_t i = from; i < ticks_.size(); ++i) {
+            EXPECT_EQ(ticks_[i].boxes, 0) << "an error box, tick " << i - from;
+        }
+        OutageEndsInOneHibernate(row * 4, row % 2, volts);
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+TEST_F(FaultScenarios, PortHeldByAnotherProgramIsTakenOnceFree) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    // Another program holds the port the way programs using a serial port do (a lock file for
+    // the port, and the terminal opened exclusively): this program itself, in a process of its
+    // own, with "никогда" so that it never asks for power.
+    ProgramProcess holder(bus_, sim_.LinkPath(), {{"CompOff", "6"}});
+    ASSERT_TRUE(holder.Start()) << Str(holder.Error());
+    ASSERT_TRUE(sim_.WaitForCommand("Q1", 1, 5s)) << Str(holder.Output());
+
+    StartProgram();
+    ASSERT_TRUE(PumpTicks(3 * PortKeeper::kReopenTicks + 1));
+    EXPECT_FALSE(live_->Port().IsOpen()) << "opened a port another program holds";
+    for (std::size_t i = 0; i < ticks_.size(); ++i) {
+        EXPECT_FALSE(ticks_[i].linkOk) << "tick " << i;
+        EXPECT_EQ(ticks_[i].records, 0u) << "tick " << i;
+        EXPECT_EQ(ticks_[i].list, kRed) << "tick " << i;
+        EXPECT_EQ(ticks_[i].boxes, 0) << "tick " << i;
+    }
+    EXPECT_EQ(Str(Text("Label1")), "000.0 V");
+
+    // The other program ends: the port is taken without anyone picking it again.
+    const std::size_t from = ticks_.size();
+    ASSERT_TRUE(holder.Stop());
+    EXPECT_LE(ShowsRecordsAgain("219.0"), kRecoveryTicks) << "not reopened in time";
+    for (std::size_t i = from; i < ticks_.size(); ++i) {
+        EXPECT_EQ(ticks_[i].boxes, 0) << "an error box, tick " << i - from;
+    }
+    OutageEndsInOneHibernate(5, 1, "219.0");
+}
+
+}  // namespace
+}  // namespace zelto::test
