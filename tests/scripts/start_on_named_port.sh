@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# With "Ports" naming the simulator's pseudo-terminal, start-up opens that terminal (the first
+# status query reaches the simulator) and the settings file keeps every other byte: COMPort is
+# written back with the same value.
+set -euo pipefail
+build=${ZELTO_BUILD_DIR:?}
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$build/ups-sim" --log "$work/sim.log" "$work/ups" </dev/null >"$work/sim.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -L "$work/ups" ] && break; sleep 0.1; done
+[ -L "$work/ups" ] || { echo "the simulator did not come up"; cat "$work/sim.out"; exit 1; }
+
+mkdir "$work/run"
+printf '; kept as it is\r\n[Other]\r\nx = 1\r\n\r\n[UPS]\r\nPorts=%s\r\nCompOff=6\r\nCOMPort=0\r\n[Last]\r\ny=2' \
+    "$work/ups" >"$work/run/UPSZelto.ini"
+cp "$work/run/UPSZelto.ini" "$work/before.ini"
+
+# The program never reaches the real system bus here: no power request can happen with the
+# trigger at "никогда", and the bus address points nowhere.
+(cd "$work/run" && exec env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" "$build/upszelto" \
+    >"$work/out.log" 2>&1) &
+pids+=($!)
+for _ in $(seq 50); do grep -q ' Q1$' "$work/sim.log" 2>/dev/null && break; sleep 0.1; done
+if ! grep -q ' Q1$' "$work/sim.log" 2>/dev/null; then
+    echo "no status query reached the simulator"; cat "$work/out.log"; exit 1
+fi
+sleep 0.5
+if ! cmp -s "$work/before.ini" "$work/run/UPSZelto.ini"; then
+    echo "the settings file changed:"; diff <(cat -A "$work/before.ini") <(cat -A "$work/run/UPSZelto.ini")
+    exit 1
+fi
+echo "the named port was opened and the settings file kept byte for byte"
