@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "link/port_keeper.h"
+#include "support/event_pump.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/program_process.h"
@@ -158,21 +159,6 @@ protected:
     }
     QComboBox* List() const { return live_->Form().findChild<QComboBox*>("ComboBox4"); }
     QColor ListColour() const { return List()->palette().color(QPalette::Text); }
-
-    // Runs the event loop until `done` holds; false when the time ran out first.
-    static bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() >= timeout.count()) {
-                return false;
-            }
-            QEventLoop loop;
-            QTimer::singleShot(5, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-        return true;
-    }
 
     // Runs the event loop until `count` more ticks have been seen.
     bool PumpTicks(std::size_t count) {

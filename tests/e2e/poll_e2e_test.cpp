@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/qt/images.h"
+#include "support/event_pump.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/program_process.h"
@@ -74,21 +75,6 @@ TEST(PollRhythm, OneQueryAtStartUpThenOneASecond) {
         EXPECT_EQ(command, "Q1");
     }
     EXPECT_TRUE(logind.Calls().isEmpty());
-}
-
-// Runs the event loop until `done` holds or the time is up; false on timeout.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() >= timeout.count()) {
-            return false;
-        }
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
 }
 
 bool SameImage(const QPixmap& a, const QPixmap& b) {

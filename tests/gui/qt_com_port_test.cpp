@@ -17,24 +17,19 @@
 #include <vector>
 
 #include "link/qt/qt_port_table.h"
+#include "support/event_pump.h"
 #include "support/pty_sim.h"
 
 namespace zelto {
 namespace {
 
 using namespace std::chrono_literals;
+using test::RunEventLoop;
 using Clock = std::chrono::steady_clock;
 using test::PtySim;
 
 const std::string kQuery = "Q1\r";
 const std::string kRecord = "(228.0 228.0 228.0 015 50.0 13.6 35.0 00001001\r";
-
-// Lets the GUI event loop run, as it does between two timer ticks of the program.
-void RunEventLoop(std::chrono::milliseconds time) {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(time.count()), &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 long Millis(Clock::duration time) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(time).count());

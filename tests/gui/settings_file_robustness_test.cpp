@@ -23,6 +23,7 @@
 #include "app/qt/file_settings_store.h"
 #include "app/settings.h"
 #include "tests/support/file_system_rig.h"
+#include "tests/support/settings_write.h"
 
 namespace zelto {
 namespace {
@@ -69,14 +70,7 @@ QStringList Entries(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-std::string WriteError(Settings& settings, const char* key, const char* value) {
-    try {
-        settings.WriteSetting("UPS", key, value);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "written";
-}
+using test::WriteError;
 
 TEST(SettingsFileRobustness, BinaryBytesOnDiskReadRightAndSurviveAWrite) {
     QTemporaryDir dir;

@@ -1,0 +1,21 @@
+#pragma once
+// What a settings write says: the error text, or "written" when it went through.
+
+#include <string>
+#include <string_view>
+
+#include "app/errors.h"
+#include "app/settings.h"
+
+namespace zelto::test {
+
+inline std::string WriteError(Settings& settings, std::string_view key, std::string_view value) {
+    try {
+        settings.WriteSetting("UPS", key, value);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "written";
+}
+
+}  // namespace zelto::test
