@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/com_port.h"
+#include "core/link/com_port.h"
 
 namespace zelto::bench {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
-#include "app/qt/file_settings_store.h"
-#include "app/qt/main_window.h"
-#include "app/qt/message_box_reporter.h"
+#include "core/program/program.h"
+#include "qt/file_settings_store.h"
+#include "qt/main_window.h"
+#include "qt/message_box_reporter.h"
 #include "bench/memory_port.h"
-#include "monitor/qt/countdown_dialog.h"
+#include "qt/countdown_dialog.h"
 #include "support/memory_sample.h"
 
 namespace zelto::bench {

@@ -33,7 +33,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/port_keeper.h"
+#include "core/link/port_keeper.h"
 #include "support/event_pump.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"

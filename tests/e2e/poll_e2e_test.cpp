@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/qt/images.h"
+#include "qt/images.h"
 #include "support/event_pump.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"

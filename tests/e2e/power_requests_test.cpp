@@ -15,7 +15,7 @@
 
 #include <gtest/gtest.h>
 
-#include "monitor/qt/logind_power_requests.h"
+#include "qt/logind_power_requests.h"
 #include "support/private_bus.h"
 #include "tools/logind-standin/real_system_bus.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/conversion.h"
-#include "app/errors.h"
+#include "core/base/conversion.h"
+#include "core/base/errors.h"
 
 namespace {
 

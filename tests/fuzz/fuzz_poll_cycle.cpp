@@ -20,12 +20,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/program_state.h"
-#include "app/settings.h"
-#include "link/protocol.h"
-#include "monitor/countdown.h"
-#include "monitor/monitor.h"
-#include "monitor/shutdown_policy.h"
+#include "core/base/program_state.h"
+#include "core/base/settings.h"
+#include "core/link/protocol.h"
+#include "core/monitor/countdown.h"
+#include "core/monitor/monitor.h"
+#include "core/monitor/shutdown_policy.h"
 #include "tests/support/core_fakes.h"
 
 namespace {

@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/conversion.h"
-#include "app/errors.h"
-#include "app/ini_text.h"
-#include "app/settings.h"
+#include "core/base/conversion.h"
+#include "core/base/errors.h"
+#include "core/base/ini_text.h"
+#include "core/base/settings.h"
 #include "tests/support/core_fakes.h"
 
 namespace {

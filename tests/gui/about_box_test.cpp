@@ -18,8 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt/about_box.h"
-#include "app/qt/images.h"
+#include "qt/about_box.h"
+#include "qt/images.h"
 
 namespace zelto {
 namespace {

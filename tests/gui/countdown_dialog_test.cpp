@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "monitor/qt/countdown_dialog.h"
+#include "qt/countdown_dialog.h"
 
 namespace zelto {
 namespace {

@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt/images.h"
+#include "qt/images.h"
 
 namespace zelto {
 namespace {

@@ -21,12 +21,12 @@
 #include <ostream>
 #include <set>
 
-#include "app/program.h"
-#include "app/qt/about_box.h"
-#include "app/qt/images.h"
-#include "app/qt/main_window.h"
-#include "app/qt/main_window_layout.h"
-#include "app/qt/tray_icon.h"
+#include "core/program/program.h"
+#include "qt/about_box.h"
+#include "qt/images.h"
+#include "qt/main_window.h"
+#include "qt/main_window_layout.h"
+#include "qt/tray_icon.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 

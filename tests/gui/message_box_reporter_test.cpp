@@ -8,7 +8,7 @@
 
 #include <ostream>
 
-#include "app/qt/message_box_reporter.h"
+#include "qt/message_box_reporter.h"
 
 namespace zelto {
 namespace {

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program.h"
-#include "app/qt/main_window.h"
+#include "core/program/program.h"
+#include "qt/main_window.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 

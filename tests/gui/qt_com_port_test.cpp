@@ -1,6 +1,6 @@
 // QtComPort against the UPS simulator's pseudo-terminal: the real QSerialPort, the real kernel
 // line, never a real serial port.
-#include "link/qt/qt_com_port.h"
+#include "qt/qt_com_port.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/qt/qt_port_table.h"
+#include "qt/qt_port_table.h"
 #include "support/event_pump.h"
 #include "support/pty_sim.h"
 

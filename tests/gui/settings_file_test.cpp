@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
-#include "app/qt/file_settings_store.h"
-#include "app/settings.h"
+#include "core/base/errors.h"
+#include "qt/file_settings_store.h"
+#include "core/base/settings.h"
 #include "tests/support/file_system_rig.h"
 #include "tests/support/settings_write.h"
 

@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program_state.h"
-#include "app/qt/images.h"
-#include "app/qt/tray_icon.h"
+#include "core/base/program_state.h"
+#include "qt/images.h"
+#include "qt/tray_icon.h"
 
 namespace zelto {
 namespace {

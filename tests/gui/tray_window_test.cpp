@@ -13,12 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program.h"
-#include "app/qt/about_box.h"
-#include "app/qt/images.h"
-#include "app/qt/main_window.h"
-#include "app/qt/tray_icon.h"
-#include "monitor/qt/countdown_dialog.h"
+#include "core/program/program.h"
+#include "qt/about_box.h"
+#include "qt/images.h"
+#include "qt/main_window.h"
+#include "qt/tray_icon.h"
+#include "qt/countdown_dialog.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 

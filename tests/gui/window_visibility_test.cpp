@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/qt/window_visibility.h"
+#include "qt/window_visibility.h"
 
 namespace zelto {
 namespace {

@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/error_reporter.h"
-#include "app/settings_store.h"
-#include "link/com_port.h"
-#include "monitor/countdown.h"
-#include "monitor/display.h"
-#include "monitor/power_requests.h"
+#include "core/base/error_reporter.h"
+#include "core/base/settings_store.h"
+#include "core/link/com_port.h"
+#include "core/monitor/countdown.h"
+#include "core/monitor/display.h"
+#include "core/monitor/power_requests.h"
 
 namespace zelto::fakes {
 

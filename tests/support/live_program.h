@@ -10,7 +10,7 @@
 
 #include <QString>
 
-#include "app/qt/zelto_application.h"
+#include "qt/zelto_application.h"
 
 namespace zelto::test {
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "app/program_state.h"
-#include "app/settings.h"
-#include "monitor/monitor.h"
+#include "core/base/program_state.h"
+#include "core/base/settings.h"
+#include "core/monitor/monitor.h"
 #include "tests/support/core_fakes.h"
 #include "tests/support/status_records.h"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/errors.h"
-#include "app/settings.h"
+#include "core/base/errors.h"
+#include "core/base/settings.h"
 
 namespace zelto::test {
 

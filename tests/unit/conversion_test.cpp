@@ -1,11 +1,11 @@
-#include "app/conversion.h"
+#include "core/base/conversion.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
-#include "app/errors.h"
+#include "core/base/errors.h"
 
 namespace zelto {
 namespace {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "monitor/battery_clock.h"
-#include "monitor/charge.h"
-#include "monitor/tray_tip.h"
+#include "core/monitor/battery_clock.h"
+#include "core/monitor/charge.h"
+#include "core/monitor/tray_tip.h"
 #include "tests/support/monitor_rig.h"
 
 namespace zelto {

@@ -1,11 +1,11 @@
-#include "link/protocol.h"
+#include "core/link/protocol.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
-#include "app/errors.h"
+#include "core/base/errors.h"
 #include "tests/support/status_records.h"
 
 namespace zelto {

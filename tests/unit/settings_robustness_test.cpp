@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/errors.h"
-#include "app/settings.h"
+#include "core/base/errors.h"
+#include "core/base/settings.h"
 #include "tests/support/core_fakes.h"
 #include "tests/support/settings_write.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/shutdown_policy.h"
+#include "core/monitor/shutdown_policy.h"
 #include "tests/support/monitor_rig.h"
 
 namespace zelto {
@@ -76,7 +76,7 @@ TEST(ShutdownTrigger, BatteryFieldsAtWhichEachTriggerActs) {
 
 TEST(ShutdownTrigger, MainsFailureActsEvenOnAFullBattery) {
     MonitorRig rig;
-    rig.state.TriggerIndex = kTriggerOnMainsFailure;
+    rig.state.TriggerIndex = 0;  // "при отказе сети"
     rig.TickWith(PowerRecord("13.6", false));
     EXPECT_TRUE(rig.countdown.runs.empty());
     rig.TickWith(PowerRecord("13.6", true));
@@ -201,7 +201,7 @@ TEST(ShutdownProcedure, PowerActionByMethod) {
 
 TEST(ShutdownProcedure, UpsIsToldBeforeTheMachineHibernates) {
     MonitorRig rig;
-    rig.state.TriggerIndex = kTriggerOnMainsFailure;
+    rig.state.TriggerIndex = 0;  // "при отказе сети"
     rig.state.MethodIndex = 1;
     rig.state.UpsOffIndex = 5;
     std::vector<std::string> writesAtRequest;
@@ -276,7 +276,7 @@ TEST(ShutdownProcedure, RefusedPowerRequestIsReported) {
 class ShutdownReentry : public ::testing::Test {
 protected:
     void SetUp() override {
-        rig.state.TriggerIndex = kTriggerOnMainsFailure;
+        rig.state.TriggerIndex = 0;  // "при отказе сети"
         rig.state.MethodIndex = 0;
         rig.state.UpsOffIndex = 5;
     }

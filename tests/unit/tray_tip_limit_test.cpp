@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/tray_tip_limit.h"
+#include "core/monitor/tray_tip_limit.h"
 
 namespace zelto {
 namespace {

@@ -1,0 +1,33 @@
+#include "core/base/errors.h"
+
+namespace zelto {
+
+Error NotValidInteger(std::string_view text) {
+    return Error("'" + std::string(text) + "' is not a valid integer value");
+}
+
+Error RangeCheckError() {
+    return Error("Range check error");
+}
+
+Error IntegerOverflow() {
+    return Error("Integer overflow");
+}
+
+Error UnableToWrite(std::string_view path) {
+    return Error("Unable to write to " + std::string(path));
+}
+
+Error InvalidDataType(std::string_view name) {
+    return Error("Invalid data type for '" + std::string(name) + "'");
+}
+
+std::string MessageBoxText(std::string_view text) {
+    std::string box(text);
+    if (!box.empty() && static_cast<unsigned char>(box.back()) > '.') {
+        box += '.';
+    }
+    return box;
+}
+
+}  // namespace zelto

@@ -1,0 +1,41 @@
+#pragma once
+// The settings file "UPSZelto.ini" in the current directory, read and written with the rules of
+// the Windows profile functions on the same text.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/base/settings_store.h"
+
+namespace zelto {
+
+inline constexpr std::string_view kSettingsFileName = "UPSZelto.ini";
+inline constexpr std::string_view kSection = "UPS";
+
+class Settings {
+public:
+    explicit Settings(SettingsStore& store) : store_(store) {}
+
+    // The current directory, a separator and the file name, built anew at every access.
+    std::string FilePath();
+
+    // The key's value, or the default when the key or the file is missing. A key present with
+    // an empty value gives the empty text.
+    std::string ReadSetting(std::string_view section, std::string_view key,
+                            std::string_view fallback);
+    // The key's value, or nothing when the key or the file is missing.
+    std::optional<std::string> FindSetting(std::string_view section, std::string_view key);
+    // Changes only the key's own line (or adds it), keeping every other byte. Throws
+    // UnableToWrite with the full path when the system refuses the write.
+    void WriteSetting(std::string_view section, std::string_view key, std::string_view value);
+
+    // ReadSetting in section "UPS", converted with StrToInt.
+    std::int32_t ReadInt(std::string_view key, std::string_view fallback);
+
+private:
+    SettingsStore& store_;
+};
+
+}  // namespace zelto

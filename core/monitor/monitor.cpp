@@ -1,0 +1,15 @@
+#include "core/monitor/monitor.h"
+
+#include "core/link/protocol.h"
+
+namespace zelto {
+
+Monitor::Monitor(const MonitorParts& parts) : parts_(parts) {}
+
+void Monitor::Image5Click() {
+    // No answer is read: a later status record shows the beeper's new state. A closed port
+    // swallows the command.
+    RunGuarded(parts_.errors, [this] { parts_.port.ComWrite(kBeeperToggle); });
+}
+
+}  // namespace zelto

@@ -1,0 +1,10 @@
+#include "core/monitor/tray_tip.h"
+
+namespace zelto {
+
+std::string TrayTipText(bool onBattery, int charge) {
+    const std::string source = onBattery ? "Питание от UPS" : "Питание от сети";
+    return source + ". Заряд батареи: " + std::to_string(charge) + "%";
+}
+
+}  // namespace zelto

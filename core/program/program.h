@@ -1,0 +1,69 @@
+#pragma once
+// The program without its windows: start-up, the list handlers and the poll cycle, wired to the
+// platform through small interfaces. A front end owns one Program and forwards its events.
+
+#include <string>
+#include <vector>
+
+#include "core/base/error_reporter.h"
+#include "core/base/program_state.h"
+#include "core/base/settings.h"
+#include "core/link/com_port.h"
+#include "core/link/port_keeper.h"
+#include "core/link/port_table.h"
+#include "core/monitor/countdown.h"
+#include "core/monitor/display.h"
+#include "core/monitor/monitor.h"
+#include "core/monitor/power_requests.h"
+#include "core/program/main_view.h"
+
+namespace zelto {
+
+struct Platform {
+    SettingsStore& store;
+    ComPort& port;
+    PortTable& portTable;
+    MainView& view;
+    Display& display;
+    Countdown& countdown;
+    PowerRequests& power;
+    ErrorReporter& errors;
+};
+
+class Program {
+public:
+    explicit Program(const Platform& platform);
+
+    // Restores the settings into the lists, adds the tray icon, fills the port list, opens the
+    // stored port and runs the first tick. A step that fails is reported and start-up goes on.
+    void FormCreate();
+    // ComboBox1Change, ComboBox2Change, ComboBox3Change: the user picked another entry.
+    void PolicyChanged(PolicyList list, int index);
+    // The user picked a port (also run once by start-up): store the index, reopen the port.
+    void ComboBox4Change(int index);
+    // Fills the port list from the system's table or the "Ports" setting.
+    void ReadComPorts();
+    // The user opened the port list: it follows devices added and removed since, keeping the
+    // selected port selected (and listed, even while it is unplugged).
+    void RefreshPortList();
+
+    // One poll tick; a chosen port that was lost is reopened quietly every few ticks first.
+    void Timer1Timer();
+    void Image5Click() { monitor_.Image5Click(); }
+
+    ProgramState& State() { return state_; }
+    const std::vector<PortEntry>& PortList() const { return ports_; }
+
+private:
+    void SelectPort(int index);
+    void PublishPortList();
+
+    Platform platform_;
+    ProgramState state_;
+    Settings settings_;
+    Monitor monitor_;
+    PortKeeper keeper_;
+    std::vector<PortEntry> ports_;
+};
+
+}  // namespace zelto

@@ -1,0 +1,180 @@
+#include "qt/countdown_dialog.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <algorithm>
+
+#include "core/base/product.h"
+
+namespace zelto {
+namespace {
+
+constexpr int kClientWidth = 295;
+constexpr int kClientHeight = 118;
+constexpr int kTickMs = 1000;
+
+// A text that may outgrow its designed width keeps its place and widens to the right, so the
+// wider font never clips it.
+void FitWidth(QLabel* label, int designWidth) {
+    label->resize(std::max(designWidth, label->sizeHint().width()), label->height());
+}
+
+}  // namespace
+
+CountdownDialog::CountdownDialog(QWidget* parent)
+    // A dialog is transient for its parent (or the application), so it gets no taskbar entry;
+    // without the close button hint the window manager offers no Close either.
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      Label1(new QLabel(QStringLiteral("Система будет выключена через"), this)),
+      Label2(new QLabel(QStringLiteral("000"), this)),
+      // Created first, so it is first in the tab order.
+      Button1(new QPushButton(QStringLiteral("Отмена"), this)),
+      Button2(new QPushButton(QStringLiteral("Выключить сейчас"), this)),
+      Timer1(this),
+      lastFocused_(Button1) {
+    setObjectName(QStringLiteral("TForm2"));
+    setWindowTitle(QString::fromUtf8(kModelCaption));
+    setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    setFixedSize(kClientWidth, kClientHeight);
+    setModal(true);
+
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(56, 24, 167, 13);
+    FitWidth(Label1, 167);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(131, 48, 18, 13);
+    FitWidth(Label2, 18);
+
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(200, 80, 75, 25);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(16, 80, 121, 25);
+    setTabOrder(Button1, Button2);
+    // Neither button is a default one. QDialog would otherwise promote the first auto-default
+    // button to default when it shows, and Enter could then press "Выключить сейчас" without
+    // it having the focus; keyPressEvent gives Enter to the focused button instead.
+    for (QPushButton* button : {Button1, Button2}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    connect(Button1, &QPushButton::clicked, this, [this] { done(CountdownCancelled); });
+    connect(Button2, &QPushButton::clicked, this, [this] { done(CountdownGo); });
+
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setTimerType(Qt::PreciseTimer);
+    Timer1.setInterval(kTickMs);
+    connect(&Timer1, &QTimer::timeout, this, &CountdownDialog::Timer1Timer);
+}
+
+int CountdownDialog::Run(std::uint16_t& seconds) {
+    // Cancels that came while hidden (every record on mains sends one) must not cut this
+    // showing short.
+    pendingResult_ = 0;
+    setResult(0);
+    seconds_ = &seconds;
+    ShowSeconds();
+    PlaceAtScreenCentre();
+    (lastFocused_ ? lastFocused_.data() : Button1)->setFocus(Qt::OtherFocusReason);
+    Timer1.start();
+    const int result = exec();
+    Timer1.stop();
+    seconds_ = nullptr;
+    // The loop also ends without a result of ours when the application quits under it: the
+    // program is ending, which must not lead to a power action.
+    return result == 0 ? CountdownProgramEnding : result;
+}
+
+void CountdownDialog::Cancel() {
+    if (isVisible()) {
+        done(CountdownCancelled);
+    }
+}
+
+void CountdownDialog::EndForExit() {
+    if (isVisible()) {
+        done(CountdownProgramEnding);
+    }
+}
+
+void CountdownDialog::done(int result) {
+    pendingResult_ = result;
+    if (QWidget* focused = focusWidget(); focused == Button1 || focused == Button2) {
+        lastFocused_ = static_cast<QPushButton*>(focused);
+    }
+    Timer1.stop();
+    QDialog::done(result);
+}
+
+void CountdownDialog::reject() {
+    Button1->click();
+}
+
+void CountdownDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Once shown, the frame around the client area is known and can be centred as a whole.
+    PlaceAtScreenCentre();
+}
+
+void CountdownDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CountdownDialog::closeEvent(QCloseEvent* event) {
+    // done() ends the dialog without a close event, so what arrives here is the title bar, Alt+F4
+    // or the end of the session. The user may not close the countdown; the session may.
+    if (pendingResult_ != 0) {
+        event->accept();
+        return;
+    }
+    const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (app != nullptr && app->isSavingSession()) {
+        EndForExit();
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void CountdownDialog::Timer1Timer() {
+    if (seconds_ == nullptr) {
+        return;
+    }
+    const bool reachedZero = CountdownTick(*seconds_);
+    ShowSeconds();
+    if (reachedZero) {
+        done(CountdownGo);
+    }
+}
+
+void CountdownDialog::ShowSeconds() {
+    Label2->setText(QString::number(seconds_ != nullptr ? *seconds_ : 0));
+    FitWidth(Label2, 18);
+}
+
+void CountdownDialog::PlaceAtScreenCentre() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+}
+
+}  // namespace zelto

@@ -1,0 +1,504 @@
+#include "qt/main_window.h"
+
+#include <qdrawutil.h>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+
+#include "core/program/program.h"
+#include "qt/about_box.h"
+#include "qt/countdown_dialog.h"
+#include "qt/drop_down_list.h"
+#include "qt/images.h"
+#include "qt/main_window_layout.h"
+#include "qt/tray_icon.h"
+#include "qt/window_visibility.h"
+
+namespace zelto {
+namespace {
+
+// The upper panel's look: a lowered outer and a raised inner bevel, one pixel each, around a
+// filled background; with `raisedInner` false only the lowered edge is drawn.
+class BevelPanel : public QWidget {
+public:
+    BevelPanel(QWidget* parent, bool raisedInner) : QWidget(parent), raisedInner_(raisedInner) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+        qDrawShadePanel(&painter, rect(), palette(), true, 1);
+        if (raisedInner_) {
+            qDrawShadePanel(&painter, rect().adjusted(1, 1, -1, -1), palette(), false, 1);
+        }
+    }
+
+private:
+    bool raisedInner_;
+};
+
+// A horizontal rule: an etched line (shadow above light) along the bottom of its box.
+class Rule : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const int y = height() - 2;
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawLine(0, y, width() - 1, y);
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawLine(0, y + 1, width() - 1, y + 1);
+    }
+};
+
+// Drop-down lists with a narrower arrow button, so that the longest policy item fits the width
+// the window's design gives its list even in the wider fallback font.
+class CompactListStyle : public QProxyStyle {
+public:
+    static constexpr int kArrowWidth = 13;
+    static constexpr int kFrame = 2;
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override {
+        if (control == CC_ComboBox && (sub == SC_ComboBoxArrow || sub == SC_ComboBoxEditField)) {
+            const QRect box = option->rect;
+            const QRect arrow(box.right() - kArrowWidth + 1, box.top(), kArrowWidth, box.height());
+            const QRect field(box.left() + kFrame, box.top() + kFrame,
+                              box.width() - kArrowWidth - kFrame, box.height() - 2 * kFrame);
+            return visualRect(option->direction, box, sub == SC_ComboBoxArrow ? arrow : field);
+        }
+        return QProxyStyle::subControlRect(control, option, sub, widget);
+    }
+};
+
+// The panel's background: the highlight colour, lightened so that the red and black texts on it
+// stay easy to read.
+QColor PanelColour(const QPalette& palette) {
+    const QColor highlight = palette.color(QPalette::Highlight);
+    const QColor base = Qt::white;
+    auto mix = [](int a, int b) { return (a + 3 * b) / 4; };
+    return QColor(mix(highlight.red(), base.red()), mix(highlight.green(), base.green()),
+                  mix(highlight.blue(), base.blue()));
+}
+
+QWidget* Create(const ControlRow& row, QWidget* parent) {
+    const QString text = QString::fromUtf8(row.text);
+    switch (row.kind) {
+        case ControlKind::Panel:
+            return new BevelPanel(parent, true);
+        case ControlKind::Frame: {
+            auto frame = new BevelPanel(parent, false);
+            QPalette white = frame->palette();
+            white.setColor(QPalette::Window, Qt::white);
+            frame->setPalette(white);
+            return frame;
+        }
+        case ControlKind::Text:
+        case ControlKind::Value: {
+            auto label = new QLabel(text, parent);
+            label->setTextFormat(Qt::PlainText);
+            // Bottom-aligned in a 13-pixel line the baseline sits where the original font
+            // put it, so the second line of a two-line caption and the reading beside it share
+            // one baseline.
+            label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+            return label;
+        }
+        case ControlKind::Picture: {
+            auto picture = new QLabel(parent);
+            picture->setAlignment(Qt::AlignCenter);
+            return picture;
+        }
+        case ControlKind::Bar:
+            return new QProgressBar(parent);
+        case ControlKind::List: {
+            auto list = new DropDownList(parent);
+            auto style = new CompactListStyle;
+            style->setParent(list);
+            list->setStyle(style);
+            return list;
+        }
+        case ControlKind::Rule:
+            return new Rule(parent);
+        case ControlKind::Button:
+            return new QPushButton(text, parent);
+    }
+    return nullptr;
+}
+
+void SetTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+void FillList(QComboBox* list, const QStringList& items) {
+    list->addItems(items);
+    list->setCurrentIndex(-1);
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName("Form1");
+    setWindowTitle(QString::fromUtf8(kDesignCaption));
+    setWindowIcon(AppIcon());
+    setFont(WindowFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    BuildControls();
+    StyleControls();
+    ConnectControls();
+    CentreOnScreen();
+
+    timer1_.setObjectName("Timer1");
+    timer1_.setTimerType(Qt::PreciseTimer);
+    timer1_.setInterval(1000);
+    // Queued: a tick may open the countdown and wait inside it, and a timer does not fire again
+    // while its own timeout is still being delivered; posted from the timer, each tick runs
+    // on its own and the next ones keep coming inside the countdown's loop.
+    connect(&timer1_, &QTimer::timeout, this, &TForm1::Timer1Timer, Qt::QueuedConnection);
+
+    AboutBox_ = new TAboutBox(this);
+    // Modal for this window only: the tray icon, a window of its own, keeps answering clicks
+    // while the dialog is open.
+    AboutBox_->setWindowModality(Qt::WindowModal);
+}
+
+TForm1::~TForm1() = default;
+
+QFont TForm1::WindowFont() {
+    if (QFontDatabase::hasFamily("MS Sans Serif")) {
+        QFont font("MS Sans Serif");
+        font.setPointSize(8);
+        return font;
+    }
+    QFont font;
+    font.setFamilies({"DejaVu Sans Condensed", "DejaVu Sans"});
+    font.setPointSizeF(7.5);
+    return font;
+}
+
+void TForm1::BuildControls() {
+    QHash<QString, QWidget*> built;
+    for (const auto& row : MainWindowLayout()) {
+        QWidget* parent = row.parent == nullptr ? this : built.value(row.parent);
+        QWidget* widget = Create(row, parent);
+        widget->setObjectName(row.name);
+        widget->setGeometry(row.geometry);
+        if (row.kind == ControlKind::Value) {
+            QFont bold = font();
+            bold.setBold(true);
+            widget->setFont(bold);
+            SetTextColour(widget, Qt::red);
+        }
+        built.insert(row.name, widget);
+    }
+
+    auto find = [&](const char* name) { return built.value(name); };
+    const char* const readingNames[] = {"Label1", "Label2", "Label3", "Label4",
+                                        "Label5", "Label6", "Label7"};
+    for (std::size_t i = 0; i < readings_.size(); ++i) {
+        readings_[i] = static_cast<QLabel*>(find(readingNames[i]));
+    }
+    Label20 = static_cast<QLabel*>(find("Label20"));
+    Label21 = static_cast<QLabel*>(find("Label21"));
+    Label22 = static_cast<QLabel*>(find("Label22"));
+    Image4 = static_cast<QLabel*>(find("Image4"));
+    Image5 = static_cast<QLabel*>(find("Image5"));
+    ProgressBar1 = static_cast<QProgressBar*>(find("ProgressBar1"));
+    ComboBox1 = static_cast<QComboBox*>(find("ComboBox1"));
+    ComboBox2 = static_cast<QComboBox*>(find("ComboBox2"));
+    ComboBox3 = static_cast<QComboBox*>(find("ComboBox3"));
+    ComboBox4 = static_cast<QComboBox*>(find("ComboBox4"));
+    Button1 = static_cast<QPushButton*>(find("Button1"));
+    Button3 = static_cast<QPushButton*>(find("Button3"));
+
+    static_cast<QLabel*>(find("Image1"))->setPixmap(ComputerPicture());
+    static_cast<QLabel*>(find("Image2"))->setPixmap(PlugPicture());
+    static_cast<QLabel*>(find("Image3"))->setPixmap(UpsPicture());
+    static_cast<QLabel*>(find("Image6"))->setPixmap(AppIconPixmap(32));
+    Image4->setPixmap(ListImage32(0));
+}
+
+void TForm1::StyleControls() {
+    auto panel1 = findChild<QWidget*>("Panel1");
+    QPalette panelPalette = panel1->palette();
+    panelPalette.setColor(QPalette::Window, PanelColour(palette()));
+    panel1->setPalette(panelPalette);
+
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    // A flat bar that fills its white frame, as small as the original's.
+    ProgressBar1->setStyleSheet(
+        "QProgressBar { border: none; background: white; }"
+        "QProgressBar::chunk { background-color: palette(highlight); }");
+
+    FillList(ComboBox1, PolicyItems(PolicyList::Trigger));
+    FillList(ComboBox2, PolicyItems(PolicyList::Method));
+    FillList(ComboBox3, PolicyItems(PolicyList::UpsDelay));
+
+    Image5->setCursor(Qt::PointingHandCursor);
+    Image5->setToolTip(QString::fromUtf8(kBeeperHint));
+    Image5->installEventFilter(this);
+
+    QFont bold = Button3->font();
+    bold.setBold(true);
+    Button3->setFont(bold);
+}
+
+void TForm1::ConnectControls() {
+    // activated() comes only from the user: selections made by start-up run no handler.
+    connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+    connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
+    connect(ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
+    connect(ComboBox4, &QComboBox::activated, this, &TForm1::ComboBox4Change);
+    connect(static_cast<DropDownList*>(ComboBox4), &DropDownList::popupAboutToShow, this,
+            &TForm1::ComboBox4DropDown);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    // Button3 is the window's cancel button: Escape presses it.
+    auto escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &TForm1::Button3Click);
+}
+
+void TForm1::CentreOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect placed(QPoint(0, 0), size());
+        placed.moveCenter(screen->availableGeometry().center());
+        move(placed.topLeft());
+    }
+}
+
+void TForm1::Attach(Program& program) {
+    program_ = &program;
+    tray_ = std::make_unique<TrayIcon>(program.State());
+    connect(tray_.get(), &TrayIcon::ShowHide, this, &TForm1::ShowHideExecute);
+    connect(tray_.get(), &TrayIcon::N1Click, this, &TForm1::N1Click);
+}
+
+bool& TForm1::WindowHidden() {
+    return program_ != nullptr ? program_->State().WindowHidden : detachedHidden_;
+}
+
+void TForm1::FormCreate() {
+    if (program_ != nullptr) {
+        program_->FormCreate();
+    }
+    timer1_.start();
+}
+
+// MainView
+
+QComboBox* TForm1::PolicyCombo(PolicyList list) const {
+    switch (list) {
+        case PolicyList::Trigger:
+            return ComboBox1;
+        case PolicyList::Method:
+            return ComboBox2;
+        case PolicyList::UpsDelay:
+            return ComboBox3;
+    }
+    return ComboBox1;
+}
+
+void TForm1::SetPolicyIndex(PolicyList list, int index) {
+    QComboBox* combo = PolicyCombo(list);
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+void TForm1::SetPortList(const std::vector<std::string>& names) {
+    ComboBox4->clear();
+    for (const auto& name : names) {
+        ComboBox4->addItem(QString::fromStdString(name));
+    }
+    ComboBox4->setCurrentIndex(-1);
+}
+
+void TForm1::SetPortIndex(int index) {
+    ComboBox4->setCurrentIndex(index >= 0 && index < ComboBox4->count() ? index : -1);
+}
+
+void TForm1::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+void TForm1::AddTrayIcon() {
+    if (tray_) {
+        tray_->SetTrayIcon(TrayAdd, AppIcon());
+    }
+}
+
+// Display
+
+QLabel* TForm1::ReadingLabel(Reading which) const {
+    return readings_[static_cast<std::size_t>(which)];
+}
+
+void TForm1::ShowLinkState(bool ok) {
+    // Two palettes made once: a palette made anew each time is a new key to the style's cache
+    // of drawn lists, which would grow with every change of the link's colour.
+    if (linkPalettes_.empty()) {
+        for (const QColor& colour : {QColor(Qt::red), QColor(Qt::black)}) {
+            SetTextColour(ComboBox4, colour);
+            linkPalettes_.push_back(ComboBox4->palette());
+        }
+    }
+    ComboBox4->setPalette(linkPalettes_[ok ? 1 : 0]);
+}
+
+void TForm1::ShowReading(Reading which, const std::string& text) {
+    ReadingLabel(which)->setText(QString::fromStdString(text));
+}
+
+void TForm1::ShowLoadBar(int percent) {
+    ProgressBar1->setValue(percent);
+}
+
+void TForm1::ShowBeeperPicture(int picture) {
+    Image5->setPixmap(ListImage32(picture));
+}
+
+void TForm1::ShowBatteryPicture(int picture) {
+    Image4->setPixmap(ListImage32(picture));
+}
+
+void TForm1::ShowCharge(const std::string& text) {
+    Label20->setText(QString::fromStdString(text));
+}
+
+void TForm1::ShowClockVisible(bool visible) {
+    Label21->setVisible(visible);
+    Label22->setVisible(visible);
+}
+
+void TForm1::ShowClock(const std::string& text) {
+    Label22->setText(QString::fromStdString(text));
+}
+
+void TForm1::ShowTray(int picture, const std::string& tip) {
+    const QString newTip = QString::fromStdString(tip);
+    // The same picture and tip again would still cost a repaint through the tray host every
+    // second, most of what the program spends while it sits hidden.
+    const bool changed = picture != trayPicture_ || newTip != trayTip_;
+    trayPicture_ = picture;
+    trayTip_ = newTip;
+    if (tray_ && changed) {
+        // The tip goes with it from TrayTip, which the program set to `tip` just before.
+        tray_->SetTrayIcon(TrayModify, QIcon(ListImage16(picture)));
+    }
+    emit trayChanged(trayPicture_, trayTip_);
+}
+
+// Events
+
+void TForm1::Button1Click() {
+    emit aboutRequested();
+    AboutBox_->exec();
+}
+
+void TForm1::Button3Click() {
+    ExitAppExecute();
+}
+
+void TForm1::ExitAppExecute() {
+    if (tray_) {
+        tray_->SetTrayIcon(TrayDelete, AppIcon());
+    }
+    // A countdown showing now ends as "program ending", so that no power action follows when
+    // its loop returns.
+    if (countdown_ != nullptr) {
+        countdown_->EndForExit();
+    }
+    emit exitRequested();
+    // exit(), not quit(): quit() would first ask the windows to close, and this one refuses.
+    QCoreApplication::exit(0);
+}
+
+void TForm1::ShowHideExecute() {
+    ShowHide(*this, WindowHidden());
+}
+
+void TForm1::N1Click() {
+    ExitAppExecute();
+}
+
+void TForm1::ComboBox1Change(int index) {
+    if (program_ != nullptr) {
+        program_->PolicyChanged(PolicyList::Trigger, index);
+    }
+}
+
+void TForm1::ComboBox2Change(int index) {
+    if (program_ != nullptr) {
+        program_->PolicyChanged(PolicyList::Method, index);
+    }
+}
+
+void TForm1::ComboBox3Change(int index) {
+    if (program_ != nullptr) {
+        program_->PolicyChanged(PolicyList::UpsDelay, index);
+    }
+}
+
+void TForm1::ComboBox4DropDown() {
+    if (program_ != nullptr) {
+        program_->RefreshPortList();
+    }
+}
+
+void TForm1::ComboBox4Change(int index) {
+    if (program_ != nullptr) {
+        program_->ComboBox4Change(index);
+    }
+}
+
+void TForm1::Image5Click() {
+    if (program_ != nullptr) {
+        program_->Image5Click();
+    }
+}
+
+void TForm1::Timer1Timer() {
+    if (program_ != nullptr) {
+        program_->Timer1Timer();
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    HideToTray(*this, WindowHidden());
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Image5 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        // A click is a release of the left button over the picture it was pressed on.
+        if (mouse->button() == Qt::LeftButton &&
+            Image5->rect().contains(mouse->position().toPoint())) {
+            Image5Click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace zelto

@@ -1,0 +1,45 @@
+#pragma once
+// The serial link over QSerialPort, used from the GUI thread without ever blocking it.
+
+#include <QSerialPort>
+
+#include <cstdint>
+
+#include "core/link/com_port.h"
+
+namespace zelto {
+
+class QtComPort : public ComPort {
+public:
+    QtComPort();
+    ~QtComPort() override;
+    QtComPort(const QtComPort&) = delete;
+    QtComPort& operator=(const QtComPort&) = delete;
+
+    bool ComOpen(const std::string& path, int baud) override;
+    void ComClose() override;
+    bool IsOpen() const override;
+    std::size_t ComInputCount() override;
+    std::string ComRead(std::size_t count) override;
+    std::size_t ComWrite(std::string_view bytes) override;
+    void ComPurgeInput() override;
+
+private:
+    // Marks the span of one of our own calls: a lost device noticed inside it is closed when the
+    // call ends, one noticed from the event loop is closed by a queued call.
+    class CallScope;
+
+    void OnError(QSerialPort::SerialPortError error);
+    // Moves whatever the device holds into the port's buffer without waiting.
+    void PollDevice();
+    void CloseIfLost();
+    void SilenceReadNotifier();
+
+    QSerialPort port_;
+    int callDepth_ = 0;
+    bool lost_ = false;
+    // Counts opens, so a queued close meant for an earlier connection leaves a newer one alone.
+    std::uint64_t generation_ = 0;
+};
+
+}  // namespace zelto

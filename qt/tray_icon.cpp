@@ -1,0 +1,92 @@
+#include "qt/tray_icon.h"
+
+#include <QAction>
+#include <QFont>
+
+#include "core/base/program_state.h"
+#include "core/monitor/tray_tip_limit.h"
+#include "qt/images.h"
+
+namespace zelto {
+namespace {
+
+constexpr int kPictureClose = 10;     // 16 px list: a black cross
+constexpr int kPictureShowHide = 11;  // 16 px list: a green arrow
+
+}  // namespace
+
+TrayIcon::TrayIcon(const ProgramState& state, QObject* parent) : QObject(parent), state_(state) {
+    BuildPopupMenu1();
+    icon_.setContextMenu(&popupMenu1_);
+    connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::IconActivated);
+}
+
+TrayIcon::~TrayIcon() = default;
+
+void TrayIcon::BuildPopupMenu1() {
+    popupMenu1_.setObjectName("PopupMenu1");
+
+    N3_ = popupMenu1_.addAction(QIcon(ListImage16(kPictureShowHide)),
+                                QString::fromUtf8("Открыть / скрыть"));
+    N3_->setObjectName("N3");
+    QFont bold = N3_->font();
+    bold.setBold(true);
+    N3_->setFont(bold);
+    popupMenu1_.setDefaultAction(N3_);
+    connect(N3_, &QAction::triggered, this, &TrayIcon::ShowHide);
+
+    QAction* N2 = popupMenu1_.addSeparator();
+    N2->setObjectName("N2");
+
+    N1_ = popupMenu1_.addAction(QIcon(ListImage16(kPictureClose)), QString::fromUtf8("Закрыть"));
+    N1_->setObjectName("N1");
+    connect(N1_, &QAction::triggered, this, &TrayIcon::N1Click);
+}
+
+void TrayIcon::SetTrayIcon(int action, const QIcon& icon) {
+    const QString tip = QString::fromStdString(LimitTrayTip(state_.TrayTip));
+    switch (action) {
+        case TrayAdd:
+            // Adding an icon that is already there fails in the tray and leaves it as it is.
+            if (!present_) {
+                icon_.setIcon(icon);
+                icon_.setToolTip(tip);
+                icon_.show();
+                present_ = true;
+            }
+            break;
+        case TrayDelete:
+            icon_.hide();
+            present_ = false;
+            break;
+        case TrayModify:
+            // Only an icon in the tray can change; after delete it stays gone.
+            if (present_) {
+                icon_.setIcon(icon);
+                icon_.setToolTip(tip);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void TrayIcon::IconActivated(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            emit ShowHide();
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            // A double click toggles on each release and again on the double click itself,
+            // three times in all: Qt reports the first release as Trigger and folds the
+            // second press and release into this one event, so it stands for two toggles.
+            emit ShowHide();
+            emit ShowHide();
+            break;
+        default:
+            // The right button opens PopupMenu1 by itself, as the tray's context menu.
+            break;
+    }
+}
+
+}  // namespace zelto

@@ -1,0 +1,52 @@
+#pragma once
+// The whole program put together from its real parts: the settings file in the current
+// directory, the serial port, the system's port table, the countdown dialog, power requests
+// and error boxes, wired to the main window. The program entry runs one; tests and benchmarks
+// run one in their own process to look at the widgets.
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "core/program/program.h"
+#include "qt/countdown_dialog.h"
+#include "qt/file_settings_store.h"
+#include "qt/logind_power_requests.h"
+#include "qt/main_window.h"
+#include "qt/message_box_reporter.h"
+#include "qt/qt_com_port.h"
+#include "qt/qt_port_table.h"
+
+namespace zelto {
+
+class ZeltoApplication {
+public:
+    // Power requests go to the system bus, or to `powerBusAddress` when one is given.
+    explicit ZeltoApplication(const std::optional<QString>& powerBusAddress = std::nullopt);
+    ZeltoApplication(const ZeltoApplication&) = delete;
+    ZeltoApplication& operator=(const ZeltoApplication&) = delete;
+
+    // Start-up: settings, port list, port and the first tick; then Timer1 polls. The main
+    // window stays hidden: the program lives in the tray.
+    void Start() { form_.FormCreate(); }
+
+    TForm1& Form() { return form_; }
+    CountdownDialog& Countdown() { return countdown_; }
+    MessageBoxReporter& Errors() { return errors_; }
+    QtComPort& Port() { return port_; }
+    Program& Main() { return program_; }
+
+private:
+    // Destroyed in the reverse order: the program before the parts it holds references to.
+    MessageBoxReporter errors_;
+    FileSettingsStore store_;
+    QtComPort port_;
+    QtPortTable portTable_;
+    std::unique_ptr<LogindPowerRequests> power_;
+    TForm1 form_;
+    CountdownDialog countdown_;
+    Program program_;
+};
+
+}  // namespace zelto
