@@ -323,6 +323,50 @@ TEST_F(SimulatorFast, SwitchOffDelayIsTheMinutesOfTheCommand) {
     EXPECT_EQ(sim_->Output().find("output off"), std::string::npos);
 }
 
+struct CancelCase {
+    const char* switchOff;  // sent before the cancel; empty for none
+    bool waitForOff;        // cancel only once the output is off
+    const char* event;      // what the cancel is reported as
+    const char* output;     // the output field once the switch-off delay has run out
+    const char* flags;
+};
+
+TEST_F(SimulatorFast, CancelStopsAPendingSwitchOffAndComesTooLateForADoneOne) {
+    const CancelCase cases[] = {
+        {"S01R0000", false, "switch-off cancelled", "228.0", "00001001"},
+        {"S00R0000", true, "switch-off cancel too late: output already off", "000.0", "00001011"},
+        {"", false, "no switch-off to cancel", "228.0", "00001001"},
+    };
+    for (const auto& c : cases) {
+        const std::string name = *c.switchOff ? c.switchOff : "no switch-off";
+        StartWith({"--time-scale", "120"});
+        if (*c.switchOff) {
+            line_->Write(std::string(c.switchOff) + "\r");
+            ASSERT_TRUE(sim_->WaitForCommand(c.switchOff)) << name;
+        }
+        if (c.waitForOff) {
+            ASSERT_TRUE(sim_->WaitForOutput("output off")) << name;
+        }
+        line_->Write("C\r");
+        ASSERT_TRUE(sim_->WaitForOutput(c.event)) << name;
+        // A device minute is half a second here: the delay of S01 has run out after this.
+        EXPECT_EQ(line_->Collect(700ms), "") << name;
+        const std::string record = line_->Query();
+        EXPECT_EQ(FieldOf(record, kOutput), c.output) << name;
+        EXPECT_EQ(FieldOf(record, kFlags), c.flags) << name;
+        const auto events = sim_->Events();
+        EXPECT_NE(std::find(events.begin(), events.end(), c.event), events.end()) << name;
+        const auto offs = std::count(events.begin(), events.end(), "output off");
+        EXPECT_EQ(offs, c.waitForOff ? 1 : 0) << name;
+        std::vector<std::string> commands;
+        if (*c.switchOff) {
+            commands.push_back(c.switchOff);
+        }
+        commands.insert(commands.end(), {"C", "Q1"});
+        EXPECT_EQ(sim_->Commands(), commands) << name;
+    }
+}
+
 struct FaultCase {
     const char* fault;
     std::size_t length;
@@ -557,7 +601,7 @@ TEST(SimulatorHelp, DocumentsEveryCommandAndOption) {
           "load N",          "temp T",         "freq F",     "flags XXXXXXXX", "drain RATE",
           "silent on|off",   "split",          "short",      "long",           "double",
           "badload",         "badbattery",     "garbage N",  "flood N",        "quit",
-          "SnnR0000"}) {
+          "SnnR0000",        "  C  "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

@@ -33,6 +33,10 @@ The UPS answers only when asked, like the real device. Commands from the line en
   Q           beeper toggle: flips flag b0, no answer
   SnnR0000    switch the output off in nn minutes, no answer; reported as
               "switch-off in nn min"
+  C           cancel a pending switch-off, no answer; reported as "switch-off
+              cancelled" (b1 back to 0), or, when the output is already off, as
+              "switch-off cancel too late: output already off" (it stays off), or as
+              "no switch-off to cancel"
 Anything else is logged and ignored.
 
 Status record (47 bytes):

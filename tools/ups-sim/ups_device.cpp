@@ -89,6 +89,8 @@ void UpsDevice::HandleCommand(std::string_view command, Clock::time_point now) {
         char text[48];
         std::snprintf(text, sizeof text, "switch-off in %02d min", *minutes);
         Report(text);
+    } else if (command == "C") {
+        CancelSwitchOff();
     } else {
         Report("unknown command ignored: " + Printable(command));
     }
@@ -131,6 +133,19 @@ void UpsDevice::SwitchOutputOff() {
     if (outputOn_) {
         outputOn_ = false;
         Report("output off");
+    }
+}
+
+void UpsDevice::CancelSwitchOff() {
+    if (switchOffAt_) {
+        switchOffAt_.reset();
+        SetFlag(nominal_.flags, kSwitchOffFlag, false);
+        Report("switch-off cancelled");
+    } else if (!outputOn_) {
+        // The output stays off: only the mains (or the control channel) bring it back.
+        Report("switch-off cancel too late: output already off");
+    } else {
+        Report("no switch-off to cancel");
     }
 }
 

@@ -89,6 +89,7 @@ private:
     void ScheduleAnswer(Clock::time_point now);
     std::string Render(PendingAnswer& answer, Clock::time_point now);
     void SwitchOutputOff();
+    void CancelSwitchOff();
     void Report(const std::string& event) const;
 
     DeviceSettings settings_;
