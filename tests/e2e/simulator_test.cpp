@@ -43,6 +43,20 @@ public:
     int Fd() const { return fd_; }
     void DropInput() { ::tcflush(fd_, TCIFLUSH); }
 
+    // Sets the line up as a host program would: raw, at `speed`, 8N1 plus the `extra` flags.
+    bool SetLine(speed_t speed, tcflag_t extra = 0) {
+        termios settings{};
+        if (::tcgetattr(fd_, &settings) != 0) {
+            return false;
+        }
+        ::cfmakeraw(&settings);
+        ::cfsetispeed(&settings, speed);
+        ::cfsetospeed(&settings, speed);
+        settings.c_cflag &= ~CSTOPB;
+        settings.c_cflag |= extra;
+        return ::tcsetattr(fd_, TCSANOW, &settings) == 0;
+    }
+
     void Write(std::string_view bytes) {
         ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
@@ -190,6 +204,40 @@ TEST_F(Simulator, BeeperCommandTogglesFlagB0) {
     line_->Write("Q\r");
     ASSERT_TRUE(sim_->WaitForCommand("Q", 2));
     EXPECT_EQ(FieldOf(line_->Query(), kFlags), "00001001");
+}
+
+struct LineCase {
+    const char* line;
+    speed_t speed;
+    tcflag_t extra;
+    const char* event;
+};
+
+// A pseudo-terminal keeps 8 data bits and no parity whatever the host asks for, so a host at
+// 7E1 cannot be caught here; speed and stop bits can.
+TEST_F(Simulator, AnswersOnlyAHostAt2400Baud8N1AndSaysWhyOnce) {
+    const LineCase wrong[] = {
+        {"9600 8N1", B9600, 0, "line 9600 8N1: not answering"},
+        {"1200 8N1", B1200, 0, "line 1200 8N1: not answering"},
+        {"2400 8N2", B2400, CSTOPB, "line 2400 8N2: not answering"},
+    };
+    for (const auto& c : wrong) {
+        ASSERT_TRUE(line_->SetLine(c.speed, c.extra)) << c.line;
+        // Twice, and with the beeper toggle: none of it may be answered or acted on.
+        line_->Write("Q\rQ1\r");
+        line_->Write("Q1\r");
+        EXPECT_EQ(line_->Collect(600ms), "") << c.line;
+        ASSERT_TRUE(sim_->WaitForOutput(c.event)) << c.line;
+        const auto events = sim_->Events();
+        EXPECT_EQ(std::count(events.begin(), events.end(), c.event), 1) << c.line;
+    }
+    ASSERT_TRUE(line_->SetLine(B2400));
+    EXPECT_EQ(line_->Query(), kDefaultRecord);  // b0 still 1: the toggles went unheard
+    ASSERT_TRUE(sim_->WaitForOutput("line 2400 8N1: answering"));
+    EXPECT_EQ(sim_->Commands(), std::vector<std::string>{"Q1"});
+    EXPECT_EQ(line_->Query(), kDefaultRecord);
+    const auto events = sim_->Events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "line 2400 8N1: answering"), 1);
 }
 
 struct ControlCase {

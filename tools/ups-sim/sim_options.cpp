@@ -39,6 +39,13 @@ The UPS answers only when asked, like the real device. Commands from the line en
               "no switch-off to cancel"
 Anything else is logged and ignored.
 
+Like the device, the simulator understands the host only at 2400 baud, 8 data bits, no parity
+and one stop bit. It looks at the settings the host gave the line whenever bytes arrive; at any
+others it neither answers nor acts on them, and logs what it saw once per change, e.g.
+"line 9600 8N1: not answering" (and "line 2400 8N1: answering" when it is right again). A
+pseudo-terminal keeps 8 data bits and no parity whatever the host asks for, so only a wrong
+speed or two stop bits show.
+
 Status record (47 bytes):
   "(" mains " " input " " output " " load " " freq " " battery " " temp " " flags CR
   ddd.d ddd.d ddd.d ddd dd.d dd.d dd.d and eight flags b7..b0, "0" or "1".
