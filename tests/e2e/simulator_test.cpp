@@ -191,6 +191,42 @@ TEST_F(Simulator, SpeaksOnlyWhenAsked) {
     ASSERT_TRUE(sim_->WaitForCommand("HELLO"));
 }
 
+struct AnswerCase {
+    const char* command;
+    std::string answer;
+};
+
+TEST_F(Simulator, AnswersIdentificationAndRatingAndLeavesOtherDialectsUnanswered) {
+    const AnswerCase cases[] = {
+        {"I", "#ZELTO           SIM        1.0       \r"},
+        {"F", "#230.0 003 012.0 50.0\r"},
+        {"Q1", kDefaultRecord},
+        // What NUT's driver tries before it settles on this dialect.
+        {"QGS", ""},
+        {"QPI", ""},
+        {"QS", ""},
+        {"M", ""},
+        {"D", ""},
+        {"ID", ""},
+    };
+    for (const auto& c : cases) {
+        line_->Write(std::string(c.command) + "\r");
+        const std::string answer = c.answer.empty() ? line_->Collect(500ms)
+                                                    : line_->ReadCount(c.answer.size(), 1000ms) +
+                                                          line_->Collect(50ms, 50ms);
+        EXPECT_EQ(answer, c.answer) << c.command;
+    }
+    // A fault spoils the next status answer, not the information around it.
+    ASSERT_TRUE(sim_->Send("short"));
+    line_->Write("I\rQ1\rF\r");
+    const std::string answers = line_->ReadCount(39 + 46 + 22, 2000ms) + line_->Collect(50ms, 50ms);
+    EXPECT_EQ(answers, "#ZELTO           SIM        1.0       \r" + kDefaultRecord.substr(0, 46) +
+                           "#230.0 003 012.0 50.0\r");
+    ASSERT_TRUE(sim_->Send("silent on"));
+    line_->Write("I\rF\r");
+    EXPECT_EQ(line_->Collect(500ms), "");
+}
+
 TEST_F(Simulator, AnswersEveryQueryInTurn) {
     line_->Write("Q1\rQ1\r");
     const std::string answers = line_->ReadCount(94, 1500ms);
@@ -649,7 +685,7 @@ TEST(SimulatorHelp, DocumentsEveryCommandAndOption) {
           "load N",          "temp T",         "freq F",     "flags XXXXXXXX", "drain RATE",
           "silent on|off",   "split",          "short",      "long",           "double",
           "badload",         "badbattery",     "garbage N",  "flood N",        "quit",
-          "SnnR0000",        "  C  "}) {
+          "SnnR0000",        "  C  ",          "  I  ",      "  F  "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

@@ -77,6 +77,10 @@ void UpsDevice::HandleCommand(std::string_view command, Clock::time_point now) {
     }
     if (command == "Q1") {
         ScheduleAnswer(now);
+    } else if (command == "I") {
+        ScheduleAnswer(now, FormatIdentity(nameplate_));
+    } else if (command == "F") {
+        ScheduleAnswer(now, FormatRating(nameplate_));
     } else if (command == "Q") {
         std::string& flags = nominal_.flags;
         const bool on = flags.size() > kBeeperFlag && flags[kBeeperFlag] == '0';
@@ -96,13 +100,16 @@ void UpsDevice::HandleCommand(std::string_view command, Clock::time_point now) {
     }
 }
 
-void UpsDevice::ScheduleAnswer(Clock::time_point now) {
+void UpsDevice::ScheduleAnswer(Clock::time_point now, std::string fixed) {
     if (silent_) {
         return;
     }
     PendingAnswer answer;
     answer.due = std::max(now, lineFreeAt_) + settings_.answerDelay;
-    if (!faults_.empty()) {
+    if (!fixed.empty()) {
+        answer.fixedBytes = std::move(fixed);
+        answer.rendered = true;
+    } else if (!faults_.empty()) {
         answer.fault = std::move(faults_.front());
         faults_.pop_front();
     }
