@@ -1,4 +1,5 @@
-// Events from ticks and the program's actions, and the recorder that wires them to the monitor.
+// Events from ticks and the program's actions, the notifications they give, and the recorder
+// that wires them to the monitor.
 
 #include <gtest/gtest.h>
 
@@ -6,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "core/base/errors.h"
 #include "core/events/event_detector.h"
 #include "core/events/event_recorder.h"
 #include "core/events/event_sinks.h"
 #include "core/events/journal_line.h"
+#include "core/events/notifications.h"
 #include "core/link/protocol.h"
 #include "core/monitor/countdown.h"
+#include "tests/support/core_fakes.h"
 #include "tests/support/status_records.h"
 
 namespace zelto {
@@ -161,6 +165,141 @@ TEST(EventDetector, PowerEventsCarryTheLatestReadings) {
     // Fields that are not numbers are unknown, never an error.
     EXPECT_EQ(JournalLine(sink.events[3]),
               "1970-01-01T00:00:08+00:00 mains-back mains=? battery=? charge=? load=?");
+}
+
+// Notifications ------------------------------------------------------------------------------
+
+Event At(std::int64_t time, EventKind kind, int charge = -1) {
+    Event event{kind, Moment{time, 0}, std::nullopt, ""};
+    if (charge >= 0) {
+        event.readings = Readings{-1, -1, -1, -1, charge};
+    }
+    return event;
+}
+
+TEST(NotificationFor, TextsOfTheKindsThatNotify) {
+    const struct {
+        Event event;
+        const char* expected;  // "" for no notification
+    } cases[] = {
+        {At(0, EventKind::MainsLost, 84), "Сеть пропала / Питание от UPS. Заряд батареи: 84%"},
+        {At(0, EventKind::MainsLost), "Сеть пропала / Питание от UPS"},
+        {At(0, EventKind::MainsBack, 100),
+         "Сеть восстановлена / Питание от сети. Заряд батареи: 100%"},
+        {At(0, EventKind::LinkLost), "Нет связи с UPS / UPS не отвечает больше 10 секунд"},
+        {At(0, EventKind::LinkBack), "Связь с UPS восстановлена / UPS снова отвечает"},
+        {At(0, EventKind::BatteryLow), "Батарея разряжена / UPS сообщает о низком заряде батареи"},
+        {At(0, EventKind::UpsFault), "Неисправность UPS / UPS сообщает о неисправности"},
+        {At(0, EventKind::CountdownFinished),
+         "Завершение работы / Отсчёт окончен: компьютер выключается"},
+        {At(0, EventKind::BatteryLowCleared), ""},
+        {At(0, EventKind::CountdownStarted), ""},
+        {At(0, EventKind::PowerRefused), ""},
+        {At(0, EventKind::ErrorShown), ""},
+    };
+    for (const auto& c : cases) {
+        const auto n = NotificationFor(c.event);
+        EXPECT_EQ(n ? n->title + " / " + n->body : "", c.expected) << EventWord(c.event.kind);
+    }
+}
+
+class TitleNotifier : public Notifier {
+public:
+    std::string shown;  // titles, joined by " | "
+    void Show(const Notification& n) override { shown += (shown.empty() ? "" : " | ") + n.title; }
+};
+
+struct NotifyStep {
+    std::int64_t time;
+    std::optional<EventKind> kind;  // nothing: only time passes
+    std::string shown;
+};
+struct NotifyCase {
+    const char* name;
+    std::vector<NotifyStep> steps;
+};
+class NotificationTable : public ::testing::TestWithParam<NotifyCase> {};
+
+TEST_P(NotificationTable, AtMostOnePerKindAMinute) {
+    TitleNotifier notifier;
+    Notifications notifications(notifier);
+    for (const NotifyStep& step : GetParam().steps) {
+        if (step.kind) {
+            notifications.OnEvent(At(step.time, *step.kind));
+        } else {
+            notifications.OnTime(Moment{step.time, 0});
+        }
+        EXPECT_EQ(notifier.shown, step.shown) << "at " << step.time;
+        notifier.shown.clear();
+    }
+}
+
+const std::optional<EventKind> kTime;
+const auto kLost = EventKind::MainsLost;
+const auto kBack = EventKind::MainsBack;
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, NotificationTable,
+    ::testing::Values(
+        NotifyCase{"SameKindAMinuteApart",
+                   {{0, EventKind::UpsFault, "Неисправность UPS"},
+                    {1, EventKind::LinkLost, "Нет связи с UPS"},  // other kinds are not held
+                    {59, EventKind::UpsFault, ""},
+                    {60, kTime, ""},
+                    {60, EventKind::UpsFault, "Неисправность UPS"},
+                    {30, EventKind::UpsFault, "Неисправность UPS"}}},  // a clock set back
+        // Flapping that ends on battery: the last word on the screen must be "lost".
+        NotifyCase{"FlappingEndsOnBattery",
+                   {{0, kLost, "Сеть пропала"},
+                    {5, kBack, "Сеть восстановлена"},
+                    {10, kLost, ""},
+                    {15, kBack, ""},
+                    {20, kLost, ""},
+                    {59, kTime, ""},
+                    {60, kTime, "Сеть пропала"},
+                    {120, kTime, ""}}},
+        // Flapping that ends on mains: the screen already says so.
+        NotifyCase{"FlappingEndsOnMains",
+                   {{0, kLost, "Сеть пропала"},
+                    {5, kBack, "Сеть восстановлена"},
+                    {10, kLost, ""},
+                    {15, kBack, ""},
+                    {60, kTime, ""},
+                    {65, kTime, ""}}},
+        // A held-back "back" waits for its own minute, not for that of "lost".
+        NotifyCase{"HeldBackWaitsForItsOwnKind",
+                   {{0, kBack, "Сеть восстановлена"},
+                    {30, kLost, "Сеть пропала"},
+                    {40, kBack, ""},
+                    {59, kTime, ""},
+                    {60, kTime, "Сеть восстановлена"}}}),
+    [](const ::testing::TestParamInfo<NotifyCase>& info) { return info.param.name; });
+
+TEST(Notifications, OffShowsNothingAndForgetsWhatWasHeld) {
+    TitleNotifier notifier;
+    Notifications notifications(notifier);
+    for (const auto& event : {At(0, kBack), At(1, kLost), At(2, kBack)}) {
+        notifications.OnEvent(event);
+    }
+    notifications.SetEnabled(false);
+    notifications.OnEvent(At(100, EventKind::UpsFault));
+    notifications.OnTime(Moment{200, 0});
+    notifications.SetEnabled(true);
+    notifications.OnTime(Moment{300, 0});
+    EXPECT_EQ(notifier.shown, "Сеть восстановлена | Сеть пропала");
+}
+
+TEST(Notifications, NotifyKeyIsOnUnlessZero) {
+    fakes::FakeSettingsStore store;
+    Settings settings(store);
+    EXPECT_TRUE(ReadNotifyEnabled(settings));
+    const std::pair<const char*, bool> cases[] = {{"0", false}, {"1", true}, {"2", true}};
+    for (const auto& [value, enabled] : cases) {
+        settings.WriteSetting("UPS", "Notify", value);
+        EXPECT_EQ(ReadNotifyEnabled(settings), enabled) << value;
+    }
+    settings.WriteSetting("UPS", "Notify", "yes");
+    EXPECT_THROW(ReadNotifyEnabled(settings), Error);
 }
 
 // The recorder ---------------------------------------------------------------------------------
