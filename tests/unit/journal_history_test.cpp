@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/events/history.h"
+#include "core/events/journal.h"
 #include "core/events/journal_line.h"
 #include "core/events/readings.h"
 
@@ -42,6 +43,99 @@ TEST(JournalText, IsoLocalTime) {
     for (const auto& c : cases) {
         EXPECT_EQ(IsoLocalTime(Moment{c.unixSeconds, c.offset}), c.expected) << c.unixSeconds;
     }
+}
+
+// The journal file in memory, with failures to order.
+class MemoryJournalFile : public JournalFile {
+public:
+    std::string current;
+    std::string old;
+    bool failAppend = false;
+    bool failRotate = false;
+    int appends = 0;
+    int rotations = 0;
+
+    std::string Path() const override { return "/cfg/UPSZelto.log"; }
+    std::uint64_t Size() override { return current.size(); }
+    bool Append(std::string_view bytes) override {
+        ++appends;
+        current += failAppend ? "" : bytes;
+        return !failAppend;
+    }
+    bool Rotate() override {
+        ++rotations;
+        if (!failRotate) {
+            old = std::move(current);
+            current.clear();
+        }
+        return !failRotate;
+    }
+};
+
+struct Rig {
+    MemoryJournalFile file;
+    std::vector<std::string> reports;
+    Journal journal{file, [this](const std::string& text) { reports.push_back(text); }};
+};
+
+TEST(Journal, AppendsOneLinePerEvent) {
+    Rig rig;
+    rig.journal.OnEvent(Event{EventKind::Start, Moment{60, 0}, std::nullopt, ""});
+    rig.journal.OnEvent(Event{EventKind::PowerRefused, Moment{75, 3600},
+                              Readings{0, 2300, 128, 20, 62}, "action=poweroff reason=denied"});
+    const std::string second =
+        "1970-01-01T01:01:15+01:00 power-refused mains=0.0V battery=12.8V charge=62% load=20% "
+        "action=poweroff reason=denied";
+    EXPECT_EQ(rig.file.current, "1970-01-01T00:01:00+00:00 start\n" + second + "\n");
+    EXPECT_EQ(rig.journal.Recent().back(), second);
+    EXPECT_TRUE(rig.reports.empty());
+}
+
+TEST(Journal, RotatesBeforePassingOneMebibyte) {
+    const struct {
+        std::size_t before;  // bytes in the journal
+        std::size_t line;    // the new line, without its line end
+        bool rotates;
+    } cases[] = {{1048566, 9, false}, {1048566, 10, true}, {1048576, 0, true},
+                 {0, 2000000, false}, {1, 1048575, true},  {1, 1048574, false}};
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.file.current = std::string(c.before, 'a');
+        rig.journal.Write(std::string(c.line, 'b'));
+        EXPECT_EQ(rig.file.rotations, c.rotates ? 1 : 0) << c.before << " + " << c.line;
+        EXPECT_EQ(rig.file.current.size(), (c.rotates ? 0 : c.before) + c.line + 1);
+        EXPECT_EQ(rig.file.old.size(), c.rotates ? c.before : 0u);
+    }
+}
+
+TEST(Journal, StaysBoundedOverManyLines) {
+    Rig rig;
+    for (int i = 0; i < 25000; ++i) {
+        rig.journal.Write(std::string(99, 'x'));  // 100 bytes with the line end
+        ASSERT_LE(rig.file.current.size(), 1048576u);
+    }
+    // 10485 lines fill a file: two rotations, then 4030 lines.
+    EXPECT_EQ(rig.file.rotations, 2);
+    EXPECT_EQ(rig.file.old.size(), 1048500u);
+    EXPECT_EQ(rig.file.current.size(), 403000u);
+    EXPECT_EQ(rig.journal.Recent().size(), 100u);
+}
+
+TEST(Journal, AFailureIsReportedOnceAndWritingGoesOn) {
+    Rig rig;
+    rig.file.failAppend = true;
+    rig.journal.Write("one");
+    EXPECT_EQ(rig.reports.size(), 1u);
+    rig.journal.Write("two");
+    rig.file.failAppend = false;
+    rig.journal.Write("three");
+    rig.file.failRotate = true;
+    rig.file.current.resize(1048576, 'a');
+    rig.journal.Write("four");  // the rename fails, the line is kept
+    EXPECT_EQ(rig.reports, std::vector<std::string>{"Unable to write to /cfg/UPSZelto.log"});
+    EXPECT_EQ(rig.file.appends, 4);
+    EXPECT_EQ(rig.file.rotations, 1);
+    EXPECT_EQ(rig.file.current.substr(0, 6) + rig.file.current.substr(1048576), "three\nfour\n");
 }
 
 // History ---------------------------------------------------------------------------------------
