@@ -62,6 +62,9 @@ public:
 
     // Only a "1" in the mains-failure flag means on battery.
     bool OnBattery() const { return Char(39) == '1'; }
+    // The UPS's own flags b6 and b4, raised only by a "1".
+    bool BatteryLow() const { return Char(40) == '1'; }
+    bool UpsFault() const { return Char(42) == '1'; }
     // Only a "0" in the beeper flag means the beeper is off.
     bool BeeperOff() const { return Char(46) == '0'; }
 

@@ -111,6 +111,23 @@ TEST(StatusRecordFields, OnlyAZeroAtPosition46MeansBeeperOff) {
     }
 }
 
+TEST(StatusRecordFields, BatteryLowIsB6AndUpsFaultIsB4) {
+    const struct {
+        const char* flags;
+        bool batteryLow;
+        bool upsFault;
+    } cases[] = {{"00000000", false, false}, {"01000000", true, false},  {"00010000", false, true},
+                 {"01010000", true, true},   {"10101111", false, false}, {"0 0 0000", false, false},
+                 {"0a0x0000", false, false}};
+    for (const auto& c : cases) {
+        RecordFields f;
+        f.flags = c.flags;
+        const StatusRecord record(BuildRecord(f));
+        EXPECT_EQ(record.BatteryLow(), c.batteryLow) << c.flags;
+        EXPECT_EQ(record.UpsFault(), c.upsFault) << c.flags;
+    }
+}
+
 TEST(StatusRecordFields, OnBatteryWithBeeperOff) {
     RecordFields f;
     f.flags = "10000000";
