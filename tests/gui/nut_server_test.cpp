@@ -272,7 +272,7 @@ TEST_F(Served, TheWaitIsBoundedAndNoWaitWithoutLogins) {
     EXPECT_EQ(server->LoginCount(), 1);
 }
 
-class StartUp : public ::testing::Test {
+class NutServerStartUp : public ::testing::Test {
 protected:
     std::unique_ptr<NutServer> Start(const std::string& nutSection) {
         store.files["/fake/work/UPSZelto.ini"] = "[UPS]\r\nCompOff=2\r\n[NUT]\r\n" + nutSection;
@@ -284,13 +284,13 @@ protected:
     NutFeed feed;
 };
 
-TEST_F(StartUp, OffByDefault) {
+TEST_F(NutServerStartUp, OffByDefault) {
     EXPECT_EQ(Start(""), nullptr);
     EXPECT_EQ(Start("NutServer=0\r\nNutPort=13493\r\n"), nullptr);
     EXPECT_TRUE(errors.texts.empty());
 }
 
-TEST_F(StartUp, OnWithLoopbackAndTheSettingsProblemsReportedOnce) {
+TEST_F(NutServerStartUp, OnWithLoopbackAndTheSettingsProblemsReportedOnce) {
     QTcpServer probe;
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
     const quint16 port = probe.serverPort();
@@ -313,7 +313,7 @@ TEST_F(StartUp, OnWithLoopbackAndTheSettingsProblemsReportedOnce) {
     }
 }
 
-TEST_F(StartUp, APortInUseIsReportedAndNoServerRuns) {
+TEST_F(NutServerStartUp, APortInUseIsReportedAndNoServerRuns) {
     QTcpServer taken;
     ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
     const auto server = Start("NutServer=1\r\nNutListen=127.0.0.1\r\nNutPort=" +
