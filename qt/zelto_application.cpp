@@ -22,4 +22,9 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
     form_.Attach(program_);
 }
 
+void ZeltoApplication::StartNutServer() {
+    Settings settings(store_);
+    nut_ = NutServer::Start(settings, errors_, program_.Nut());
+}
+
 }  // namespace zelto

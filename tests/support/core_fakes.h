@@ -19,6 +19,7 @@
 #include "core/monitor/countdown.h"
 #include "core/monitor/display.h"
 #include "core/monitor/power_requests.h"
+#include "core/monitor/secondaries.h"
 
 namespace zelto::fakes {
 
@@ -211,6 +212,21 @@ public:
             onRequest(action);
         }
         return refusal;
+    }
+};
+
+// The wait for the secondaries: returns at once after running `whileWaiting` (nested ticks go
+// there).
+class FakeSecondaryWait : public SecondaryWait {
+public:
+    int waits = 0;
+    std::function<void()> whileWaiting;
+
+    void Wait() override {
+        ++waits;
+        if (whileWaiting) {
+            whileWaiting();
+        }
     }
 };
 
