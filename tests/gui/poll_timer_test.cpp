@@ -11,6 +11,7 @@
 
 #include "core/program/program.h"
 #include "qt/main_window.h"
+#include "qt/zelto_application.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 
@@ -33,7 +34,7 @@ TEST(PollTimer, KeepsTickingInsideACountdownOpenedByATick) {
     fakes::FakeErrorReporter errors;
     TForm1 form;
     Program program{Platform{store, port, portTable, form, form, countdown, power, errors}};
-    form.Attach(program);
+    ConnectWindowToProgram(form, program);
 
     for (int i = 0; i < 10; ++i) {
         port.AnswerQueries({fakes::PowerRecord("12.0", true)});
