@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/memory_port.h"
 #include "core/program/program.h"
+#include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
 #include "qt/message_box_reporter.h"
-#include "bench/memory_port.h"
-#include "qt/countdown_dialog.h"
 #include "support/memory_sample.h"
 
 namespace zelto::bench {
@@ -39,6 +39,9 @@ public:
     std::optional<std::string> Request(PowerAction) override {
         std::fprintf(stderr, "unexpected power request\n");
         return std::string("not in a benchmark");
+    }
+    CapabilityAnswer Capability(PowerAction) override {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
     }
 };
 

@@ -42,10 +42,10 @@
 #include <vector>
 
 #include "core/program/program.h"
+#include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
 #include "qt/message_box_reporter.h"
-#include "qt/countdown_dialog.h"
 #include "support/memory_sample.h"
 #include "support/scripted_ups_port.h"
 
@@ -96,6 +96,9 @@ public:
             return std::string("org.freedesktop.login1.SleepVerbNotSupported: not in a soak");
         }
         return std::nullopt;
+    }
+    CapabilityAnswer Capability(PowerAction) override {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
     }
 
     std::array<std::uint64_t, 3> byAction{};  // PowerOff, Hibernate, Suspend
