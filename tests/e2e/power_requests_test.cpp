@@ -178,6 +178,96 @@ INSTANTIATE_TEST_SUITE_P(
                    "challenge"}),
     [](const ::testing::TestParamInfo<AbilityRow>& info) { return std::string(info.param.name); });
 
+// The program's own question: LogindPowerRequests::Capability over the bus, for each answer.
+struct CapabilityRow {
+    const char* name;
+    QStringList arguments;  // the stand-in's
+    PowerAction action;
+    PowerCapability capability;
+    const char* call;  // what the stand-in logged
+};
+
+void PrintTo(const CapabilityRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CapabilityTest : public PowerRequestsTest,
+                       public ::testing::WithParamInterface<CapabilityRow> {};
+
+TEST_P(CapabilityTest, LogindsAnswerBecomesTheCapability) {
+    const CapabilityRow& row = GetParam();
+    LogindStandin logind(bus_, row.arguments);
+    ASSERT_TRUE(logind.Started()) << logind.Error().toStdString();
+    LogindPowerRequests power(bus_.Address());
+    const CapabilityAnswer answer = power.Capability(row.action);
+    EXPECT_EQ(answer.capability, row.capability) << answer.reason;
+    EXPECT_EQ(answer.reason, "");
+    // Asking acts on nothing.
+    EXPECT_EQ(logind.Calls(), QStringList{QString::fromLatin1(row.call)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Capabilities, CapabilityTest,
+    ::testing::Values(
+        CapabilityRow{
+            "PowerOffYes", {}, PowerAction::PowerOff, PowerCapability::Yes, "CanPowerOff yes"},
+        CapabilityRow{"HibernateChallenge",
+                      {"--can", "Hibernate=challenge"},
+                      PowerAction::Hibernate,
+                      PowerCapability::Challenge,
+                      "CanHibernate challenge"},
+        CapabilityRow{"SuspendNo",
+                      {"--can", "Suspend=no"},
+                      PowerAction::Suspend,
+                      PowerCapability::No,
+                      "CanSuspend no"},
+        CapabilityRow{"HibernateNa",
+                      {"--can", "Hibernate=na"},
+                      PowerAction::Hibernate,
+                      PowerCapability::NotAvailable,
+                      "CanHibernate na"},
+        CapabilityRow{"PowerOffNa",
+                      {"--can", "PowerOff=na", "--can", "Suspend=yes"},
+                      PowerAction::PowerOff,
+                      PowerCapability::NotAvailable,
+                      "CanPowerOff na"}),
+    [](const ::testing::TestParamInfo<CapabilityRow>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST_F(PowerRequestsTest, CapabilityWithoutLogindIsUnknownWithTheReason) {
+    LogindPowerRequests power(bus_.Address());
+    const CapabilityAnswer answer = power.Capability(PowerAction::Hibernate);
+    EXPECT_EQ(answer.capability, PowerCapability::Unknown);
+    EXPECT_EQ(answer.reason.rfind("org.freedesktop.DBus.Error.ServiceUnknown: ", 0), 0u)
+        << answer.reason;
+}
+
+TEST_F(PowerRequestsTest, CapabilityOfARefusedQuestionIsUnknownWithTheError) {
+    LogindStandin logind(bus_, {QStringLiteral("--refuse"),
+                                QStringLiteral("CanSuspend=org.freedesktop.DBus.Error.AccessDenied:"
+                                               "No questions")});
+    ASSERT_TRUE(logind.Started()) << logind.Error().toStdString();
+    LogindPowerRequests power(bus_.Address());
+    const CapabilityAnswer answer = power.Capability(PowerAction::Suspend);
+    EXPECT_EQ(answer.capability, PowerCapability::Unknown);
+    EXPECT_EQ(answer.reason, "org.freedesktop.DBus.Error.AccessDenied: No questions");
+}
+
+TEST_F(PowerRequestsTest, HungLogindCostsTheQuestionOnlyTheTimeout) {
+    LogindStandin logind(bus_, {QStringLiteral("--stall"), QStringLiteral("CanPowerOff")});
+    ASSERT_TRUE(logind.Started()) << logind.Error().toStdString();
+    LogindPowerRequests power(bus_.Address(), 300);
+    QElapsedTimer clock;
+    clock.start();
+    const CapabilityAnswer answer = power.Capability(PowerAction::PowerOff);
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_EQ(answer.capability, PowerCapability::Unknown);
+    EXPECT_EQ(answer.reason.rfind("org.freedesktop.DBus.Error.NoReply: ", 0), 0u) << answer.reason;
+    EXPECT_GE(elapsed, 250);
+    EXPECT_LT(elapsed, 3000);
+}
+
 TEST_F(PowerRequestsTest, RefusalOfOneMethodLeavesTheOthersAlone) {
     LogindStandin logind(bus_, {QStringLiteral("--refuse"),
                                 QStringLiteral("Suspend=org.freedesktop.DBus.Error.AccessDenied")});

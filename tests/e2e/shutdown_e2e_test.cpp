@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -53,6 +54,12 @@ protected:
         ASSERT_TRUE(sim_.WaitForCommand("Q1", 2, 5s)) << program_->Output().toStdString();
     }
 
+    // The one question start-up asks, with the stand-in's answer.
+    void AskedOnce(const char* question) {
+        EXPECT_TRUE(logind_->WaitForCalls(1, 5000));
+        EXPECT_EQ(logind_->Questions(), QStringList{QString::fromUtf8(question)});
+    }
+
     // On failure, the whole story: what the UPS received and what logind was asked.
     void TearDown() override {
         if (!HasFailure()) {
@@ -70,7 +77,16 @@ protected:
     }
 
     std::vector<TimedLine> SimLog() const { return ParseTimedLines(sim_.LogLines()); }
-    std::vector<TimedLine> Calls() const { return ReadTimedLog(logind_->LogPath()); }
+    // The power requests logind received, without the start-up's question whether the method
+    // would be carried out.
+    std::vector<TimedLine> Calls() const {
+        auto calls = ReadTimedLog(logind_->LogPath());
+        calls.erase(
+            std::remove_if(calls.begin(), calls.end(),
+                           [](const TimedLine& call) { return call.text.rfind("Can", 0) == 0; }),
+            calls.end());
+        return calls;
+    }
     std::size_t Queries() const { return TimesOf(SimLog(), "Q1").size(); }
 
     // The time of the first status query logged after the latest line `text`, waiting for it.
@@ -120,12 +136,13 @@ protected:
 
 TEST_F(ShutdownProcess, OutageSendsTheUpsSwitchOffThenHibernatesOnce) {
     StartAll(With(kHibernateOnFailure, "2"));
+    AskedOnce("CanHibernate yes");
     const std::int64_t query = FailMains();
 
-    ASSERT_TRUE(logind_->WaitForCalls(1, 7000)) << program_->Output().toStdString();
+    ASSERT_TRUE(logind_->WaitForRequests(1, 7000)) << program_->Output().toStdString();
     // Time enough for a second request, if one were coming.
     std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(logind_->Calls(), QStringList{"Hibernate false"});
+    EXPECT_EQ(logind_->Requests(), QStringList{"Hibernate false"});
     const auto calls = Calls();
     ASSERT_EQ(calls.size(), 1u);
 
@@ -163,9 +180,9 @@ TEST_F(ShutdownProcess, MainsBackAndFailingAgainStartsASecondCountdown) {
     SleepUntilMs(first + 2500);
 
     const std::int64_t second = FailMains();
-    ASSERT_TRUE(logind_->WaitForCalls(1, 7000)) << program_->Output().toStdString();
+    ASSERT_TRUE(logind_->WaitForRequests(1, 7000)) << program_->Output().toStdString();
     std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(logind_->Calls(), QStringList{"Hibernate false"});
+    EXPECT_EQ(logind_->Requests(), QStringList{"Hibernate false"});
     const auto calls = Calls();
     ASSERT_EQ(calls.size(), 1u);
     // The request ends the second countdown, not the first.
@@ -183,9 +200,9 @@ TEST_F(ShutdownProcess, RefusedRequestLeavesTheProgramPolling) {
               "Hibernate=org.freedesktop.login1.SleepVerbNotSupported:Sleep verb not supported"});
     FailMains();
 
-    ASSERT_TRUE(logind_->WaitForCalls(1, 5000)) << program_->Output().toStdString();
+    ASSERT_TRUE(logind_->WaitForRequests(1, 5000)) << program_->Output().toStdString();
     EXPECT_EQ(
-        logind_->Calls(),
+        logind_->Requests(),
         QStringList{"Hibernate false (refused: org.freedesktop.login1.SleepVerbNotSupported)"});
     // The refusal is shown in a box that blocks nothing: the polls go on.
     EXPECT_TRUE(KeepsPolling(Queries(), 2));
@@ -193,7 +210,7 @@ TEST_F(ShutdownProcess, RefusedRequestLeavesTheProgramPolling) {
     for (const auto& command : sim_.Commands()) {
         EXPECT_EQ(command, "Q1") << "no command to the UPS with \"никогда\"";
     }
-    EXPECT_EQ(logind_->Calls().size(), 1);
+    EXPECT_EQ(logind_->Requests().size(), 1);
 }
 
 }  // namespace
