@@ -178,63 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "challenge"}),
     [](const ::testing::TestParamInfo<AbilityRow>& info) { return std::string(info.param.name); });
 
-// The program's own question: LogindPowerRequests::Capability over the bus, for each answer.
-struct CapabilityRow {
-    const char* name;
-    QStringList arguments;  // the stand-in's
-    PowerAction action;
-    PowerCapability capability;
-    const char* call;  // what the stand-in logged
-};
-
-void PrintTo(const CapabilityRow& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class CapabilityTest : public PowerRequestsTest,
-                       public ::testing::WithParamInterface<CapabilityRow> {};
-
-TEST_P(CapabilityTest, LogindsAnswerBecomesTheCapability) {
-    const CapabilityRow& row = GetParam();
-    LogindStandin logind(bus_, row.arguments);
-    ASSERT_TRUE(logind.Started()) << logind.Error().toStdString();
-    LogindPowerRequests power(bus_.Address());
-    const CapabilityAnswer answer = power.Capability(row.action);
-    EXPECT_EQ(answer.capability, row.capability) << answer.reason;
-    EXPECT_EQ(answer.reason, "");
-    // Asking acts on nothing.
-    EXPECT_EQ(logind.Calls(), QStringList{QString::fromLatin1(row.call)});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Capabilities, CapabilityTest,
-    ::testing::Values(
-        CapabilityRow{
-            "PowerOffYes", {}, PowerAction::PowerOff, PowerCapability::Yes, "CanPowerOff yes"},
-        CapabilityRow{"HibernateChallenge",
-                      {"--can", "Hibernate=challenge"},
-                      PowerAction::Hibernate,
-                      PowerCapability::Challenge,
-                      "CanHibernate challenge"},
-        CapabilityRow{"SuspendNo",
-                      {"--can", "Suspend=no"},
-                      PowerAction::Suspend,
-                      PowerCapability::No,
-                      "CanSuspend no"},
-        CapabilityRow{"HibernateNa",
-                      {"--can", "Hibernate=na"},
-                      PowerAction::Hibernate,
-                      PowerCapability::NotAvailable,
-                      "CanHibernate na"},
-        CapabilityRow{"PowerOffNa",
-                      {"--can", "PowerOff=na", "--can", "Suspend=yes"},
-                      PowerAction::PowerOff,
-                      PowerCapability::NotAvailable,
-                      "CanPowerOff na"}),
-    [](const ::testing::TestParamInfo<CapabilityRow>& info) {
-        return std::string(info.param.name);
-    });
-
+// The program's own question when logind cannot answer it; its answers are shown end to end by
+// the fault scenarios.
 TEST_F(PowerRequestsTest, CapabilityWithoutLogindIsUnknownWithTheReason) {
     LogindPowerRequests power(bus_.Address());
     const CapabilityAnswer answer = power.Capability(PowerAction::Hibernate);
