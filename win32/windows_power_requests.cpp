@@ -6,6 +6,8 @@
 // After windows.h, which it needs.
 #include <powrprof.h>
 
+#include <string>
+
 namespace zelto {
 namespace {
 
@@ -79,6 +81,21 @@ std::optional<std::string> WindowsPowerRequests::Request(PowerAction action) {
             break;
     }
     return std::nullopt;
+}
+
+CapabilityAnswer WindowsPowerRequests::Capability(PowerAction action) {
+    if (action == PowerAction::PowerOff) {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
+    }
+    SYSTEM_POWER_CAPABILITIES capabilities{};
+    if (!GetPwrCapabilities(&capabilities)) {
+        return CapabilityAnswer{PowerCapability::Unknown,
+                                "GetPwrCapabilities: error " + std::to_string(GetLastError())};
+    }
+    const bool available = action == PowerAction::Hibernate
+                               ? capabilities.SystemS4 && capabilities.HiberFilePresent
+                               : capabilities.SystemS3 != FALSE;
+    return CapabilityAnswer{available ? PowerCapability::Yes : PowerCapability::NotAvailable, {}};
 }
 
 }  // namespace zelto

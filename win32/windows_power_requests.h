@@ -20,6 +20,9 @@ public:
     // Always nothing: the power actions are fire-and-forget, as the user cannot be told
     // anything useful while the machine is going down.
     std::optional<std::string> Request(PowerAction action) override;
+    // From the machine's power capabilities: hibernation needs S4 and a hibernation file,
+    // stand-by needs S3; power-off is always there.
+    CapabilityAnswer Capability(PowerAction action) override;
 };
 
 }  // namespace zelto

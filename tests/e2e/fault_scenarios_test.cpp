@@ -4,6 +4,11 @@
 // path, and the port held by another program. After each, records must be shown again and a
 // mains failure must still end in exactly one power request.
 //
+// Then faults around the program that must not cost the machine its protection: a settings file
+// that cannot be written, bad values in it, a refused power request, a remembered port that is
+// absent at start-up, a port the user may not open, and each answer logind can give about the
+// chosen method.
+//
 // The program's timer and the countdown's are fired by hand (support/hand_clock.h): each tick as
 // soon as the simulator's answer to the last query is in, or after kPatience without one.
 // Everything the program does is counted in ticks (the link colour, the reopening of a lost port,
@@ -18,23 +23,36 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPointer>
+#include <QSerialPortInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <grp.h>
+#include <sched.h>
+#include <sys/fsuid.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/event_pump.h"
+#include "support/file_system_rig.h"
 #include "support/hand_clock.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
@@ -102,6 +120,10 @@ protected:
         clock_.reset();
         live_.reset();
         QDir::setCurrent(previousFolder_);
+        // Mounts made in this thread's own namespace, newest first.
+        for (auto mount = mounts_.rbegin(); mount != mounts_.rend(); ++mount) {
+            ::umount2(mount->c_str(), MNT_DETACH);
+        }
         if (!HasFailure()) {
             return;
         }
@@ -116,19 +138,36 @@ protected:
     }
 
     // "при отказе сети", "Спящий режим", the given UPS switch-off index and countdown length.
-    void WriteSettings(int upsOff, int offAfter) {
-        const std::string ini =
-            "[UPS]\r\nPorts=" + sim_.LinkPath() +
-            "\r\nCOMPort=0\r\nCompOff=0\r\nOffMethod=1\r\nOffUPS=" + std::to_string(upsOff) +
-            "\r\nOFFAfter=" + std::to_string(offAfter) + "\r\n";
-        QFile file(folder_.filePath("UPSZelto.ini"));
+    std::string Settings(int upsOff, int offAfter) const {
+        return "[UPS]\r\nPorts=" + sim_.LinkPath() +
+               "\r\nCOMPort=0\r\nCompOff=0\r\nOffMethod=1\r\nOffUPS=" + std::to_string(upsOff) +
+               "\r\nOFFAfter=" + std::to_string(offAfter) + "\r\n";
+    }
+    void WriteSettings(int upsOff, int offAfter) { WriteIni(Settings(upsOff, offAfter)); }
+    void WriteIni(const std::string& ini) {
+        QFile file(IniPath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write(ini.data(), static_cast<qint64>(ini.size())),
                   static_cast<qint64>(ini.size()));
     }
+    QString IniPath() const { return folder_.filePath("UPSZelto.ini"); }
 
     void StartProgram() {
         WriteSettings(1, 0);
+        StartLive();
+    }
+    void StartWith(const std::string& ini) {
+        WriteIni(ini);
+        StartLive();
+    }
+    // The logind stand-in again, with these arguments.
+    void RestartLogind(const QStringList& arguments) {
+        logind_.reset();
+        logind_ = std::make_unique<LogindStandin>(bus_, arguments);
+        ASSERT_TRUE(logind_->Started()) << Str(logind_->Error());
+    }
+
+    void StartLive() {
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
         clock_ = std::make_unique<HandClock>(*live_, kPatience);
@@ -197,15 +236,23 @@ protected:
     }
 
     // Closes the one open error box, after checking that it is the only one and says `text`.
+    // A text that waited behind it shows next.
     void CloseTheOneBox(const QString& text) {
         const auto boxes = OpenBoxes();
         ASSERT_EQ(boxes.size(), 1u) << "error boxes open";
         EXPECT_EQ(boxes[0], live_->Errors().OpenBox());
         EXPECT_EQ(Str(boxes[0]->text()), Str(text));
         EXPECT_EQ(Str(boxes[0]->windowTitle()), "UPS Zelto");
-        boxes[0]->button(QMessageBox::Ok)->click();
-        EXPECT_TRUE(PumpUntil([] { return OpenBoxes().empty(); }, 2s));
+        const QPointer<QMessageBox> closed = boxes[0];
+        closed->button(QMessageBox::Ok)->click();
+        EXPECT_TRUE(PumpUntil([&] { return closed.isNull() || !closed->isVisible(); }, 2s));
     }
+    // Waits for the one box with `text` and closes it.
+    void WaitAndCloseTheOneBox(const QString& text) {
+        EXPECT_TRUE(clock_->RunUntil([] { return !OpenBoxes().empty(); }, 8)) << "no box: " << Str(text);
+        CloseTheOneBox(text);
+    }
+    QComboBox* Combo(const char* name) const { return live_->Form().findChild<QComboBox*>(name); }
 
     // Mains fail with the given policy: the countdown runs out and logind is asked to hibernate
     // exactly once, after the UPS got its switch-off command (none with index 0). Then mains come
@@ -272,6 +319,7 @@ protected:
     std::unique_ptr<LiveProgram> live_;
     std::unique_ptr<HandClock> clock_;
     std::vector<TickSeen> ticks_;
+    std::vector<std::string> mounts_;  // undone in TearDown
 };
 
 // How the program takes a fault.
@@ -512,6 +560,315 @@ TEST_F(FaultScenarios, PortHeldByAnotherProgramIsTakenOnceFree) {
     }
     OutageEndsInOneHibernate(5, 1, "219.0");
 }
+
+// ---- Faults around the program ----------------------------------------------------------
+
+// Records shown at all: these faults are about whether the port is polled, not how soon, so the
+// bound only keeps a test from waiting long on a machine that is busy.
+constexpr std::size_t kPolledTicks = 10;
+
+// The device behind a link, as the system names it.
+std::string DeviceOf(const std::string& link) {
+    char device[4096];
+    const ssize_t length = ::readlink(link.c_str(), device, sizeof device - 1);
+    return length > 0 ? std::string(device, static_cast<std::size_t>(length)) : std::string();
+}
+
+bool SameDevice(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_rdev == second.st_rdev;
+}
+
+// The calling thread's file accesses as another user and groups: root opens any device, and the
+// program opens its port on this thread. Leaving the superuser's filesystem id also drops the
+// capabilities that override file permissions, until it is restored.
+class FileAccessAs {
+public:
+    FileAccessAs(uid_t uid, gid_t gid) {
+        ::setfsgid(gid);
+        ::setfsuid(uid);
+    }
+    ~FileAccessAs() {
+        ::setfsuid(0);
+        ::setfsgid(0);
+    }
+    FileAccessAs(const FileAccessAs&) = delete;
+    FileAccessAs& operator=(const FileAccessAs&) = delete;
+};
+
+TEST_F(FaultScenarios, TwoErrorsAtStartUpAreBothShownOneAfterTheOther) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    const std::string ini = "[UPS]\r\nPorts=" + sim_.LinkPath() +
+                            "\r\nCOMPort=0\r\nCompOff=abc\r\nOffMethod=1\r\nOffUPS=11\r\n";
+    StartWith(ini);
+    CloseTheOneBox("'abc' is not a valid integer value.");
+    CloseTheOneBox("Range check error.");
+    ASSERT_TRUE(PumpTicks(3));
+    EXPECT_TRUE(OpenBoxes().empty());
+    // Each bad value acts as its default, shown selected; the file keeps the user's text.
+    EXPECT_EQ(Str(Combo("ComboBox1")->currentText()), "при отказе сети");
+    EXPECT_EQ(Str(Combo("ComboBox3")->currentText()), "никогда");
+    EXPECT_EQ(live_->Main().State().TriggerIndex, 0);
+    EXPECT_EQ(live_->Main().State().UpsOffIndex, 0);
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), ini);
+    EXPECT_LE(ShowsRecordsAgain("228.0"), kPolledTicks);
+}
+
+TEST_F(FaultScenarios, BadMethodActsAsPowerOffAfterTheUpsSwitchOff) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    const std::string ini =
+        "[UPS]\r\nPorts=" + sim_.LinkPath() +
+        "\r\nCOMPort=0\r\nCompOff=0\r\nOffMethod=fast\r\nOffUPS=5\r\nOFFAfter=0\r\n";
+    StartWith(ini);
+    CloseTheOneBox("'fast' is not a valid integer value.");
+    EXPECT_EQ(Str(Combo("ComboBox2")->currentText()), "Выключит компьютер");
+    ASSERT_LE(ShowsRecordsAgain("228.0"), kPolledTicks);
+
+    ASSERT_TRUE(sim_.Send("mains off"));
+    ASSERT_TRUE(clock_->RunUntil([this] { return !logind_->Requests().isEmpty(); }, 8))
+        << "no power request";
+    EXPECT_EQ(logind_->Requests(), QStringList{"PowerOff false"});
+    // The simulator may log the command a moment after logind logged the request behind it.
+    ASSERT_TRUE(sim_.WaitForCommand("S05R0000")) << "the UPS was not told";
+    const auto requests = ReadTimedLog(logind_->LogPath());
+    const auto switchOffs = TimesOf(ParseTimedLines(sim_.LogLines()), "S05R0000");
+    ASSERT_EQ(switchOffs.size(), 1u);
+    EXPECT_LE(switchOffs[0], requests.back().ms + kSameMomentMs) << "the UPS was told late";
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), ini);
+}
+
+TEST_F(FaultScenarios, ReadOnlyWorkingDirectoryStillOpensAndPollsThePort) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    const std::string ini = Settings(1, 0);
+    WriteIni(ini);
+    // The directory read-only for this thread, in a mount namespace of its own.
+    const std::string dir = folder_.path().toStdString();
+    ASSERT_TRUE(fakes::MountReadOnly(dir)) << "needs root: " << std::strerror(errno);
+    mounts_.push_back(dir);
+    ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+    StartLive();
+
+    const QString refused = "Unable to write to " + IniPath() + ".";
+    CloseTheOneBox(refused);
+    EXPECT_LE(ShowsRecordsAgain("227.0"), kPolledTicks) << "the port was not polled";
+    ASSERT_TRUE(PumpTicks(3));
+    EXPECT_TRUE(OpenBoxes().empty());
+
+    // Opening the port list writes nothing, so it raises no box.
+    Combo("ComboBox4")->showPopup();
+    Combo("ComboBox4")->hidePopup();
+    ASSERT_TRUE(PumpTicks(2));
+    EXPECT_TRUE(OpenBoxes().empty()) << "opening the list tried to write";
+
+    // A pick is refused too, once, and the port picked is in use all the same.
+    emit Combo("ComboBox4")->activated(0);
+    CloseTheOneBox(refused);
+    EXPECT_LE(ShowsRecordsAgain("226.0"), kPolledTicks);
+    EXPECT_TRUE(OpenBoxes().empty());
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), ini);
+}
+
+TEST_F(FaultScenarios, SettingsFileTooLargeToRewriteStillOpensTheFirstPortAndShutsDown) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    // Over the size limit, the file reads as missing, so the program takes the first of the
+    // system's ports. Those must never be opened here: in a mount namespace of this thread's
+    // own, each device the system lists is covered by the simulator's terminal, and checked to
+    // be it, before the program starts.
+    const auto ports = QSerialPortInfo::availablePorts();
+    if (ports.isEmpty()) {
+        GTEST_SKIP() << "the system lists no serial port for the simulator to stand in for";
+    }
+    ASSERT_EQ(::unshare(CLONE_NEWNS), 0) << "needs root: " << std::strerror(errno);
+    ASSERT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    const std::string terminal = DeviceOf(sim_.LinkPath());
+    ASSERT_FALSE(terminal.empty());
+    for (const QSerialPortInfo& port : ports) {
+        const std::string device = port.systemLocation().toStdString();
+        ASSERT_EQ(::mount(terminal.c_str(), device.c_str(), nullptr, MS_BIND, nullptr), 0)
+            << device << ": " << std::strerror(errno);
+        mounts_.push_back(device);
+        ASSERT_TRUE(SameDevice(device, terminal)) << device << " is not covered";
+    }
+
+    std::string ini = "[UPS]\r\nCompOff=6\r\nOffMethod=2\r\n";
+    while (ini.size() <= 1024 * 1024) {
+        ini += "; a line of a file that grew far too large to be a settings file\r\n";
+    }
+    StartWith(ini);
+    CloseTheOneBox("Unable to write to " + IniPath() + ".");
+    EXPECT_LE(ShowsRecordsAgain("225.0"), kPolledTicks) << "the first port was not polled";
+
+    // The defaults stand: "при отказе сети" and "Выключит компьютер".
+    ASSERT_TRUE(sim_.Send("mains off"));
+    ASSERT_TRUE(clock_->RunUntil([this] { return !logind_->Requests().isEmpty(); }, 14))
+        << "no power request";
+    EXPECT_EQ(logind_->Requests(), QStringList{"PowerOff false"});
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), ini);
+}
+
+TEST_F(FaultScenarios, RefusedPowerRequestCancelsTheUpsSwitchOffAndIsShown) {
+    RestartLogind({"--refuse",
+                   "Hibernate=org.freedesktop.login1.SleepVerbNotSupported:Sleep verb not "
+                   "supported"});
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    StartProgram();  // hibernate on mains failure, the UPS off after a minute, no countdown
+    ASSERT_LE(ShowsRecordsAgain("228.0"), kPolledTicks);
+
+    ASSERT_TRUE(sim_.Send("mains off"));
+    WaitAndCloseTheOneBox(
+        "Не удалось перевести компьютер в спящий режим: "
+        "org.freedesktop.login1.SleepVerbNotSupported: Sleep verb not supported.");
+    ASSERT_TRUE(sim_.WaitForCommand("C"));
+    std::vector<std::string> commands = sim_.Commands();
+    commands.erase(std::remove(commands.begin(), commands.end(), "Q1"), commands.end());
+    EXPECT_EQ(commands, (std::vector<std::string>{"S01R0000", "C"}));
+    EXPECT_TRUE(sim_.WaitForOutput("switch-off cancelled"));
+    EXPECT_EQ(
+        logind_->Requests(),
+        QStringList{"Hibernate false (refused: org.freedesktop.login1.SleepVerbNotSupported)"});
+}
+
+TEST_F(FaultScenarios, RememberedPortAbsentAtStartUpIsOpenedWhenItAppears) {
+    // Picked before by its path; the list names another port now, and the device is not there.
+    const std::string ini = "[UPS]\r\nPorts=" + folder_.filePath("other").toStdString() +
+                            "\r\nCOMPort=0\r\nCOMPortPath=" + sim_.LinkPath() + "\r\nCompOff=6\r\n";
+    StartWith(ini);
+    EXPECT_EQ(Str(Combo("ComboBox4")->currentText()), sim_.LinkPath());
+    EXPECT_EQ(Combo("ComboBox4")->count(), 2);
+    ASSERT_TRUE(PumpTicks(2 * PortKeeper::kReopenTicks));
+    EXPECT_FALSE(live_->Port().IsOpen());
+    EXPECT_TRUE(OpenBoxes().empty()) << "a missing port is no error";
+
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    EXPECT_LE(ShowsRecordsAgain("224.0"), kRecoveryTicks) << "not opened in time";
+    EXPECT_EQ(Str(Combo("ComboBox4")->currentText()), sim_.LinkPath());
+    EXPECT_TRUE(OpenBoxes().empty());
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), ini) << "the choice was written over";
+}
+
+TEST_F(FaultScenarios, PortWithoutPermissionIsToldOnceThenOpenedWhenAllowed) {
+    ASSERT_EQ(::geteuid(), 0u) << "needs root to stand in for another user";
+    const group* dialout = ::getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    const gid_t dialoutGid = dialout->gr_gid;
+    // Started while the device is missing, which is quiet.
+    StartWith("[UPS]\r\nPorts=" + sim_.LinkPath() + "\r\nCOMPort=0\r\nCompOff=6\r\n");
+    ASSERT_TRUE(PumpTicks(1));
+    EXPECT_TRUE(OpenBoxes().empty());
+
+    // The device appears as a serial device of the group, and the program's file accesses are
+    // those of a user outside it. Nothing of the program runs until the next tick.
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    const std::string device = DeviceOf(sim_.LinkPath());
+    ASSERT_EQ(::chmod(sim_.Directory().c_str(), 0755), 0);
+    ASSERT_EQ(::chown(device.c_str(), 0, dialoutGid), 0);
+    ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+    {
+        const FileAccessAs outsider(65534, 65534);
+        WaitAndCloseTheOneBox(QString::fromStdString(
+            "Нет доступа к порту " + sim_.LinkPath() +
+            ": его могут открывать только члены группы dialout. Добавьте себя в неё командой "
+            "«sudo usermod -aG dialout $USER», затем выйдите из системы и войдите снова. Пока "
+            "порт закрыт, компьютер не защищён; программа откроет порт сама, как только доступ "
+            "появится."));
+        // Then quiet, trying again every few ticks.
+        const std::size_t quiet = ticks_.size();
+        ASSERT_TRUE(PumpTicks(3 * PortKeeper::kReopenTicks + 1));
+        EXPECT_FALSE(live_->Port().IsOpen());
+        for (std::size_t i = quiet; i < ticks_.size(); ++i) {
+            EXPECT_EQ(ticks_[i].boxes, 0) << "tick " << i - quiet;
+            EXPECT_FALSE(ticks_[i].linkOk) << "tick " << i - quiet;
+        }
+        EXPECT_TRUE(OpenBoxes().empty());
+    }
+    const std::size_t from = ticks_.size();
+    {
+        // Joined the group: taken at the next attempt, with nothing to say.
+        const FileAccessAs member(65534, dialoutGid);
+        EXPECT_LE(ShowsRecordsAgain("223.0"), kRecoveryTicks) << "not opened once allowed";
+        for (std::size_t i = from; i < ticks_.size(); ++i) {
+            EXPECT_EQ(ticks_[i].boxes, 0) << "tick " << i - from;
+        }
+    }
+}
+
+// Each answer logind can give about the chosen method, at start-up and when it is chosen.
+struct MethodAnswer {
+    const char* answer;     // logind's
+    const char* hibernate;  // what the user is told about "Спящий режим"; nullptr: nothing
+    const char* suspend;    // and about "Ждущий режим"
+};
+
+void PrintTo(const MethodAnswer& row, std::ostream* out) {
+    *out << row.answer;
+}
+
+class MethodQuestion : public FaultScenarios, public ::testing::WithParamInterface<MethodAnswer> {};
+
+TEST_P(MethodQuestion, AnswerIsToldOnceAndTheChoiceStays) {
+    const MethodAnswer& row = GetParam();
+    const QString answer = QString::fromLatin1(row.answer);
+    RestartLogind({"--can", "Hibernate=" + answer, "--can", "Suspend=" + answer});
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    StartProgram();  // "Спящий режим"
+    EXPECT_EQ(logind_->Questions(), QStringList{"CanHibernate " + answer});
+    if (row.hibernate != nullptr) {
+        CloseTheOneBox(QString::fromUtf8(row.hibernate));
+    }
+    ASSERT_LE(ShowsRecordsAgain("228.0"), kPolledTicks);
+    ASSERT_TRUE(PumpTicks(2));
+    EXPECT_TRUE(OpenBoxes().empty()) << "told more than once";
+    EXPECT_EQ(Str(Combo("ComboBox2")->currentText()), "Спящий режим");
+    EXPECT_EQ(Str(live_->Form().TrayTip()), "Питание от сети. Заряд батареи: 100%");
+
+    // Chosen from the list: asked again, told again, and the choice is kept and stored.
+    emit Combo("ComboBox2")->activated(2);
+    EXPECT_EQ(logind_->Questions(),
+              (QStringList{"CanHibernate " + answer, "CanSuspend " + answer}));
+    if (row.suspend != nullptr) {
+        WaitAndCloseTheOneBox(QString::fromUtf8(row.suspend));
+    }
+    ASSERT_TRUE(PumpTicks(2));
+    EXPECT_TRUE(OpenBoxes().empty());
+    EXPECT_EQ(live_->Main().State().MethodIndex, 2);
+    EXPECT_NE(fakes::ReadWhole(IniPath()).find("OffMethod=2"), std::string::npos);
+    EXPECT_EQ(Str(live_->Form().TrayTip()), "Питание от сети. Заряд батареи: 100%");
+    EXPECT_TRUE(logind_->Requests().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, MethodQuestion,
+    ::testing::Values(
+        MethodAnswer{"yes", nullptr, nullptr},
+        MethodAnswer{
+            "challenge",
+            "Метод выключения «Спящий режим» не сработает при отказе сети: система спросит пароль "
+            "администратора, а вводить его может быть некому. Разрешите это действие своему "
+            "пользователю без пароля (правилом polkit) или выберите другой метод.",
+            "Метод выключения «Ждущий режим» не сработает при отказе сети: система спросит пароль "
+            "администратора, а вводить его может быть некому. Разрешите это действие своему "
+            "пользователю без пароля (правилом polkit) или выберите другой метод."},
+        MethodAnswer{
+            "no",
+            "Метод выключения «Спящий режим» не сработает при отказе сети: система не разрешает "
+            "его вашему пользователю. Попросите администратора разрешить его или выберите другой "
+            "метод.",
+            "Метод выключения «Ждущий режим» не сработает при отказе сети: система не разрешает "
+            "его вашему пользователю. Попросите администратора разрешить его или выберите другой "
+            "метод."},
+        MethodAnswer{
+            "na",
+            "Метод выключения «Спящий режим» не сработает при отказе сети: спящий режим на этом "
+            "компьютере не настроен (ему нужен раздел или файл подкачки не меньше объёма памяти) "
+            "или не поддерживается. Настройте его или выберите другой метод.",
+            "Метод выключения «Ждущий режим» не сработает при отказе сети: ждущий режим на этом "
+            "компьютере отключён или не поддерживается. Включите его в настройках системы или "
+            "выберите другой метод."}),
+    [](const ::testing::TestParamInfo<MethodAnswer>& info) {
+        return std::string(info.param.answer);
+    });
 
 }  // namespace
 }  // namespace zelto::test

@@ -75,7 +75,8 @@ TEST(PollRhythm, OneQueryAtStartUpThenOneASecond) {
     for (const auto& command : sim.Commands()) {
         EXPECT_EQ(command, "Q1");
     }
-    EXPECT_TRUE(logind.Calls().isEmpty());
+    // Start-up asked whether the method would be carried out, and nothing more.
+    EXPECT_EQ(logind.Calls(), QStringList{"CanPowerOff yes"});
 }
 
 bool SameImage(const QPixmap& a, const QPixmap& b) {
@@ -88,6 +89,7 @@ class LiveWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(bus_.Started()) << bus_.Error().toStdString();
+        ASSERT_TRUE(logind_.Started()) << logind_.Error().toStdString();
         ASSERT_TRUE(folder_.isValid());
         ASSERT_TRUE(sim_.Start()) << sim_.Output();
         const std::string ini =
@@ -136,6 +138,8 @@ protected:
     }
 
     PrivateBus bus_;
+    // Start-up asks it whether the method would be carried out.
+    LogindStandin logind_{bus_};
     PtySim sim_;
     QTemporaryDir folder_;
     QString previousFolder_;

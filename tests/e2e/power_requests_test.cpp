@@ -178,6 +178,41 @@ INSTANTIATE_TEST_SUITE_P(
                    "challenge"}),
     [](const ::testing::TestParamInfo<AbilityRow>& info) { return std::string(info.param.name); });
 
+// The program's own question when logind cannot answer it; its answers are shown end to end by
+// the fault scenarios.
+TEST_F(PowerRequestsTest, CapabilityWithoutLogindIsUnknownWithTheReason) {
+    LogindPowerRequests power(bus_.Address());
+    const CapabilityAnswer answer = power.Capability(PowerAction::Hibernate);
+    EXPECT_EQ(answer.capability, PowerCapability::Unknown);
+    EXPECT_EQ(answer.reason.rfind("org.freedesktop.DBus.Error.ServiceUnknown: ", 0), 0u)
+        << answer.reason;
+}
+
+TEST_F(PowerRequestsTest, CapabilityOfARefusedQuestionIsUnknownWithTheError) {
+    LogindStandin logind(bus_, {QStringLiteral("--refuse"),
+                                QStringLiteral("CanSuspend=org.freedesktop.DBus.Error.AccessDenied:"
+                                               "No questions")});
+    ASSERT_TRUE(logind.Started()) << logind.Error().toStdString();
+    LogindPowerRequests power(bus_.Address());
+    const CapabilityAnswer answer = power.Capability(PowerAction::Suspend);
+    EXPECT_EQ(answer.capability, PowerCapability::Unknown);
+    EXPECT_EQ(answer.reason, "org.freedesktop.DBus.Error.AccessDenied: No questions");
+}
+
+TEST_F(PowerRequestsTest, HungLogindCostsTheQuestionOnlyTheTimeout) {
+    LogindStandin logind(bus_, {QStringLiteral("--stall"), QStringLiteral("CanPowerOff")});
+    ASSERT_TRUE(logind.Started()) << logind.Error().toStdString();
+    LogindPowerRequests power(bus_.Address(), 300);
+    QElapsedTimer clock;
+    clock.start();
+    const CapabilityAnswer answer = power.Capability(PowerAction::PowerOff);
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_EQ(answer.capability, PowerCapability::Unknown);
+    EXPECT_EQ(answer.reason.rfind("org.freedesktop.DBus.Error.NoReply: ", 0), 0u) << answer.reason;
+    EXPECT_GE(elapsed, 250);
+    EXPECT_LT(elapsed, 3000);
+}
+
 TEST_F(PowerRequestsTest, RefusalOfOneMethodLeavesTheOthersAlone) {
     LogindStandin logind(bus_, {QStringLiteral("--refuse"),
                                 QStringLiteral("Suspend=org.freedesktop.DBus.Error.AccessDenied")});

@@ -99,15 +99,30 @@ sim() {
     wait_for 5 grep -qxF "ok: $1" "$work/sim.out" || fail "ups-sim did not take '$1'"
 }
 
+# A private bus with the logind stand-in in place of the system bus: start-up asks it whether the
+# method would be carried out, and no request could reach a real bus.
+mkdir "$work/bus"
+sed "s|@SOCKET_PATH@|$work/bus/socket|" \
+    "${ZELTO_SOURCE_DIR:?}/tools/logind-standin/private-bus.conf.in" >"$work/bus/bus.conf"
+dbus-daemon --config-file="$work/bus/bus.conf" --nofork --nopidfile --print-address \
+    >"$work/bus/daemon.out" 2>&1 &
+pids+=($!)
+bus_up() { [ -S "$work/bus/socket" ] && [ -s "$work/bus/daemon.out" ]; }
+wait_for 10 bus_up || fail "the private dbus-daemon did not start"
+bus="unix:path=$work/bus/socket"
+"$build/logind-standin" --address "$bus" --log "$work/bus/logind.log" >"$work/bus/standin.out" 2>&1 &
+pids+=($!)
+wait_for 10 grep -q 'serving org.freedesktop.login1' "$work/bus/standin.out" ||
+    fail "logind-standin did not come up"
+
 # The program on the simulator's line only, with the shutdown trigger "никогда", so nothing in
-# this test reaches the power path; and with no D-Bus at all: the tray is the X11 one and no
-# request could reach a real bus.
+# this part reaches the power path; and with no session bus: the tray is the X11 one.
 mkdir "$work/run"
 printf '[UPS]\nCompOff=6\nPorts=%s\n' "$work/ups" >"$work/run/UPSZelto.ini"
 (
     cd "$work/run"
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
-    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-system-bus"
+    export DBUS_SYSTEM_BUS_ADDRESS="$bus"
     exec "$build/upszelto"
 ) >"$work/program.log" 2>&1 &
 program=$!
@@ -259,20 +274,7 @@ echo "\"Закрыть\" ends the program with status 0 and the icon leaves the 
 # ---- "Закрыть" while the shutdown countdown shows -------------------------------------------
 # The countdown is modal for the main window only, so the tray still answers; Exit ends the
 # countdown as "program ending": no UPS switch-off, no power request. This reaches the power
-# path, so a private bus with the logind stand-in takes the place of the system bus.
-mkdir "$work/bus"
-sed "s|@SOCKET_PATH@|$work/bus/socket|" \
-    "${ZELTO_SOURCE_DIR:?}/tools/logind-standin/private-bus.conf.in" >"$work/bus/bus.conf"
-dbus-daemon --config-file="$work/bus/bus.conf" --nofork --nopidfile --print-address \
-    >"$work/bus/daemon.out" 2>&1 &
-pids+=($!)
-bus_up() { [ -S "$work/bus/socket" ] && [ -s "$work/bus/daemon.out" ]; }
-wait_for 10 bus_up || fail "the private dbus-daemon did not start"
-bus="unix:path=$work/bus/socket"
-"$build/logind-standin" --address "$bus" --log "$work/bus/logind.log" >"$work/bus/standin.out" 2>&1 &
-pids+=($!)
-wait_for 10 grep -q 'serving org.freedesktop.login1' "$work/bus/standin.out" ||
-    fail "logind-standin did not come up"
+# path, on the private bus with the logind stand-in.
 
 # Trigger "при отказе сети", switch the UPS off after a minute, a countdown long enough to act in.
 mkdir "$work/run2"
@@ -305,6 +307,6 @@ kill -0 "$program" 2>/dev/null && fail "\"Закрыть\" did not end the progr
 wait "$program" || status=$?
 [ "$status" -eq 0 ] || fail "the program ended with status $status under the countdown"
 [ -z "$(icon_id)" ] || fail "the icon stayed in the tray after Exit under the countdown"
-[ ! -s "$work/bus/logind.log" ] || fail "a power request went out: $(cat "$work/bus/logind.log")"
+! grep -v ' Can' "$work/bus/logind.log" || fail "a power request went out"
 ! grep -q ' S[0-9][0-9]R0000$' "$work/commands.log" || fail "the UPS was told to switch off"
 echo "\"Закрыть\" under the countdown ends the program with no switch-off and no power request"

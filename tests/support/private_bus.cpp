@@ -196,10 +196,34 @@ QStringList LogindStandin::Calls() const {
     return calls;
 }
 
+QStringList LogindStandin::Requests() const {
+    QStringList requests = Calls();
+    requests.removeIf([](const QString& call) { return IsQuestion(call); });
+    return requests;
+}
+
+QStringList LogindStandin::Questions() const {
+    QStringList questions = Calls();
+    questions.removeIf([](const QString& call) { return !IsQuestion(call); });
+    return questions;
+}
+
+bool LogindStandin::IsQuestion(const QString& call) {
+    return call.startsWith(QLatin1String("Can"));
+}
+
 bool LogindStandin::WaitForCalls(int count, int timeoutMs) const {
+    return WaitUntil([&] { return Calls().size() >= count; }, timeoutMs);
+}
+
+bool LogindStandin::WaitForRequests(int count, int timeoutMs) const {
+    return WaitUntil([&] { return Requests().size() >= count; }, timeoutMs);
+}
+
+bool LogindStandin::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
-    while (Calls().size() < count) {
+    while (!condition()) {
         if (clock.elapsed() > timeoutMs) {
             return false;
         }

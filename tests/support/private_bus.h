@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace zelto::test {
@@ -63,8 +64,16 @@ public:
     QStringList Calls() const;
     // Waits until at least `count` calls are recorded; false on timeout.
     bool WaitForCalls(int count, int timeoutMs) const;
+    // The calls that ask for a power action (PowerOff, Hibernate, ...), and those that only ask
+    // whether one would be carried out ("CanHibernate yes", ...).
+    QStringList Requests() const;
+    QStringList Questions() const;
+    bool WaitForRequests(int count, int timeoutMs) const;
 
 private:
+    static bool IsQuestion(const QString& call);
+    static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+
     QProcess process_;
     QString logPath_;
     bool started_ = false;
