@@ -34,6 +34,7 @@
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -495,10 +496,35 @@ struct Disappearance {
     const char* name;
     void (PtySim::*end)();
 };
+
+// A terminal held open by the test.
+class HeldTerminal {
+public:
+    explicit HeldTerminal(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~HeldTerminal() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    HeldTerminal(const HeldTerminal&) = delete;
+    HeldTerminal& operator=(const HeldTerminal&) = delete;
+    bool IsOpen() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
 const Disappearance kDisappearances[] = {{"exits", &PtySim::Stop}, {"killed", &PtySim::Kill}};
 
 TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
     ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    // The test keeps each terminal's far end open until the next one is there, so that the
+    // number of a terminal that went away cannot go to one another program opens meanwhile: the
+    // link a killed simulator leaves behind must lead nowhere. Opened before the program opens
+    // the terminal for itself alone.
+    auto held = std::make_unique<HeldTerminal>(sim_.LinkPath());
+    ASSERT_TRUE(held->IsOpen());
     StartProgram();
     ASSERT_LE(ShowsRecordsAgain("228.0"), 4u);
 
@@ -518,6 +544,8 @@ TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
         EXPECT_EQ(ListColour(), kRed);
 
         ASSERT_TRUE(sim_.Start()) << sim_.Output();
+        held = std::make_unique<HeldTerminal>(sim_.LinkPath());
+        ASSERT_TRUE(held->IsOpen());
         char volts[16];
         std::snprintf(volts, sizeof volts, "%05.1f", 210.0 + row);
         EXPECT_LE(ShowsRecordsAgain(volts), kRecoveryTicks) << "not reopened in time";
