@@ -1,7 +1,7 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (the -posix variant: GoogleTest and
 # std::thread need its winpthreads threading model). Programs run under Wine: CTest and
 # gtest_discover_tests start them through CMAKE_CROSSCOMPILING_EMULATOR.
-#   cmake -S win32 -B build-win -DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/mingw-w64-x86_64.cmake
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/mingw-w64-x86_64.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
