@@ -41,6 +41,9 @@ public:
         std::fprintf(stderr, "unexpected power request\n");
         return std::string("not in a benchmark");
     }
+    CapabilityAnswer Capability(PowerAction) override {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
+    }
 };
 
 bool WriteSettings(const QString& path) {

@@ -98,6 +98,9 @@ public:
         }
         return std::nullopt;
     }
+    CapabilityAnswer Capability(PowerAction) override {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
+    }
 
     std::array<std::uint64_t, 3> byAction{};  // PowerOff, Hibernate, Suspend
     std::uint64_t total = 0;

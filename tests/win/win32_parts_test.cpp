@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -107,8 +109,9 @@ TEST(ComPort, ReadsNeverWaitAndWritesGiveUp) {
 
 TEST(ComPort, AMissingPortStaysClosedAndQuiet) {
     Win32ComPort port;
-    EXPECT_FALSE(port.ComOpen("COM250", 2400));
-    EXPECT_FALSE(port.ComOpen("", 2400));
+    EXPECT_EQ(port.ComOpen("COM250", 2400), OpenResult::Failed);
+    EXPECT_EQ(port.ComOpen("", 2400), OpenResult::Failed);
+    EXPECT_EQ(port.AccessGroup("COM250"), "");
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.ComInputCount(), 0u);
     EXPECT_EQ(port.ComRead(47), "");
@@ -279,17 +282,14 @@ TEST(Power, TheRecorderWritesTheCallsAndRefusesWhenTold) {
               "SetSuspendState(FALSE, FALSE, FALSE)\r\n");
 }
 
-TEST(ErrorBoxes, WaitInTurnWithoutRepeatsAndUpToALimit) {
-    MessageBoxReporter reporter;  // no window yet: nothing shows, everything waits
+TEST(ErrorBoxes, TheFirstIsDueAndTheRestWaitInTheQueue) {
+    MessageBoxReporter reporter;  // no window yet: nothing can show, the first box is due
     reporter.Report("Range check error");
     reporter.Report("Range check error");
     reporter.Report("Unable to write to C:\\UPSZelto.ini");
-    EXPECT_EQ(reporter.Waiting(), 2u);
-    for (int i = 0; i < 20; ++i) {
-        reporter.Report("'x" + std::to_string(i) + "' is not a valid integer value");
-    }
-    EXPECT_EQ(reporter.Waiting(), 8u);
-    EXPECT_FALSE(reporter.Showing());
+    EXPECT_EQ(reporter.Due(), std::optional<std::string>("Range check error"));
+    EXPECT_EQ(reporter.Queue().Waiting(),
+              std::deque<std::string>{"Unable to write to C:\\UPSZelto.ini"});
 }
 
 }  // namespace
