@@ -89,6 +89,9 @@ void TForm2::End(int result) {
         lastFocused_ = focused;
     }
     KillTimer(Handle(), kTimer1);
+    // A menu open over the countdown (the tray's) runs a loop inside the countdown's, which
+    // would hold the result until the menu closed.
+    EndMenu();
     // Wakes the countdown's loop, wherever the result was set from.
     PostMessageW(Handle(), WM_NULL, 0, 0);
 }

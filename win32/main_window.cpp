@@ -71,8 +71,16 @@ void TForm1::Attach(Program& program, TForm2& countdown, TAboutBox& about,
 void TForm1::FormCreate() {
     if (program_ != nullptr) {
         program_->FormCreate();
+        ReleaseWaitingBox();
     }
     SetTimer(Handle(), kTimer1, kPollMs, nullptr);
+}
+
+void TForm1::ReleaseWaitingBox() {
+    if (boxWaits_ && (countdown_ == nullptr || !countdown_->Showing())) {
+        boxWaits_ = false;
+        PostMessageW(Handle(), MessageBoxReporter::kShowMessage, 0, 0);
+    }
 }
 
 HWND TForm1::Control(const std::string& name) const {
@@ -293,6 +301,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kTimer1 && program_ != nullptr) {
                 program_->Timer1Timer();
+                ReleaseWaitingBox();
             }
             return 0;
         case kTrayMessage:
@@ -306,7 +315,11 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case MessageBoxReporter::kShowMessage:
-            if (errors_ != nullptr) {
+            // A box opened inside the countdown's loop would hold that loop, and the power action
+            // after it, until someone closed the box: it waits for the countdown to end.
+            if (countdown_ != nullptr && countdown_->Showing()) {
+                boxWaits_ = true;
+            } else if (errors_ != nullptr) {
                 errors_->ShowDue();
             }
             return 0;

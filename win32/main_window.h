@@ -73,6 +73,8 @@ private:
     void BuildControls();
     void Command(HWND control, int id, int code);
     void HideToTray();
+    // An error box held back while the countdown showed opens now that it has ended.
+    void ReleaseWaitingBox();
     bool DrawPortItem(const DRAWITEMSTRUCT& item);
     HWND PolicyCombo(PolicyList list) const;
     bool& WindowHidden();
@@ -87,6 +89,7 @@ private:
     UINT taskbarCreated_ = 0;
     bool detachedHidden_ = true;
     bool linkOk_ = false;
+    bool boxWaits_ = false;
     int trayPicture_ = -1;
     std::string trayTip_;
 

@@ -223,6 +223,10 @@ probe taskbar-created TForm1
 wait_for 5 icon_in_tray || fail "the icon did not come back when the taskbar was made anew"
 echo "the icon comes back into a taskbar made anew"
 
+# An error box is open once it shows its text.
+box_open() { [ -n "$(probe box)" ]; }
+box_closed() { ! probe box; }
+
 # ---- A mains failure: the countdown, the UPS switch-off, the power request ---------------------
 # Trigger "при отказе сети", hibernate (chosen above), the UPS off after "1 минуту", and a
 # countdown of four seconds, written by hand as the user would.
@@ -270,30 +274,36 @@ kept=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nCOMPort=0\
     fail "the settings file at the end: $(od -c "$work/run/UPSZelto.ini")"
 echo "\"Закрыть\" ends the program with status 0, the icon leaves the tray, the settings are kept"
 
-# An error box is open once it shows its text.
-box_open() { [ -n "$(probe box)" ]; }
-box_closed() { ! probe box; }
-
 # ---- A refused power request is reported --------------------------------------------------------
 # The recorder refuses with the system's "access denied" (error 5); the UPS, told to switch off
-# in a minute, is told to cancel that again.
+# in a minute, is told to cancel that again. "OFFAfter" turns bad while the program runs: that
+# is reported as the countdown starts, inside it, and the countdown runs its default ten seconds
+# while nobody answers the box.
 mkdir "$work/run2"
 printf '[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nOffMethod=0\r\nOffUPS=1\r\nOFFAfter=0\r\n' \
     >"$work/run2/UPSZelto.ini"
 : >"$work/commands.log"
 start_program "$work/run2" ZELTO_POWER_REFUSE=5
 wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the second program does not poll"
+sed -i 's/^OFFAfter=0\r$/OFFAfter=x\r/' "$work/run2/UPSZelto.ini"
+grep -q $'^OFFAfter=x\r$' "$work/run2/UPSZelto.ini" || fail "the test could not spoil OFFAfter"
+box_closed || fail "an error box at start-up"
 sim "mains off"
+wait_for 20 test -s "$work/run2/power.log" || fail "no power request while an error box waited"
+[ "$(cat "$work/run2/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
+    fail "the power request: $(cat "$work/run2/power.log")"
+wait_for 10 box_open || fail "no error box for the bad countdown length"
+text=$(probe box ok)
+[ "$text" = "'x' is not a valid integer value." ] || fail "the bad value's box: $text"
 wait_for 10 box_open || fail "no error box for the refused power-off"
 text=$(probe box ok)
 [ "$text" = "Не удалось выключить компьютер: Access denied." ] || fail "the refusal's box: $text"
 wait_for 5 box_closed || fail "the error box did not close"
-[ "$(cat "$work/run2/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
-    fail "the power request: $(cat "$work/run2/power.log")"
 others=$(grep -v -e ' Q1$' -e ' # ' "$work/commands.log" | cut -d' ' -f2 | tr '\n' ' ')
 [ "$others" = "S01R0000 C " ] || fail "the UPS got '$others', not the switch-off and its cancel"
 sim "mains on"
-echo "a refused power-off withdraws the UPS switch-off and is reported with the system's reason"
+echo "an unanswered error box does not hold the countdown back; a refused power-off withdraws"
+echo "the UPS switch-off and is reported with the system's reason, after the box before it"
 
 # Stand-by on a machine without S3 (Wine reports none) is pointed out when it is chosen.
 tree=$(probe tree TForm1)
