@@ -11,8 +11,11 @@ namespace {
 // 3 bytes at 2400 baud take 12.5 ms, the longest command under 40 ms.
 constexpr DWORD kWriteTimeoutMs = 500;
 
+// What the calls on a handle fail with once its device has gone: a USB adapter pulled out, or
+// (under Wine) the far end of a pseudo-terminal closed, which reads as "not ready".
 bool DeviceGone(DWORD error) {
     switch (error) {
+        case ERROR_NOT_READY:
         case ERROR_BAD_COMMAND:
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_DEVICE_REMOVED:

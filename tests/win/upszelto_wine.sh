@@ -56,13 +56,24 @@ probe() { wine_run "$win_build/winprobe.exe" "$@"; }
 # control CLASS ID: the probe's line for one control of a window.
 control() { probe tree "$1" | grep -E "^control id=$2 " || true; }
 
-# The simulator, fed control lines through a pipe the script keeps open.
+# The simulator, fed control lines through a pipe the script keeps open; its log is appended to,
+# so a simulator started again goes on with the same log and the same link.
 [ -x "$linux_build/ups-sim" ] || fail "no $linux_build/ups-sim"
 mkfifo "$work/sim.in"
-"$linux_build/ups-sim" --log "$work/commands.log" "$work/ups" <"$work/sim.in" >"$work/sim.out" 2>&1 &
-pids+=($!)
-exec 3>"$work/sim.in"
-wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
+start_sim() {
+    "$linux_build/ups-sim" --log "$work/commands.log" "$work/ups" <"$work/sim.in" \
+        >"$work/sim.out" 2>&1 &
+    sim_pid=$!
+    pids+=("$sim_pid")
+    exec 3>"$work/sim.in"
+    wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
+}
+stop_sim() {
+    exec 3>&-
+    kill -TERM "$sim_pid"
+    wait "$sim_pid" 2>/dev/null || true
+}
+start_sim
 sim() {
     echo "$1" >&3
     wait_for 5 grep -qxF "ok: $1" "$work/sim.out" || fail "ups-sim did not take '$1'"
@@ -193,6 +204,18 @@ wait_for 6 link_red || fail "the port list did not turn red on a silent UPS"
 sim "silent off"
 wait_for 6 link_black || fail "the port list did not turn black again"
 echo "the port list turns red on a silent UPS and black again"
+
+# ---- A lost port is opened again ----------------------------------------------------------------
+# The simulator goes away, its pseudo-terminal with it, and comes back on a new one behind the
+# same link: the program must notice, close the dead port and open COM7 anew by itself.
+stop_sim
+wait_for 6 link_red || fail "the port list did not turn red without the simulator"
+start_sim
+mark=$(wc -l <"$work/commands.log")
+answered_again() { [ "$(tail -n +$((mark + 1)) "$work/commands.log" | grep -c ' Q1$')" -ge 2 ]; }
+wait_for 15 answered_again || fail "the program did not open COM7 again"
+wait_for 6 link_black || fail "the port list did not turn black on the new line"
+echo "a lost port is opened again when the device is back"
 
 # ---- Beeper, a policy choice, About, the end-of-session query ----------------------------------
 beeper_id=$(grep -E 'class=Static rect=144,120,32,32' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
