@@ -21,8 +21,9 @@ constexpr int kOkId = IDOK;
 }  // namespace
 
 std::vector<std::string> AboutNoteLines() {
-    // The memory figure is this program's own: the private memory of a running copy hidden in
-    // the tray and polling the UPS once a second, rounded up to whole megabytes.
+    // The memory figure is the one the window was designed with. It is yet to be measured on
+    // Windows itself: under Wine the emulator's own libraries count as the program's memory
+    // (about 6 MB of private memory there), which says nothing about the program.
     return {
         "Версия 1.0, выпуск 2026 г. Авторы: разработчики UPS Zelto.",
         "Связь: страница проекта UPS Zelto, раздел замечаний.",
