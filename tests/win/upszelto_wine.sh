@@ -252,8 +252,8 @@ box_closed() { ! probe box; }
 
 # ---- A mains failure: the countdown, the UPS switch-off, the power request ---------------------
 # Trigger "при отказе сети", hibernate (chosen above), the UPS off after "1 минуту", and a
-# countdown of four seconds, written by hand as the user would.
-printf 'OFFAfter=4\r\n' >>"$work/run/UPSZelto.ini"
+# countdown of six seconds, written by hand as the user would.
+printf 'OFFAfter=6\r\n' >>"$work/run/UPSZelto.ini"
 trigger_id=$(grep -E 'class=ComboBox rect=8,192,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
 delay_id=$(grep -E 'class=ComboBox rect=272,192,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
 probe select TForm1 "$delay_id" 1
@@ -262,6 +262,7 @@ wait_for 5 grep -q $'^CompOff=0\r$' "$work/run/UPSZelto.ini" || fail "the trigge
 countdown_visible() { probe tree TForm2 | grep -q '^window class=TForm2 caption=ZELTO Homeline client=295x118 .* visible=1'; }
 sim "mains off"
 wait_for 5 countdown_visible || fail "no countdown on the mains failure"
+mark=$(wc -l <"$work/commands.log")
 countdown=$(probe tree TForm2)
 for row in 'class=Static rect=56,24,167,13 visible=1 text=Система будет выключена через' \
     'class=Button rect=200,80,75,25 visible=1 text=Отмена' \
@@ -270,11 +271,15 @@ for row in 'class=Static rect=56,24,167,13 visible=1 text=Система буд�
 done
 seconds() { probe tree TForm2 | sed -nE 's/.* rect=131,48,18,13 visible=1 text=([0-9]+)$/\1/p'; }
 first=$(seconds)
-[[ "$first" =~ ^[0-4]$ ]] || fail "the countdown does not show its seconds: $countdown"
+[[ "$first" =~ ^[0-6]$ ]] || fail "the countdown does not show its seconds: $countdown"
 probe tree TForm1 | grep -q '^window class=TForm1 .* enabled=0 ' ||
     fail "the main window takes input under the countdown"
 counted_down() { local now; now=$(seconds); [ -n "$now" ] && [ "$now" -lt "$first" ]; }
-wait_for 4 counted_down || fail "the countdown did not count down from $first"
+wait_for 6 counted_down || fail "the countdown did not count down from $first"
+# The main window's timer keeps polling inside the countdown's loop.
+polled_meanwhile() { [ "$(tail -n +$((mark + 1)) "$work/commands.log" | grep -c ' Q1$')" -ge 2 ]; }
+wait_for 2 polled_meanwhile || fail "no polling while the countdown showed"
+countdown_visible || fail "the countdown ended too soon to tell"
 wait_for 10 grep -q ' S01R0000$' "$work/commands.log" || fail "the UPS was not told to switch off"
 wait_for 5 test -s "$work/run/power.log" || fail "no power request"
 [ "$(cat "$work/run/power.log")" = $'SetSuspendState(TRUE, FALSE, FALSE)\r' ] ||
@@ -292,7 +297,7 @@ xdotool mousemove $((mx + mw / 2)) $((my + mh - 6)) click 1
 end_program
 wait_for 5 sh -c "[ -z \"\$(xwininfo -tree -id $panel | grep explorer.exe)\" ]" ||
     fail "the icon stayed in the tray after Exit"
-kept=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nCOMPort=0\r\nOffMethod=1\r\nOFFAfter=4\r\nOffUPS=1\r\n')
+kept=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nCOMPort=0\r\nOffMethod=1\r\nOFFAfter=6\r\nOffUPS=1\r\n')
 [ "$(cat "$work/run/UPSZelto.ini")" = "$kept" ] ||
     fail "the settings file at the end: $(od -c "$work/run/UPSZelto.ini")"
 echo "\"Закрыть\" ends the program with status 0, the icon leaves the tray, the settings are kept"
