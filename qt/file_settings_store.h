@@ -10,6 +10,8 @@ namespace zelto {
 class FileSettingsStore : public SettingsStore {
 public:
     std::string CurrentDirectory() override;
+    char PathSeparator() const override { return '/'; }
+    std::string_view NewFileLineEnd() const override { return "\n"; }
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool Exists(const std::string& path) override;
     bool ReplaceFile(const std::string& path, const std::string& text) override;

@@ -1,8 +1,6 @@
 #pragma once
-// Power requests on Windows: ending the session with power-off, and hibernate or stand-by.
-// Built only for Windows.
-
-#ifdef _WIN32
+// Power requests to Windows itself: ends the session and powers off, hibernates or stands by.
+// Only the program proper holds one; its test build records the requests instead.
 
 #include <optional>
 #include <string>
@@ -11,14 +9,9 @@
 
 namespace zelto {
 
-// Enables the shutdown privilege where the system needs it, then ExitWindowsEx(flags, 0).
-// False when the privilege could not be enabled or the system refused.
-bool ExitWindowsPrivileged(unsigned int flags);
-
 class WindowsPowerRequests : public PowerRequests {
 public:
-    // Always nothing: the power actions are fire-and-forget, as the user cannot be told
-    // anything useful while the machine is going down.
+    // Nothing when Windows accepted the request, otherwise its reason in its own words.
     std::optional<std::string> Request(PowerAction action) override;
     // From the machine's power capabilities: hibernation needs S4 and a hibernation file,
     // stand-by needs S3; power-off is always there.
@@ -26,5 +19,3 @@ public:
 };
 
 }  // namespace zelto
-
-#endif  // _WIN32

@@ -126,16 +126,14 @@ std::optional<std::size_t> FindKey(const std::vector<Line>& lines, const Section
     return std::nullopt;
 }
 
-std::string_view LineEnding(std::string_view text) {
+// The text's own line end, taken from its first line; a text with no line end yet gets the
+// system's.
+std::string_view LineEnding(std::string_view text, std::string_view systemLineEnd) {
     const auto lf = text.find('\n');
     if (lf != std::string_view::npos) {
         return (lf > 0 && text[lf - 1] == '\r') ? "\r\n" : "\n";
     }
-#ifdef _WIN32
-    return "\r\n";
-#else
-    return "\n";
-#endif
+    return systemLineEnd;
 }
 
 // The line end that finishes a text's unfinished last line. A last line cut short after its CR
@@ -161,9 +159,9 @@ std::optional<std::string> IniFind(std::string_view text, std::string_view secti
 }
 
 std::string IniSet(std::string_view text, std::string_view section, std::string_view key,
-                   std::string_view value) {
+                   std::string_view value, std::string_view systemLineEnd) {
     const auto lines = SplitLines(text);
-    const auto eol = LineEnding(text);
+    const auto eol = LineEnding(text, systemLineEnd);
     const auto span = FindSection(lines, section);
     std::string result;
 

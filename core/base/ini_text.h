@@ -15,8 +15,10 @@ std::optional<std::string> IniFind(std::string_view text, std::string_view secti
                                    std::string_view key);
 
 // The text with the key set to the value: its own line changed, or a line added at the end of
-// its section, or the section added at the end. Every other byte stays as it was.
+// its section, or the section added at the end. Every other byte stays as it was. New lines end
+// as the text's first line does; in a text without a line end yet (a new file) they end with
+// systemLineEnd, the system's own ("\n", or "\r\n" on Windows).
 std::string IniSet(std::string_view text, std::string_view section, std::string_view key,
-                   std::string_view value);
+                   std::string_view value, std::string_view systemLineEnd);
 
 }  // namespace zelto

@@ -13,17 +13,13 @@ constexpr std::size_t kValueBuffer = 2048;
 }  // namespace
 
 std::string Settings::FilePath() {
-#ifdef _WIN32
-    constexpr char kSeparator = '\\';
-#else
-    constexpr char kSeparator = '/';
-#endif
+    const char separator = store_.PathSeparator();
     std::string path = store_.CurrentDirectory();
     if (path.empty()) {
         path = ".";
     }
-    if (path.back() != kSeparator) {
-        path += kSeparator;
+    if (path.back() != separator) {
+        path += separator;
     }
     return path.append(kSettingsFileName);
 }
@@ -53,7 +49,8 @@ void Settings::WriteSetting(std::string_view section, std::string_view key,
     if (!text && store_.Exists(path)) {
         throw UnableToWrite(path);
     }
-    if (!store_.ReplaceFile(path, IniSet(text.value_or(std::string()), section, key, value))) {
+    if (!store_.ReplaceFile(path, IniSet(text.value_or(std::string()), section, key, value,
+                                         store_.NewFileLineEnd()))) {
         throw UnableToWrite(path);
     }
 }

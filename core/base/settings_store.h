@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zelto {
 
@@ -12,6 +13,11 @@ public:
     virtual ~SettingsStore() = default;
     // The process's current directory at the moment of the call, without a trailing separator.
     virtual std::string CurrentDirectory() = 0;
+    // What joins the directory and the file name: '/' or, on Windows, '\\'.
+    virtual char PathSeparator() const = 0;
+    // How the lines of a file the program creates end: "\n" or, on Windows, "\r\n". A file
+    // that exists keeps its own line ends.
+    virtual std::string_view NewFileLineEnd() const = 0;
     // The file's bytes, or nothing when it does not exist or cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // Whether the file is there, readable or not: a file that exists but cannot be read must

@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto otherSection = zelto::IniFind(text, "Other", "x");
 
     // Writing, then reading again.
-    const std::string after = zelto::IniSet(text, section, key, value);
+    const std::string after = zelto::IniSet(text, section, key, value, "\n");
     if (zelto::IniFind(after, section, key) != value) {
         Fail("the written key does not read back", text);
     }

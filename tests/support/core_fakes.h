@@ -248,15 +248,20 @@ public:
     void Report(const std::string& text) override { texts.push_back(text); }
 };
 
-// Files in memory, path -> text. Writes can be refused.
+// Files in memory, path -> text. Writes can be refused. The path rules are the Linux ones unless
+// a test sets others.
 class FakeSettingsStore : public SettingsStore {
 public:
     std::string directory = "/fake/work";
+    char separator = '/';
+    std::string lineEnd = "\n";
     std::map<std::string, std::string> files;
     bool refuseWrites = false;
     int writes = 0;
 
     std::string CurrentDirectory() override { return directory; }
+    char PathSeparator() const override { return separator; }
+    std::string_view NewFileLineEnd() const override { return lineEnd; }
     std::optional<std::string> ReadFile(const std::string& path) override {
         const auto found = files.find(path);
         if (found == files.end()) {

@@ -70,9 +70,28 @@ TEST(IniWrite, ChangesOnlyItsOwnLineOrAddsOne) {
          "\xEF\xBB\xBF[UPS]\nCompOff=2\n"},
     };
     for (const auto& c : cases) {
-        const std::string after = IniSet(c.before, "UPS", c.key, c.value);
+        const std::string after = IniSet(c.before, "UPS", c.key, c.value, "\n");
         EXPECT_EQ(after, c.after) << c.name;
         EXPECT_EQ(IniFind(after, "UPS", c.key), c.value) << c.name;
+    }
+}
+
+TEST(IniWrite, NewLinesEndAsTheTextsOwnOrAsTheSystemsInANewFile) {
+    struct Case {
+        const char* before;
+        const char* systemLineEnd;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"", "\r\n", "[UPS]\r\nCOMPort=0\r\n"},
+        {"", "\n", "[UPS]\nCOMPort=0\n"},
+        {"[UPS]", "\r\n", "[UPS]\r\nCOMPort=0\r\n"},
+        {"[UPS]\nCompOff=1\n", "\r\n", "[UPS]\nCompOff=1\nCOMPort=0\n"},
+        {"[UPS]\r\nCompOff=1\r\n", "\n", "[UPS]\r\nCompOff=1\r\nCOMPort=0\r\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IniSet(c.before, "UPS", "COMPort", "0", c.systemLineEnd), c.after)
+            << "before: " << c.before;
     }
 }
 

@@ -195,5 +195,47 @@ TEST(SettingsRobustness, AVanishedDirectoryIsNamedAsTheCurrentOne) {
     }
 }
 
+// The store gives the path rules: on Windows a backslash joins the directory and the name, and a
+// file the program creates gets CRLF lines, while a file that is there keeps its own.
+TEST(SettingsRobustness, TheStoreGivesTheSeparatorAndTheNewFileLineEnd) {
+    struct Case {
+        const char* name;
+        const char* directory;
+        char separator;
+        const char* lineEnd;
+        const char* path;
+        const char* before;  // nullptr: no file yet
+        const char* after;
+    };
+    const Case cases[] = {
+        {"Linux, new file", "/home/a", '/', "\n", "/home/a/UPSZelto.ini", nullptr,
+         "[UPS]\nCOMPort=0\n"},
+        {"Windows, new file", "C:\\Users\\a", '\\', "\r\n", "C:\\Users\\a\\UPSZelto.ini",
+         nullptr, "[UPS]\r\nCOMPort=0\r\n"},
+        {"Windows, drive root", "D:\\", '\\', "\r\n", "D:\\UPSZelto.ini", nullptr,
+         "[UPS]\r\nCOMPort=0\r\n"},
+        {"Windows, an LF file stays LF", "C:\\x", '\\', "\r\n", "C:\\x\\UPSZelto.ini",
+         "[UPS]\nCompOff=1\n", "[UPS]\nCompOff=1\nCOMPort=0\n"},
+        {"Linux, a CRLF file stays CRLF", "/x", '/', "\n", "/x/UPSZelto.ini",
+         "[UPS]\r\nCompOff=1\r\n", "[UPS]\r\nCompOff=1\r\nCOMPort=0\r\n"},
+        {"Windows, a file without a line end yet", "C:\\x", '\\', "\r\n",
+         "C:\\x\\UPSZelto.ini", "[UPS]", "[UPS]\r\nCOMPort=0\r\n"},
+    };
+    for (const auto& c : cases) {
+        FakeSettingsStore store;
+        store.directory = c.directory;
+        store.separator = c.separator;
+        store.lineEnd = c.lineEnd;
+        if (c.before != nullptr) {
+            store.files[c.path] = c.before;
+        }
+        Settings settings(store);
+        EXPECT_EQ(settings.FilePath(), c.path) << c.name;
+        settings.WriteSetting("UPS", "COMPort", "0");
+        EXPECT_EQ(store.files[c.path], c.after) << c.name;
+        EXPECT_EQ(store.files.size(), 1u) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace zelto

@@ -1,0 +1,124 @@
+#include "win32/about_box.h"
+
+#include "core/base/product.h"
+#include "win32/bevel_panel.h"
+#include "win32/controls.h"
+#include "win32/images.h"
+#include "win32/modal_loop.h"
+#include "win32/ui_style.h"
+#include "win32/utf.h"
+
+namespace zelto {
+namespace {
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr int kPanelId = 100;
+constexpr int kMemoId = 101;
+// OK closes the box: the default button, with the id Enter sends.
+constexpr int kOkId = IDOK;
+
+}  // namespace
+
+std::vector<std::string> AboutNoteLines() {
+    // The memory figure is the one the window was designed with. It is yet to be measured on
+    // Windows itself: under Wine the emulator's own libraries count as the program's memory
+    // (about 6 MB of private memory there), which says nothing about the program.
+    return {
+        "Версия 1.0, выпуск 2026 г. Авторы: разработчики UPS Zelto.",
+        "Связь: страница проекта UPS Zelto, раздел замечаний.",
+        "",
+        "Эта программа появилась потому, что родной",
+        "драйвер производителя UPS постоянно держит",
+        "в памяти около 30 МБ, а ей самой хватает",
+        "примерно 1 МБ. Если заметите ошибку,",
+        "пожалуйста, сообщите о ней разработчикам.",
+    };
+}
+
+TAboutBox::TAboutBox(HWND owner, const UiStyle& ui, const Images& images)
+    : owner_(owner), memoBrush_(CreateSolidBrush(GetSysColor(COLOR_BTNFACE))) {
+    const SIZE frame =
+        FrameSizeFor(ui.Scale(kAboutWidth), ui.Scale(kAboutHeight), kStyle, kExStyle);
+    Create(L"TAboutBox", kExStyle, kStyle, Widen(kAboutCaption).c_str(), CW_USEDEFAULT,
+           CW_USEDEFAULT, frame.cx, frame.cy, owner);
+    const HWND self = Handle();
+    if (self == nullptr) {
+        return;
+    }
+    const HWND panel1 =
+        CreateBevelPanel(self, RECT{ui.Scale(8), ui.Scale(8), ui.Scale(8 + 281), ui.Scale(8 + 169)},
+                         BevelStyle::RaisedInLowered, GetSysColorBrush(COLOR_BTNFACE), kPanelId);
+    const HWND programIcon = CreateControl(panel1, L"STATIC", "", SS_ICON | SS_REALSIZECONTROL,
+                                           {24, 16, 33, 33}, 102, ui);
+    SendMessageW(programIcon, STM_SETICON, reinterpret_cast<WPARAM>(images.App32()), 0);
+    CreateControl(panel1, L"STATIC", kProductName, SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                  {88, 16, 185, 13}, 103, ui);
+    // Comments, Label23 and Label24: present but empty, as in the window's design.
+    CreateControl(panel1, L"STATIC", "", SS_LEFT | SS_NOPREFIX, {88, 32, 185, 13}, 104, ui);
+    CreateControl(panel1, L"STATIC", "", SS_LEFT | SS_NOPREFIX, {88, 48, 185, 13}, 105, ui);
+    CreateControl(panel1, L"STATIC", "", SS_LEFT | SS_NOPREFIX, {8, 56, 77, 13}, 106, ui);
+    std::string note;
+    for (const auto& line : AboutNoteLines()) {
+        note += (note.empty() ? "" : "\n") + line;
+    }
+    Memo1 = CreateControl(
+        panel1, L"EDIT", note,
+        ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_BORDER,
+        {8, 72, 265, 89}, kMemoId, ui);
+    OKButton = CreateControl(self, L"BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP,
+                             {111, 188, 75, 25}, kOkId, ui);
+}
+
+void TAboutBox::ShowModal() {
+    const HWND self = Handle();
+    if (self == nullptr || showing_) {
+        return;
+    }
+    showing_ = true;
+    ended_ = false;
+    focusMemo_ = true;
+    CentreOnScreen(self);
+    SendMessageW(Memo1, EM_SETSEL, 0, 0);
+    RunModal(self, owner_, [this] { return ended_; });
+    showing_ = false;
+}
+
+LRESULT TAboutBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            // A click on OK gives it the focus; Enter sends IDOK wherever the focus is, and
+            // closes the box only from OK itself. Escape (IDCANCEL) does nothing.
+            if (id == kOkId && GetFocus() == OKButton) {
+                ended_ = true;
+                PostMessageW(Handle(), WM_NULL, 0, 0);
+            }
+            return 0;
+        }
+        case WM_CTLCOLORSTATIC:
+            // Memo1 is read-only, so it asks as a static: the button face behind its text.
+            if (reinterpret_cast<HWND>(lParam) == Memo1) {
+                SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
+                return reinterpret_cast<LRESULT>(memoBrush_.get());
+            }
+            break;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE && focusMemo_) {
+                // Memo1 is first in the tab order and has the focus when the box opens.
+                focusMemo_ = false;
+                SetFocus(Memo1);
+                return 0;
+            }
+            break;
+        case WM_CLOSE:
+            ended_ = true;
+            PostMessageW(Handle(), WM_NULL, 0, 0);
+            return 0;
+        default:
+            break;
+    }
+    return DefaultMessage(message, wParam, lParam);
+}
+
+}  // namespace zelto

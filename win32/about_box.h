@@ -1,0 +1,45 @@
+#pragma once
+// TAboutBox: the product line, the application icon and a short note, shown modally from the
+// main window's "О программе..." button.
+
+#include "win32/windows_api.h"
+
+#include <string>
+#include <vector>
+
+#include "win32/unique_handle.h"
+#include "win32/window_base.h"
+
+namespace zelto {
+
+class Images;
+class UiStyle;
+
+inline constexpr int kAboutWidth = 298;
+inline constexpr int kAboutHeight = 222;
+
+// The eight lines of Memo1.
+std::vector<std::string> AboutNoteLines();
+
+class TAboutBox : public WindowBase {
+public:
+    TAboutBox(HWND owner, const UiStyle& ui, const Images& images);
+
+    // Shows the box until OK, Enter on OK, the title-bar close or Alt+F4 ends it.
+    void ShowModal();
+    bool Showing() const { return showing_; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    HWND owner_;
+    BrushHandle memoBrush_;
+    HWND Memo1 = nullptr;
+    HWND OKButton = nullptr;
+    bool showing_ = false;
+    bool ended_ = false;
+    bool focusMemo_ = false;
+};
+
+}  // namespace zelto

@@ -1,0 +1,60 @@
+// Program entry: the common controls, the program with its power requests, then the message loop
+// until Exit. The test build (ZELTO_POWER_RECORDER) records its power requests in a file instead
+// of making them; the program proper has no way to do that.
+#include "win32/windows_api.h"
+
+#include <commctrl.h>
+
+#include "win32/zelto_application.h"
+
+#ifdef ZELTO_POWER_RECORDER
+#include <cwchar>
+#include <optional>
+
+#include "win32/recorded_power_requests.h"
+#else
+#include "win32/windows_power_requests.h"
+#endif
+
+namespace {
+
+#ifdef ZELTO_POWER_RECORDER
+// The recorder's log: ZELTO_POWER_LOG, or power-requests.log in the current directory.
+// ZELTO_POWER_REFUSE=N makes every request refused with system error N.
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[1024];
+    const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+    return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
+}
+
+zelto::RecordedPowerRequests MakePowerRequests() {
+    std::wstring log = Environment(L"ZELTO_POWER_LOG");
+    if (log.empty()) {
+        log = L"power-requests.log";
+    }
+    std::optional<DWORD> refusal;
+    const std::wstring refuse = Environment(L"ZELTO_POWER_REFUSE");
+    if (!refuse.empty()) {
+        refusal = static_cast<DWORD>(std::wcstoul(refuse.c_str(), nullptr, 10));
+    }
+    return zelto::RecordedPowerRequests(log, refusal);
+}
+#else
+zelto::WindowsPowerRequests MakePowerRequests() {
+    return {};
+}
+#endif
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    auto power = MakePowerRequests();
+    zelto::ZeltoApplication application(power);
+    application.Start();
+    return application.Run();
+}

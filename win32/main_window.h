@@ -1,0 +1,118 @@
+#pragma once
+// TForm1, the main window: the readings, the pictures, the port list and the three policy lists,
+// built from the main window's layout table. It shows what the program tells it (MainView,
+// Display) and forwards the user's actions, the tray's clicks and the poll timer to the program.
+
+#include "win32/windows_api.h"
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/monitor/display.h"
+#include "core/program/main_view.h"
+#include "win32/tray_icon.h"
+#include "win32/unique_handle.h"
+#include "win32/window_base.h"
+
+namespace zelto {
+
+class Images;
+class MessageBoxReporter;
+class Program;
+class TAboutBox;
+class TForm2;
+class UiStyle;
+
+class TForm1 : public WindowBase, public MainView, public Display {
+public:
+    TForm1(const UiStyle& ui, const Images& images);
+    ~TForm1() override;
+
+    // Routes the window's events, the tray and the timer to the program and gives the window
+    // its dialogs; until then they do nothing.
+    void Attach(Program& program, TForm2& countdown, TAboutBox& about, MessageBoxReporter& errors);
+    // Start-up: the program restores the settings, opens the port and runs the first tick; then
+    // Timer1 takes over the polling (also when a start-up step failed).
+    void FormCreate();
+
+    // MainView
+    void SetPolicyIndex(PolicyList list, int index) override;
+    void SetPortList(const std::vector<std::string>& names) override;
+    void SetPortIndex(int index) override;
+    void SetCaption(const std::string& caption) override;
+    void AddTrayIcon() override;
+
+    // Display
+    void ShowLinkState(bool ok) override;
+    void ShowReading(Reading which, const std::string& text) override;
+    void ShowLoadBar(int percent) override;
+    void ShowBeeperPicture(int picture) override;
+    void ShowBatteryPicture(int picture) override;
+    void ShowCharge(const std::string& text) override;
+    void ShowClockVisible(bool visible) override;
+    void ShowClock(const std::string& text) override;
+    void ShowTray(int picture, const std::string& tip) override;
+
+    // The Exit command: takes the icon out of the tray, ends a showing countdown (no power
+    // action follows) and ends the message loop.
+    void ExitAppExecute();
+    // Toggles the window's visibility: the tray's left click and "Открыть / скрыть".
+    void ShowHideExecute();
+
+    // A control by its name in the layout table; nullptr for an unknown name.
+    HWND Control(const std::string& name) const;
+    TrayIcon* Tray() const { return tray_.get(); }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void BuildControls();
+    void Command(HWND control, int id, int code);
+    void HideToTray();
+    // An error box held back while the countdown showed opens now that it has ended.
+    void ReleaseWaitingBox();
+    bool DrawPortItem(const DRAWITEMSTRUCT& item);
+    HWND PolicyCombo(PolicyList list) const;
+    bool& WindowHidden();
+
+    const UiStyle& ui_;
+    const Images& images_;
+    Program* program_ = nullptr;
+    TForm2* countdown_ = nullptr;
+    TAboutBox* about_ = nullptr;
+    MessageBoxReporter* errors_ = nullptr;
+    std::unique_ptr<TrayIcon> tray_;
+    UINT taskbarCreated_ = 0;
+    bool detachedHidden_ = true;
+    bool linkOk_ = false;
+    bool boxWaits_ = false;
+    int trayPicture_ = -1;
+    std::string trayTip_;
+
+    BrushHandle panelBrush_;
+    BrushHandle whiteBrush_;
+    COLORREF panelColour_ = 0;
+    std::map<std::string, HWND> controls_;
+    std::vector<HWND> values_;  // the readings' labels: red and bold
+    WindowHandle tooltip_;
+
+    std::array<HWND, 7> readings_{};  // Label1 .. Label7, in Reading order
+    HWND Label20 = nullptr;
+    HWND Label21 = nullptr;
+    HWND Label22 = nullptr;
+    HWND Image4 = nullptr;
+    HWND Image5 = nullptr;
+    HWND ProgressBar1 = nullptr;
+    HWND ComboBox1 = nullptr;
+    HWND ComboBox2 = nullptr;
+    HWND ComboBox3 = nullptr;
+    HWND ComboBox4 = nullptr;
+    HWND Button1 = nullptr;
+    HWND Button3 = nullptr;
+};
+
+}  // namespace zelto

@@ -1,0 +1,140 @@
+#include "win32/tray_icon.h"
+
+#include <shellapi.h>
+
+#include <iterator>
+
+#include "core/base/program_state.h"
+#include "core/monitor/tray_tip_limit.h"
+#include "win32/images.h"
+#include "win32/utf.h"
+
+namespace zelto {
+namespace {
+
+constexpr UINT kIconId = 1;
+constexpr int kPictureClose = 10;     // 16 px list: a black cross
+constexpr int kPictureShowHide = 11;  // 16 px list: a green arrow
+constexpr int kMenuPictureSize = 16;
+
+void AppendItem(HMENU menu, UINT id, const wchar_t* text) {
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
+    item.wID = id;
+    item.dwTypeData = const_cast<wchar_t*>(text);
+    // The picture is drawn on WM_DRAWITEM: an icon keeps its transparency that way.
+    item.hbmpItem = HBMMENU_CALLBACK;
+    InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item);
+}
+
+}  // namespace
+
+TrayIcon::TrayIcon(HWND owner, const ProgramState& state, const Images& images)
+    : owner_(owner), state_(state), images_(images), popupMenu1_(CreatePopupMenu()) {
+    const HMENU menu = popupMenu1_.get();
+    AppendItem(menu, N3, L"Открыть / скрыть");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);  // N2
+    AppendItem(menu, N1, L"Закрыть");
+    SetMenuDefaultItem(menu, N3, FALSE);
+}
+
+TrayIcon::~TrayIcon() {
+    if (present_) {
+        Notify(NIM_DELETE);
+    }
+}
+
+bool TrayIcon::Notify(DWORD action) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner_;
+    data.uID = kIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kTrayMessage;
+    data.hIcon = icon_;
+    const std::wstring tip = Widen(LimitTrayTip(state_.TrayTip));
+    lstrcpynW(data.szTip, tip.c_str(), static_cast<int>(std::size(data.szTip)));
+    return Shell_NotifyIconW(action, &data) != FALSE;
+}
+
+void TrayIcon::SetTrayIcon(int action, HICON icon) {
+    switch (action) {
+        case TrayAdd:
+            // Adding an icon that is already there fails in the tray and leaves it as it is.
+            if (!present_) {
+                icon_ = icon;
+                // Without a tray (the shell not running) the program goes on without an icon.
+                present_ = Notify(NIM_ADD);
+            }
+            break;
+        case TrayDelete:
+            if (present_) {
+                Notify(NIM_DELETE);
+            }
+            present_ = false;
+            break;
+        case TrayModify:
+            // Only an icon in the tray can change; after delete it stays gone.
+            if (present_) {
+                icon_ = icon;
+                Notify(NIM_MODIFY);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void TrayIcon::TaskbarCreated() {
+    if (present_) {
+        present_ = Notify(NIM_ADD);
+    }
+}
+
+UINT TrayIcon::HandleTrayMessage(LPARAM mouseEvent) {
+    switch (LOWORD(mouseEvent)) {
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+            return N3;
+        case WM_RBUTTONUP:
+            return ShowPopupMenu1();
+        default:
+            return 0;
+    }
+}
+
+UINT TrayIcon::ShowPopupMenu1() {
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    // The menu closes when the user clicks elsewhere only if its owner is the foreground window;
+    // the posted message afterwards lets the menu close properly the next time.
+    SetForegroundWindow(owner_);
+    const UINT command = static_cast<UINT>(
+        TrackPopupMenu(popupMenu1_.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, cursor.x,
+                       cursor.y, 0, owner_, nullptr));
+    PostMessageW(owner_, WM_NULL, 0, 0);
+    return command;
+}
+
+bool TrayIcon::MeasureItem(MEASUREITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_MENU || (item.itemID != N1 && item.itemID != N3)) {
+        return false;
+    }
+    item.itemWidth = kMenuPictureSize;
+    item.itemHeight = kMenuPictureSize;
+    return true;
+}
+
+bool TrayIcon::DrawItem(const DRAWITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_MENU || (item.itemID != N1 && item.itemID != N3)) {
+        return false;
+    }
+    const HICON picture = images_.List16(item.itemID == N1 ? kPictureClose : kPictureShowHide);
+    const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - kMenuPictureSize) / 2;
+    DrawIconEx(item.hDC, item.rcItem.left, top, picture, kMenuPictureSize, kMenuPictureSize, 0,
+               nullptr, DI_NORMAL);
+    return true;
+}
+
+}  // namespace zelto

@@ -1,0 +1,63 @@
+#pragma once
+// The program's icon in the notification area and PopupMenu1. SetTrayIcon mirrors the tray's own
+// add / delete / modify requests; the tip is always the program's TrayTip. The tray's mouse
+// messages arrive at the owner window as kTrayMessage and come here through HandleTrayMessage.
+
+#include "win32/windows_api.h"
+
+#include <string>
+
+#include "win32/unique_handle.h"
+
+namespace zelto {
+
+struct ProgramState;
+class Images;
+
+enum TrayAction : int {
+    TrayAdd = 1,
+    TrayDelete = 2,
+    TrayModify = 3,
+};
+
+// The owner window's message for the tray's mouse events.
+inline constexpr UINT kTrayMessage = WM_USER + 1;
+
+class TrayIcon {
+public:
+    // The menu's commands, as TrackPopupMenu returns them.
+    enum Command : UINT { N3 = 1, N1 = 2 };
+
+    TrayIcon(HWND owner, const ProgramState& state, const Images& images);
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // Add puts the icon into the tray (a second add changes nothing), modify changes the picture
+    // and tip of an icon that is there, delete takes it out; any other action does nothing. The
+    // tip is TrayTip, cut to the 63 characters the tray holds.
+    void SetTrayIcon(int action, HICON icon);
+    bool Present() const { return present_; }
+
+    // The mouse event of a kTrayMessage: a left click (or double click) gives N3, a right click
+    // opens PopupMenu1 at the cursor and gives the command chosen; 0 for anything else.
+    UINT HandleTrayMessage(LPARAM mouseEvent);
+    // The taskbar was created anew (Explorer restarted): an icon that was there is added again.
+    void TaskbarCreated();
+    // WM_MEASUREITEM and WM_DRAWITEM for the menu's pictures; false for other items.
+    bool MeasureItem(MEASUREITEMSTRUCT& item) const;
+    bool DrawItem(const DRAWITEMSTRUCT& item) const;
+
+private:
+    bool Notify(DWORD action);
+    UINT ShowPopupMenu1();
+
+    HWND owner_;
+    const ProgramState& state_;
+    const Images& images_;
+    HICON icon_ = nullptr;
+    bool present_ = false;
+    MenuHandle popupMenu1_;
+};
+
+}  // namespace zelto

@@ -1,0 +1,48 @@
+#pragma once
+// The whole Windows program put together from its parts: the settings file in the current
+// directory, the serial port, the system's port table, the three windows and the error boxes,
+// wired to the program. The power requests come from the caller: the program proper passes the
+// real ones, its test build a recorder.
+
+#include "core/program/program.h"
+#include "win32/about_box.h"
+#include "win32/countdown_dialog.h"
+#include "win32/images.h"
+#include "win32/main_window.h"
+#include "win32/message_box_reporter.h"
+#include "win32/registry_port_table.h"
+#include "win32/ui_style.h"
+#include "win32/win32_com_port.h"
+#include "win32/win32_settings_store.h"
+
+namespace zelto {
+
+class ZeltoApplication {
+public:
+    explicit ZeltoApplication(PowerRequests& power);
+    ZeltoApplication(const ZeltoApplication&) = delete;
+    ZeltoApplication& operator=(const ZeltoApplication&) = delete;
+
+    // Start-up: settings, tray icon, port list, port and the first tick; then Timer1 polls. The
+    // main window stays hidden: the program lives in the tray.
+    void Start() { form1_.FormCreate(); }
+    // The message loop until Exit; the exit code.
+    int Run();
+
+    TForm1& Form1() { return form1_; }
+
+private:
+    // Destroyed in the reverse order: the program before the parts it holds references to.
+    UiStyle ui_;
+    Images images_;
+    MessageBoxReporter errors_;
+    Win32SettingsStore store_;
+    Win32ComPort port_;
+    RegistryPortTable portTable_;
+    TForm1 form1_;
+    TForm2 form2_;
+    TAboutBox aboutBox_;
+    Program program_;
+};
+
+}  // namespace zelto
