@@ -34,9 +34,9 @@ class MemoryComPort : public ComPort {
 public:
     std::size_t Answered() const { return answered_; }
 
-    bool ComOpen(const std::string&, int) override {
+    OpenResult ComOpen(const std::string&, int) override {
         open_ = true;
-        return true;
+        return OpenResult::Opened;
     }
     void ComClose() override { open_ = false; }
     bool IsOpen() const override { return open_; }

@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/memory_port.h"
 #include "core/program/program.h"
+#include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
 #include "qt/message_box_reporter.h"
-#include "bench/memory_port.h"
-#include "qt/countdown_dialog.h"
+#include "qt/zelto_application.h"
 #include "support/memory_sample.h"
 
 namespace zelto::bench {
@@ -39,6 +40,9 @@ public:
     std::optional<std::string> Request(PowerAction) override {
         std::fprintf(stderr, "unexpected power request\n");
         return std::string("not in a benchmark");
+    }
+    CapabilityAnswer Capability(PowerAction) override {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
     }
 };
 
@@ -100,7 +104,7 @@ int RunRecordMemory(std::size_t records, std::size_t warmUp) {
     TForm1 form;
     CountdownDialog countdown(&form);
     Program program(Platform{store, port, portTable, form, form, countdown, power, errors});
-    form.Attach(program);
+    ConnectWindowToProgram(form, program);
     form.FormCreate();
     // The ticks come from here, one per record, as fast as the window takes them.
     form.Timer1().stop();

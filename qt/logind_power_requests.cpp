@@ -52,6 +52,47 @@ LogindPowerRequests::~LogindPowerRequests() {
 }
 
 std::optional<std::string> LogindPowerRequests::Request(PowerAction action) {
+    QDBusMessage call = ManagerCall(MethodName(action));
+    // Not interactive: nobody may be at the screen to answer an authentication prompt.
+    call << false;
+    QDBusMessage reply;
+    if (const auto failure = Call(call, reply)) {
+        return failure;
+    }
+    return std::nullopt;
+}
+
+CapabilityAnswer LogindPowerRequests::Capability(PowerAction action) {
+    QDBusMessage reply;
+    if (const auto failure = Call(ManagerCall(QStringLiteral("Can") + MethodName(action)), reply)) {
+        return CapabilityAnswer{PowerCapability::Unknown, *failure};
+    }
+    const QVariantList arguments = reply.arguments();
+    const QString answer = arguments.size() == 1 ? arguments.front().toString() : QString();
+    if (answer == QLatin1String("yes")) {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
+    }
+    if (answer == QLatin1String("challenge")) {
+        return CapabilityAnswer{PowerCapability::Challenge, {}};
+    }
+    if (answer == QLatin1String("no")) {
+        return CapabilityAnswer{PowerCapability::No, {}};
+    }
+    if (answer == QLatin1String("na")) {
+        return CapabilityAnswer{PowerCapability::NotAvailable, {}};
+    }
+    return CapabilityAnswer{PowerCapability::Unknown,
+                            ("logind answered \"" + answer + "\"").toStdString()};
+}
+
+QDBusMessage LogindPowerRequests::ManagerCall(const QString& method) {
+    return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
+                                          QStringLiteral("/org/freedesktop/login1"),
+                                          QStringLiteral("org.freedesktop.login1.Manager"), method);
+}
+
+std::optional<std::string> LogindPowerRequests::Call(const QDBusMessage& call,
+                                                     QDBusMessage& reply) {
     // A connection the bus dropped stays dropped; start afresh, since the one request of an
     // outage must not fail for a bus that has come back since.
     if (!QDBusConnection(connectionName_).isConnected()) {
@@ -63,13 +104,7 @@ std::optional<std::string> LogindPowerRequests::Request(PowerAction action) {
     if (!bus.isConnected()) {
         return ConnectionFailure(bus.lastError());
     }
-
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.login1.Manager"), MethodName(action));
-    // Not interactive: nobody may be at the screen to answer an authentication prompt.
-    call << false;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs_);
+    reply = bus.call(call, QDBus::Block, timeoutMs_);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         return Reason(reply.errorName(), reply.errorMessage());
     }

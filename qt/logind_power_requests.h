@@ -1,7 +1,8 @@
 #pragma once
 // Power requests through systemd-logind on the system D-Bus: PowerOff, Hibernate and Suspend
-// on org.freedesktop.login1.Manager.
+// on org.freedesktop.login1.Manager, and CanPowerOff, CanHibernate and CanSuspend to ask first.
 
+#include <QDBusMessage>
 #include <QString>
 
 #include <optional>
@@ -28,8 +29,16 @@ public:
 
     // Nothing when logind accepted the request, otherwise "<D-Bus error name>: <message>".
     std::optional<std::string> Request(PowerAction action) override;
+    // logind's "yes", "challenge", "no" or "na"; Unknown with the reason when it could not be
+    // asked, or answered something else.
+    CapabilityAnswer Capability(PowerAction action) override;
 
 private:
+    static QDBusMessage ManagerCall(const QString& method);
+    // Sends the call and waits for the reply, at most the time-out; nothing when the reply came,
+    // otherwise "<D-Bus error name>: <message>".
+    std::optional<std::string> Call(const QDBusMessage& call, QDBusMessage& reply);
+
     std::optional<QString> address_;  // none: the system bus
     int timeoutMs_;
     QString connectionName_;

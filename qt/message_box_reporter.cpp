@@ -8,14 +8,15 @@
 namespace zelto {
 
 MessageBoxReporter::~MessageBoxReporter() {
-    // The box deletes itself when closed; one still open at exit goes with the reporter.
-    delete box_.data();
+    // The box deletes itself when closed; one still open at exit goes with the reporter, without
+    // telling the queue, which would open the next box on the way out.
+    if (!box_.isNull()) {
+        QObject::disconnect(box_.data(), nullptr, nullptr, nullptr);
+        delete box_.data();
+    }
 }
 
-void MessageBoxReporter::Report(const std::string& text) {
-    if (OpenBox() != nullptr) {
-        return;
-    }
+void MessageBoxReporter::ShowBox(const std::string& text) {
     auto box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle),
                                QString::fromStdString(MessageBoxText(text)), QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
@@ -23,6 +24,7 @@ void MessageBoxReporter::Report(const std::string& text) {
     // The other windows are disabled while the box is open, but show() returns at once so the
     // caller's handler and the poll timer carry on.
     box->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(box, &QDialog::finished, box, [this] { queue_.BoxClosed(); });
     box_ = box;
     box->show();
 }

@@ -2,13 +2,19 @@
 
 #include <QtGlobal>
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <QByteArray>
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QString>
+
+#include <cerrno>
 
 namespace zelto {
 namespace {
@@ -26,6 +32,22 @@ bool LineHungUp(const QSerialPort& port) {
 #else
     Q_UNUSED(port);
     return true;
+#endif
+}
+
+// QSerialPort reports a device this user may not open with the same PermissionError as one that
+// another program holds or has locked; only the first needs the user to act.
+OpenResult PermissionResult(const std::string& path) {
+#ifdef Q_OS_UNIX
+    // The effective ids, as the open itself used them, and no open: opening a port another
+    // program holds could disturb its line.
+    if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES) {
+        return OpenResult::PermissionDenied;
+    }
+    return OpenResult::Failed;
+#else
+    Q_UNUSED(path);
+    return OpenResult::Failed;
 #endif
 }
 
@@ -57,12 +79,12 @@ QtComPort::~QtComPort() {
     ComClose();
 }
 
-bool QtComPort::ComOpen(const std::string& path, int baud) {
+OpenResult QtComPort::ComOpen(const std::string& path, int baud) {
     ComClose();
     CallScope scope(*this);
     ++generation_;
     if (path.empty()) {
-        return false;
+        return OpenResult::Failed;
     }
     // The line settings go in before the open so that a port refusing them does not open.
     port_.setPortName(QString::fromStdString(path));
@@ -72,15 +94,37 @@ bool QtComPort::ComOpen(const std::string& path, int baud) {
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
+        const bool permission = port_.error() == QSerialPort::PermissionError;
         port_.clearError();
-        return false;
+        return permission ? PermissionResult(path) : OpenResult::Failed;
     }
     // A pseudo-terminal has no modem lines and refuses both calls ("Inappropriate ioctl for
     // device"); the data path works all the same, so the port stays open.
     port_.setDataTerminalReady(true);
     port_.setRequestToSend(false);
     port_.clearError();
-    return true;
+    return OpenResult::Opened;
+}
+
+std::string QtComPort::AccessGroup(const std::string& path) const {
+#ifdef Q_OS_UNIX
+    // The device itself, through any link to it (a udev name, the simulator's link).
+    struct stat device {};
+    if (::stat(path.c_str(), &device) != 0) {
+        return {};
+    }
+    // Joining the group only helps when the group may read and write the device, and joining
+    // the superuser's group is no advice to give.
+    if (device.st_gid == 0 || (device.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+        return {};
+    }
+    const group* owner = ::getgrgid(device.st_gid);
+    return owner != nullptr && owner->gr_name != nullptr ? std::string(owner->gr_name)
+                                                         : std::string();
+#else
+    Q_UNUSED(path);
+    return {};
+#endif
 }
 
 void QtComPort::ComClose() {

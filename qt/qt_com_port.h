@@ -16,13 +16,17 @@ public:
     QtComPort(const QtComPort&) = delete;
     QtComPort& operator=(const QtComPort&) = delete;
 
-    bool ComOpen(const std::string& path, int baud) override;
+    // A PermissionError from QSerialPort is PermissionDenied only when this user may not open
+    // the device; a port held or locked by another program is Failed.
+    OpenResult ComOpen(const std::string& path, int baud) override;
     void ComClose() override;
     bool IsOpen() const override;
     std::size_t ComInputCount() override;
     std::string ComRead(std::size_t count) override;
     std::size_t ComWrite(std::string_view bytes) override;
     void ComPurgeInput() override;
+    // The group that owns the device, when members of it may read and write it.
+    std::string AccessGroup(const std::string& path) const override;
 
 private:
     // Marks the span of one of our own calls: a lost device noticed inside it is closed when the

@@ -307,7 +307,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case MessageBoxReporter::kShowMessage:
             if (errors_ != nullptr) {
-                errors_->ShowWaiting();
+                errors_->ShowDue();
             }
             return 0;
         case WM_COMMAND:

@@ -1,5 +1,9 @@
 #include "win32/power_calls.h"
 
+#include "win32/windows_api.h"
+// After windows.h, which it needs.
+#include <powrprof.h>
+
 #include <cstdio>
 
 #include "win32/system_message.h"
@@ -33,6 +37,21 @@ std::string DescribePowerCall(const PowerCall& call) {
                       call.hibernate ? "TRUE" : "FALSE");
     }
     return text;
+}
+
+CapabilityAnswer SystemPowerCapability(PowerAction action) {
+    if (action == PowerAction::PowerOff) {
+        return CapabilityAnswer{PowerCapability::Yes, {}};
+    }
+    SYSTEM_POWER_CAPABILITIES capabilities{};
+    if (!GetPwrCapabilities(&capabilities)) {
+        return CapabilityAnswer{PowerCapability::Unknown,
+                                "GetPwrCapabilities: " + SystemMessage(GetLastError())};
+    }
+    const bool available = action == PowerAction::Hibernate
+                               ? capabilities.SystemS4 && capabilities.HiberFilePresent
+                               : capabilities.SystemS3 != FALSE;
+    return CapabilityAnswer{available ? PowerCapability::Yes : PowerCapability::NotAvailable, {}};
 }
 
 std::optional<std::string> EnableShutdownPrivilege() {

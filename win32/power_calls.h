@@ -25,6 +25,10 @@ PowerCall PowerCallFor(PowerAction action);
 // The call as one line of text, e.g. "ExitWindowsEx(0x00000018, 0x8006000c)".
 std::string DescribePowerCall(const PowerCall& call);
 
+// What the machine's power capabilities say about the action: hibernation needs S4 and a
+// hibernation file, stand-by needs S3; power-off is always there. Only asks, never acts.
+CapabilityAnswer SystemPowerCapability(PowerAction action);
+
 // Enables SeShutdownPrivilege in the process token, which ExitWindowsEx needs on NT. Nothing when
 // it is enabled, otherwise the system's reason. Touches only this process's token.
 std::optional<std::string> EnableShutdownPrivilege();

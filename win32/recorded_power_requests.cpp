@@ -26,4 +26,8 @@ std::optional<std::string> RecordedPowerRequests::Request(PowerAction action) {
     return std::nullopt;
 }
 
+CapabilityAnswer RecordedPowerRequests::Capability(PowerAction action) {
+    return SystemPowerCapability(action);
+}
+
 }  // namespace zelto

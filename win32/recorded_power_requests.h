@@ -1,7 +1,8 @@
 #pragma once
 // The test build's power requests: each request is written to a log file as the call the program
 // proper would make, and nothing is asked of the system beyond the shutdown privilege of this
-// process's own token. A test can make every request refused with a given system error.
+// process's own token and the machine's power capabilities. A test can make every request refused
+// with a given system error.
 
 #include "win32/windows_api.h"
 
@@ -20,6 +21,8 @@ public:
     // Appends "<call> privilege=<ok|reason>" and a line end to the log; refused with the
     // system's text for the refusal's error code when one is set.
     std::optional<std::string> Request(PowerAction action) override;
+    // The machine's own answer: asking is harmless.
+    CapabilityAnswer Capability(PowerAction action) override;
 
 private:
     std::wstring logPath_;

@@ -75,15 +75,15 @@ COMMTIMEOUTS LineTimeouts() {
     return timeouts;
 }
 
-bool Win32ComPort::ComOpen(const std::string& path, int baud) {
+OpenResult Win32ComPort::ComOpen(const std::string& path, int baud) {
     ComClose();
     if (path.empty() || baud <= 0) {
-        return false;
+        return OpenResult::Failed;
     }
     KernelHandle handle(CreateFileW(ComDevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle) {
-        return false;
+        return OpenResult::Failed;
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -92,10 +92,10 @@ bool Win32ComPort::ComOpen(const std::string& path, int baud) {
     ApplyLineSettings(dcb, static_cast<DWORD>(baud));
     COMMTIMEOUTS timeouts = LineTimeouts();
     if (!SetCommState(handle.get(), &dcb) || !SetCommTimeouts(handle.get(), &timeouts)) {
-        return false;
+        return OpenResult::Failed;
     }
     handle_ = std::move(handle);
-    return true;
+    return OpenResult::Opened;
 }
 
 void Win32ComPort::ComClose() {

@@ -28,7 +28,9 @@ COMMTIMEOUTS LineTimeouts();
 
 class Win32ComPort : public ComPort {
 public:
-    bool ComOpen(const std::string& path, int baud) override;
+    // Never PermissionDenied: a COM port has no owner group, and a port another program holds
+    // fails with "access denied" just as a missing one fails; both are retried quietly.
+    OpenResult ComOpen(const std::string& path, int baud) override;
     void ComClose() override;
     bool IsOpen() const override { return static_cast<bool>(handle_); }
     std::size_t ComInputCount() override;

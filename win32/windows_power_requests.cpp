@@ -26,4 +26,8 @@ std::optional<std::string> WindowsPowerRequests::Request(PowerAction action) {
     return std::nullopt;
 }
 
+CapabilityAnswer WindowsPowerRequests::Capability(PowerAction action) {
+    return SystemPowerCapability(action);
+}
+
 }  // namespace zelto

@@ -13,6 +13,9 @@ class WindowsPowerRequests : public PowerRequests {
 public:
     // Nothing when Windows accepted the request, otherwise its reason in its own words.
     std::optional<std::string> Request(PowerAction action) override;
+    // From the machine's power capabilities: hibernation needs S4 and a hibernation file,
+    // stand-by needs S3; power-off is always there.
+    CapabilityAnswer Capability(PowerAction action) override;
 };
 
 }  // namespace zelto

@@ -7,13 +7,21 @@
 
 namespace zelto {
 
+// How an open ended. Only a lack of permission is worth telling the user about: a missing or busy
+// port is the everyday state of an unplugged adapter or a UPS switched off, and is retried
+// quietly.
+enum class OpenResult {
+    Opened,
+    Failed,            // missing, busy, or refusing the line settings
+    PermissionDenied,  // the system does not let this user open the device
+};
+
 class ComPort {
 public:
     virtual ~ComPort() = default;
     // Opens the device at 2400 (or the given) baud, 8N1, DTR raised, RTS low, no flow control.
-    // Any port open before is closed first. False when the port is missing, busy or refuses the
-    // line settings; the port is then closed.
-    virtual bool ComOpen(const std::string& path, int baud) = 0;
+    // Any port open before is closed first. When it does not open, the port is left closed.
+    virtual OpenResult ComOpen(const std::string& path, int baud) = 0;
     virtual void ComClose() = 0;
     virtual bool IsOpen() const = 0;
     // Bytes waiting in the receive queue; 0 when no port is open.
@@ -24,6 +32,12 @@ public:
     virtual std::size_t ComWrite(std::string_view bytes) = 0;
     // Discards received bytes; the transmit side is untouched.
     virtual void ComPurgeInput() = 0;
+    // The group whose members may open the device, for telling a user without permission what
+    // to ask for; empty where the system has no such group or it cannot be found.
+    virtual std::string AccessGroup(const std::string& path) const {
+        static_cast<void>(path);
+        return {};
+    }
 };
 
 }  // namespace zelto

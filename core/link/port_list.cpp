@@ -60,6 +60,28 @@ bool PortNameLess(const std::string& left, const std::string& right) {
                                         });
 }
 
+std::size_t PlacePort(std::vector<PortEntry>& ports, const PortEntry& chosen) {
+    auto found = std::find_if(ports.begin(), ports.end(),
+                              [&](const PortEntry& entry) { return entry.path == chosen.path; });
+    if (found == ports.end()) {
+        found = ports.insert(std::upper_bound(ports.begin(), ports.end(), chosen,
+                                              [](const PortEntry& a, const PortEntry& b) {
+                                                  return PortNameLess(a.name, b.name);
+                                              }),
+                             chosen);
+    }
+    return static_cast<std::size_t>(found - ports.begin());
+}
+
+PortEntry RememberedPort(const std::string& path, bool portsSetting) {
+    if (portsSetting) {
+        return PortEntry{path, path};
+    }
+    const auto separator = path.find_last_of("/\\");
+    const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+    return PortEntry{name.empty() ? path : name, path};
+}
+
 std::vector<PortEntry> BuildPortList(std::vector<PortEntry> systemPorts,
                                      const std::optional<std::string>& portsSetting) {
     std::vector<PortEntry> ports =

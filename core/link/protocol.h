@@ -1,5 +1,5 @@
 #pragma once
-// The UPS's three commands and its one answer, the fixed-width status record. This is the only
+// The UPS's commands and its one answer, the fixed-width status record. This is the only
 // place that knows their bytes and field positions.
 
 #include <array>
@@ -11,6 +11,8 @@ namespace zelto {
 
 inline constexpr std::string_view kStatusQuery = "Q1\r";
 inline constexpr std::string_view kBeeperToggle = "Q\r";
+// Withdraws a switch-off sent with SwitchOffCommand while its delay still runs.
+inline constexpr std::string_view kCancelShutdown = "C\r";
 
 // Minute codes of the delayed switch-off, for the UPS switch-off list entries 1 to 10 (entry 0,
 // "никогда", sends nothing). Use ShutdownDelayCode for the 1-based lookup.

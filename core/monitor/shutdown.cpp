@@ -21,11 +21,17 @@ void Monitor::RunShutdown() {
         return;
     }
     // The UPS first: if the computer goes down, the UPS must already know to switch off.
-    if (state.UpsOffIndex >= kFirstShutdownDelay && state.UpsOffIndex <= kLastShutdownDelay) {
+    const bool upsTold =
+        state.UpsOffIndex >= kFirstShutdownDelay && state.UpsOffIndex <= kLastShutdownDelay;
+    if (upsTold) {
         parts_.port.ComWrite(SwitchOffCommand(state.UpsOffIndex));
     }
     if (const auto action = MethodAction(state.MethodIndex)) {
         if (const auto refusal = parts_.power.Request(*action)) {
+            // The computer keeps running: the UPS must not cut its power after all.
+            if (upsTold) {
+                parts_.port.ComWrite(kCancelShutdown);
+            }
             parts_.errors.Report(PowerRefusedText(*action, *refusal));
         }
     }

@@ -81,6 +81,56 @@ std::string PowerRefusedText(PowerAction action, const std::string& reason) {
     return text + reason;
 }
 
+std::optional<std::string> CapabilityWarning(PowerAction action, const CapabilityAnswer& answer) {
+    std::string_view method;
+    for (const auto& entry : kMethodEntries) {
+        if (entry.action == action) {
+            method = entry.text;
+        }
+    }
+    const std::string named = "«" + std::string(method) + "»";
+    const std::string fails = "Метод выключения " + named + " не сработает при отказе сети: ";
+    const std::string orOther = " или выберите другой метод.";
+    switch (answer.capability) {
+        case PowerCapability::Yes:
+            return std::nullopt;
+        case PowerCapability::Challenge:
+            return fails +
+                   "система спросит пароль администратора, а вводить его может быть некому. "
+                   "Разрешите это действие своему пользователю без пароля (правилом polkit)" +
+                   orOther;
+        case PowerCapability::No:
+            return fails +
+                   "система не разрешает его вашему пользователю. Попросите "
+                   "администратора разрешить его" +
+                   orOther;
+        case PowerCapability::NotAvailable:
+            switch (action) {
+                case PowerAction::PowerOff:
+                    return fails +
+                           "система не умеет выключать этот компьютер. Выберите другой "
+                           "метод.";
+                case PowerAction::Hibernate:
+                    return fails +
+                           "спящий режим на этом компьютере не настроен (ему нужен раздел "
+                           "или файл подкачки не меньше объёма памяти) или не "
+                           "поддерживается. Настройте его" +
+                           orOther;
+                case PowerAction::Suspend:
+                    return fails +
+                           "ждущий режим на этом компьютере отключён или не "
+                           "поддерживается. Включите его в настройках системы" +
+                           orOther;
+            }
+            break;
+        case PowerCapability::Unknown:
+            break;
+    }
+    const std::string why = answer.reason.empty() ? "" : " (" + answer.reason + ")";
+    return "Не удалось узнать у системы, сработает ли метод выключения " + named +
+           " при отказе сети" + why + ". Проверьте, что служба управления питанием работает.";
+}
+
 std::uint16_t ReadCountdownSeconds(Settings& settings) {
     const std::string text =
         settings.ReadSetting(kSection, kCountdownKey, std::to_string(kDefaultCountdownSeconds));

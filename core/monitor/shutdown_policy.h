@@ -28,4 +28,8 @@ std::uint16_t ReadCountdownSeconds(Settings& settings);
 // The text reported when the system refuses a power action.
 std::string PowerRefusedText(PowerAction action, const std::string& reason);
 
+// What the user is told about a method the system would not carry out as things stand (what is
+// wrong and what to do); nothing when it would.
+std::optional<std::string> CapabilityWarning(PowerAction action, const CapabilityAnswer& answer);
+
 }  // namespace zelto

@@ -39,12 +39,13 @@ public:
     void FormCreate();
     // ComboBox1Change, ComboBox2Change, ComboBox3Change: the user picked another entry.
     void PolicyChanged(PolicyList list, int index);
-    // The user picked a port (also run once by start-up): store the index, reopen the port.
+    // The user picked a port: reopen it, then store it (its index and its path). A refused
+    // write is reported; the port is in use either way.
     void ComboBox4Change(int index);
     // Fills the port list from the system's table or the "Ports" setting.
     void ReadComPorts();
     // The user opened the port list: it follows devices added and removed since, keeping the
-    // selected port selected (and listed, even while it is unplugged).
+    // selected port selected (and listed, even while it is unplugged). Nothing is stored.
     void RefreshPortList();
 
     // One poll tick; a chosen port that was lost is reopened quietly every few ticks first.
@@ -55,7 +56,15 @@ public:
     const std::vector<PortEntry>& PortList() const { return ports_; }
 
 private:
-    void SelectPort(int index);
+    // Start-up: the stored port, by its path when one is stored, otherwise by its index.
+    void OpenStoredPort();
+    // Closes the port in use and opens the list entry (none for -1), which is kept open from
+    // then on.
+    void OpenPort(int index);
+    // Tells the user, once per chosen port, when the system does not let them open it.
+    void NoteOpen(OpenResult result);
+    // Asks the system whether it can carry out the chosen method, and says so when it cannot.
+    void CheckMethod();
     void PublishPortList();
 
     Platform platform_;

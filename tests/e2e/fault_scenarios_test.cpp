@@ -4,9 +4,10 @@
 // path, and the port held by another program. After each, records must be shown again and a
 // mains failure must still end in exactly one power request.
 //
-// The program's timer and the countdown's run at kTickMs instead of a second. Everything the
-// program does is counted in ticks (the link colour, the reopening of a lost port, the
-// countdown), so only the wall time shrinks; the simulator answers sooner to match.
+// The program's timer and the countdown's are fired by hand (support/hand_clock.h): each tick as
+// soon as the simulator's answer to the last query is in, or after kPatience without one.
+// Everything the program does is counted in ticks (the link colour, the reopening of a lost port,
+// the countdown), so only the wall time shrinks; the simulator answers sooner to match.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -33,8 +34,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/link/port_keeper.h"
 #include "support/event_pump.h"
+#include "support/hand_clock.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/program_process.h"
@@ -46,13 +47,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kTickMs = 200;
-// The simulator's answer delay: well inside one tick, as 196 ms is inside a second.
+// How long a tick waits for an answer before it goes without one.
+constexpr std::chrono::milliseconds kPatience(200);
+// The simulator's answer delay: well inside the patience, as 196 ms is inside a second.
 const char* const kAnswerDelayMs = "20";
 constexpr std::size_t kRecordBytes = 47;
-// A lost port is tried again every kReopenTicks; allow for the tick that notices the loss and
-// the one that reads the first answer after the reopen.
-constexpr std::size_t kRecoveryTicks = PortKeeper::kReopenTicks + 3;
+// A lost port is tried again every third tick; allow for the tick that notices the loss and the
+// one that reads the first answer after the reopen.
+constexpr std::size_t kRecoveryTicks = 6;
 
 const QColor kBlack(Qt::black);
 const QColor kRed(Qt::red);
@@ -97,6 +99,7 @@ protected:
     }
 
     void TearDown() override {
+        clock_.reset();
         live_.reset();
         QDir::setCurrent(previousFolder_);
         if (!HasFailure()) {
@@ -128,14 +131,9 @@ protected:
         WriteSettings(1, 0);
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
-        live_->Form().Timer1().setInterval(kTickMs);
-        auto* countdownTimer = live_->Countdown().findChild<QTimer*>("Timer1");
-        ASSERT_NE(countdownTimer, nullptr);
-        countdownTimer->setInterval(kTickMs);
-        // Queued behind the program's own queued tick, so it sees what that tick left.
-        QObject::connect(
-            &live_->Form().Timer1(), &QTimer::timeout, &live_->Form(), [this] { Record(); },
-            Qt::QueuedConnection);
+        clock_ = std::make_unique<HandClock>(*live_, kPatience);
+        ASSERT_TRUE(clock_->CanCountDown());
+        clock_->afterTick = [this] { Record(); };
     }
 
     void Record() {
@@ -160,11 +158,10 @@ protected:
     QComboBox* List() const { return live_->Form().findChild<QComboBox*>("ComboBox4"); }
     QColor ListColour() const { return List()->palette().color(QPalette::Text); }
 
-    // Runs the event loop until `count` more ticks have been seen.
+    // Ticks until `count` more ticks have been seen.
     bool PumpTicks(std::size_t count) {
         const std::size_t until = ticks_.size() + count;
-        return PumpUntil([&] { return ticks_.size() >= until; },
-                         std::chrono::milliseconds(kTickMs * (count + 5)));
+        return clock_->RunUntil([&] { return ticks_.size() >= until; }, count + 2);
     }
 
     // Mains at `volts` and waits until a record shows it with the link black: normal records
@@ -173,12 +170,12 @@ protected:
         const std::size_t from = ticks_.size();
         EXPECT_TRUE(sim_.Send("mains " + volts));
         const QString wanted = QString::fromStdString(volts + " V");
-        const bool shown = PumpUntil(
+        const bool shown = clock_->RunUntil(
             [&] {
                 return ticks_.size() > from && ticks_.back().mains == wanted &&
                        ticks_.back().linkOk && ticks_.back().list == kBlack;
             },
-            5s);
+            12);
         EXPECT_TRUE(shown) << "records not shown again: Label1 " << Str(Text("Label1")) << ", list "
                            << Str(ListColour().name());
         return shown ? ticks_.size() - from : 1000;
@@ -231,7 +228,7 @@ protected:
         const auto callsBefore = logind_->Calls().size();
 
         ASSERT_TRUE(sim_.Send("mains off"));
-        ASSERT_TRUE(PumpUntil([&] { return logind_->Calls().size() > callsBefore; }, 5s))
+        ASSERT_TRUE(clock_->RunUntil([&] { return logind_->Calls().size() > callsBefore; }, 10))
             << "no power request after the mains failed";
         // The countdown is over; a few more ticks on battery must not ask again.
         EXPECT_TRUE(PumpTicks(3));
@@ -256,7 +253,7 @@ protected:
         ASSERT_TRUE(sim_.Send("mains on"));
         ASSERT_TRUE(sim_.Send("output on"));
         EXPECT_LE(ShowsRecordsAgain(volts), 4u);
-        EXPECT_TRUE(PumpUntil([this] { return live_->Main().State().ShutdownArmed; }, 2s));
+        EXPECT_TRUE(clock_->RunUntil([this] { return live_->Main().State().ShutdownArmed; }, 4));
         EXPECT_FALSE(live_->Countdown().isVisible());
         EXPECT_EQ(logind_->Calls().size(), callsBefore + 1);
     }
@@ -273,6 +270,7 @@ protected:
     QTemporaryDir folder_;
     QString previousFolder_;
     std::unique_ptr<LiveProgram> live_;
+    std::unique_ptr<HandClock> clock_;
     std::vector<TickSeen> ticks_;
 };
 
@@ -463,11 +461,11 @@ TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
         const std::size_t from = ticks_.size();
         (sim_.*way.end)();
         // The tick after the loss finds nothing; the one after that shows it.
-        EXPECT_TRUE(PumpUntil([this] { return ListColour() == kRed; }, 4 * kTickMs * 1ms));
-        EXPECT_TRUE(PumpUntil([this] { return !live_->Port().IsOpen(); }, 4 * kTickMs * 1ms))
+        EXPECT_TRUE(clock_->RunUntil([this] { return ListColour() == kRed; }, 4));
+        EXPECT_TRUE(clock_->RunUntil([this] { return !live_->Port().IsOpen(); }, 4))
             << "the hung-up port stayed open";
         // Attempts to reopen fail while nothing is there, and say nothing.
-        ASSERT_TRUE(PumpTicks(3 * PortKeeper::kReopenTicks));
+        ASSERT_TRUE(PumpTicks(9));
         EXPECT_FALSE(live_->Port().IsOpen());
         EXPECT_EQ(ListColour(), kRed);
 
@@ -495,7 +493,7 @@ TEST_F(FaultScenarios, PortHeldByAnotherProgramIsTakenOnceFree) {
     ASSERT_TRUE(sim_.WaitForCommand("Q1", 1, 5s)) << Str(holder.Output());
 
     StartProgram();
-    ASSERT_TRUE(PumpTicks(3 * PortKeeper::kReopenTicks + 1));
+    ASSERT_TRUE(PumpTicks(10));
     EXPECT_FALSE(live_->Port().IsOpen()) << "opened a port another program holds";
     for (std::size_t i = 0; i < ticks_.size(); ++i) {
         EXPECT_FALSE(ticks_[i].linkOk) << "tick " << i;

@@ -1,5 +1,8 @@
 // Power requests over D-Bus to the logind stand-in on a private bus: what arrives, what a
 // refusal or a missing bus reports, and that nothing here can reach the real system bus.
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -117,6 +120,63 @@ INSTANTIATE_TEST_SUITE_P(
                    "Suspend=org.freedesktop.login1.OperationInProgress:Busy",
                    "org.freedesktop.login1.OperationInProgress: Busy"}),
     [](const ::testing::TestParamInfo<RefusalRow>& info) { return std::string(info.param.name); });
+
+// The Can... questions, asked over the bus the way a desktop would ask them.
+struct AbilityRow {
+    const char* name;
+    QStringList arguments;  // the stand-in's
+    const char* method;
+    const char* answer;
+};
+
+void PrintTo(const AbilityRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class AbilityTest : public PowerRequestsTest, public ::testing::WithParamInterface<AbilityRow> {};
+
+TEST_P(AbilityTest, CanMethodAnswersWhatTheCommandLineSays) {
+    const AbilityRow& row = GetParam();
+    LogindStandin logind(bus_, row.arguments);
+    ASSERT_TRUE(logind.Started()) << logind.Error().toStdString();
+    const QString name = QStringLiteral("ability-test");
+    QString answer;
+    QString error;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(bus_.Address(), name);
+        ASSERT_TRUE(bus.isConnected());
+        const QDBusReply<QString> reply = bus.call(
+            QDBusMessage::createMethodCall(
+                QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                QStringLiteral("org.freedesktop.login1.Manager"), QString::fromLatin1(row.method)),
+            QDBus::Block, 5000);
+        answer = reply.value();
+        error = reply.error().message();
+    }
+    QDBusConnection::disconnectFromBus(name);
+    EXPECT_EQ(answer, QString::fromLatin1(row.answer)) << error.toStdString();
+    EXPECT_EQ(logind.Calls(), QStringList{QString::fromLatin1(row.method) + QLatin1Char(' ') +
+                                          QString::fromLatin1(row.answer)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Abilities, AbilityTest,
+    ::testing::Values(
+        AbilityRow{"HibernateByDefault", {}, "CanHibernate", "yes"},
+        AbilityRow{
+            "HibernateChallenge", {"--can", "Hibernate=challenge"}, "CanHibernate", "challenge"},
+        AbilityRow{"HibernateNo", {"--can", "Hibernate=no"}, "CanHibernate", "no"},
+        AbilityRow{"HibernateNa", {"--can", "Hibernate=na"}, "CanHibernate", "na"},
+        AbilityRow{"PowerOffUntouched", {"--can", "Hibernate=no"}, "CanPowerOff", "yes"},
+        AbilityRow{
+            "PowerOffNa", {"--can", "Suspend=no", "--can", "PowerOff=na"}, "CanPowerOff", "na"},
+        AbilityRow{
+            "SuspendNo", {"--can", "Suspend=no", "--can", "PowerOff=na"}, "CanSuspend", "no"},
+        AbilityRow{"LastOneCounts",
+                   {"--can", "Suspend=no", "--can", "Suspend=challenge"},
+                   "CanSuspend",
+                   "challenge"}),
+    [](const ::testing::TestParamInfo<AbilityRow>& info) { return std::string(info.param.name); });
 
 TEST_F(PowerRequestsTest, RefusalOfOneMethodLeavesTheOthersAlone) {
     LogindStandin logind(bus_, {QStringLiteral("--refuse"),
@@ -298,16 +358,32 @@ TEST_P(StandinRefusalTest, StandinRefusesToStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Standin, StandinRefusalTest,
-    ::testing::Values(StandinRefusalRow{"NoBusGiven", {}, nullptr, "no bus given"},
-                      StandinRefusalRow{
-                          "UnknownMethod",
+    ::testing::Values(
+        StandinRefusalRow{"NoBusGiven", {}, nullptr, "no bus given"},
+        StandinRefusalRow{"UnknownMethod",
                           {"--address", "unix:path=/tmp/zelto-no-bus", "--refuse", "Halt=x.y"},
                           nullptr,
                           "unknown method"},
-                      StandinRefusalRow{"UnknownOption",
-                                        {"--address", "unix:path=/tmp/zelto-no-bus", "--go"},
-                                        nullptr,
-                                        "unknown option"}),
+        StandinRefusalRow{"CanAnswerUnknown",
+                          {"--address", "unix:path=/tmp/zelto-no-bus", "--can", "Hibernate=maybe"},
+                          nullptr,
+                          "--can wants ACTION=ANSWER"},
+        StandinRefusalRow{"CanWithoutAction",
+                          {"--address", "unix:path=/tmp/zelto-no-bus", "--can", "=no"},
+                          nullptr,
+                          "--can wants ACTION=ANSWER"},
+        StandinRefusalRow{"CanActionUnknown",
+                          {"--address", "unix:path=/tmp/zelto-no-bus", "--can", "Reboot=no"},
+                          nullptr,
+                          "unknown action \"Reboot\""},
+        StandinRefusalRow{"CanWithoutValue",
+                          {"--address", "unix:path=/tmp/zelto-no-bus", "--can"},
+                          nullptr,
+                          "--can needs a value"},
+        StandinRefusalRow{"UnknownOption",
+                          {"--address", "unix:path=/tmp/zelto-no-bus", "--go"},
+                          nullptr,
+                          "unknown option"}),
     [](const ::testing::TestParamInfo<StandinRefusalRow>& info) {
         return std::string(info.param.name);
     });

@@ -43,6 +43,20 @@ public:
     int Fd() const { return fd_; }
     void DropInput() { ::tcflush(fd_, TCIFLUSH); }
 
+    // Sets the line up as a host program would: raw, at `speed`, 8N1 plus the `extra` flags.
+    bool SetLine(speed_t speed, tcflag_t extra = 0) {
+        termios settings{};
+        if (::tcgetattr(fd_, &settings) != 0) {
+            return false;
+        }
+        ::cfmakeraw(&settings);
+        ::cfsetispeed(&settings, speed);
+        ::cfsetospeed(&settings, speed);
+        settings.c_cflag &= ~CSTOPB;
+        settings.c_cflag |= extra;
+        return ::tcsetattr(fd_, TCSANOW, &settings) == 0;
+    }
+
     void Write(std::string_view bytes) {
         ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
@@ -177,6 +191,42 @@ TEST_F(Simulator, SpeaksOnlyWhenAsked) {
     ASSERT_TRUE(sim_->WaitForCommand("HELLO"));
 }
 
+struct AnswerCase {
+    const char* command;
+    std::string answer;
+};
+
+TEST_F(Simulator, AnswersIdentificationAndRatingAndLeavesOtherDialectsUnanswered) {
+    const AnswerCase cases[] = {
+        {"I", "#ZELTO           SIM        1.0       \r"},
+        {"F", "#230.0 003 012.0 50.0\r"},
+        {"Q1", kDefaultRecord},
+        // What NUT's driver tries before it settles on this dialect.
+        {"QGS", ""},
+        {"QPI", ""},
+        {"QS", ""},
+        {"M", ""},
+        {"D", ""},
+        {"ID", ""},
+    };
+    for (const auto& c : cases) {
+        line_->Write(std::string(c.command) + "\r");
+        const std::string answer = c.answer.empty() ? line_->Collect(500ms)
+                                                    : line_->ReadCount(c.answer.size(), 1000ms) +
+                                                          line_->Collect(50ms, 50ms);
+        EXPECT_EQ(answer, c.answer) << c.command;
+    }
+    // A fault spoils the next status answer, not the information around it.
+    ASSERT_TRUE(sim_->Send("short"));
+    line_->Write("I\rQ1\rF\r");
+    const std::string answers = line_->ReadCount(39 + 46 + 22, 2000ms) + line_->Collect(50ms, 50ms);
+    EXPECT_EQ(answers, "#ZELTO           SIM        1.0       \r" + kDefaultRecord.substr(0, 46) +
+                           "#230.0 003 012.0 50.0\r");
+    ASSERT_TRUE(sim_->Send("silent on"));
+    line_->Write("I\rF\r");
+    EXPECT_EQ(line_->Collect(500ms), "");
+}
+
 TEST_F(Simulator, AnswersEveryQueryInTurn) {
     line_->Write("Q1\rQ1\r");
     const std::string answers = line_->ReadCount(94, 1500ms);
@@ -190,6 +240,40 @@ TEST_F(Simulator, BeeperCommandTogglesFlagB0) {
     line_->Write("Q\r");
     ASSERT_TRUE(sim_->WaitForCommand("Q", 2));
     EXPECT_EQ(FieldOf(line_->Query(), kFlags), "00001001");
+}
+
+struct LineCase {
+    const char* line;
+    speed_t speed;
+    tcflag_t extra;
+    const char* event;
+};
+
+// A pseudo-terminal keeps 8 data bits and no parity whatever the host asks for, so a host at
+// 7E1 cannot be caught here; speed and stop bits can.
+TEST_F(Simulator, AnswersOnlyAHostAt2400Baud8N1AndSaysWhyOnce) {
+    const LineCase wrong[] = {
+        {"9600 8N1", B9600, 0, "line 9600 8N1: not answering"},
+        {"1200 8N1", B1200, 0, "line 1200 8N1: not answering"},
+        {"2400 8N2", B2400, CSTOPB, "line 2400 8N2: not answering"},
+    };
+    for (const auto& c : wrong) {
+        ASSERT_TRUE(line_->SetLine(c.speed, c.extra)) << c.line;
+        // Twice, and with the beeper toggle: none of it may be answered or acted on.
+        line_->Write("Q\rQ1\r");
+        line_->Write("Q1\r");
+        EXPECT_EQ(line_->Collect(600ms), "") << c.line;
+        ASSERT_TRUE(sim_->WaitForOutput(c.event)) << c.line;
+        const auto events = sim_->Events();
+        EXPECT_EQ(std::count(events.begin(), events.end(), c.event), 1) << c.line;
+    }
+    ASSERT_TRUE(line_->SetLine(B2400));
+    EXPECT_EQ(line_->Query(), kDefaultRecord);  // b0 still 1: the toggles went unheard
+    ASSERT_TRUE(sim_->WaitForOutput("line 2400 8N1: answering"));
+    EXPECT_EQ(sim_->Commands(), std::vector<std::string>{"Q1"});
+    EXPECT_EQ(line_->Query(), kDefaultRecord);
+    const auto events = sim_->Events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "line 2400 8N1: answering"), 1);
 }
 
 struct ControlCase {
@@ -321,6 +405,50 @@ TEST_F(SimulatorFast, SwitchOffDelayIsTheMinutesOfTheCommand) {
     EXPECT_EQ(line_->Collect(800ms), "");
     EXPECT_EQ(FieldOf(line_->Query(), kOutput), "228.0");
     EXPECT_EQ(sim_->Output().find("output off"), std::string::npos);
+}
+
+struct CancelCase {
+    const char* switchOff;  // sent before the cancel; empty for none
+    bool waitForOff;        // cancel only once the output is off
+    const char* event;      // what the cancel is reported as
+    const char* output;     // the output field once the switch-off delay has run out
+    const char* flags;
+};
+
+TEST_F(SimulatorFast, CancelStopsAPendingSwitchOffAndComesTooLateForADoneOne) {
+    const CancelCase cases[] = {
+        {"S01R0000", false, "switch-off cancelled", "228.0", "00001001"},
+        {"S00R0000", true, "switch-off cancel too late: output already off", "000.0", "00001011"},
+        {"", false, "no switch-off to cancel", "228.0", "00001001"},
+    };
+    for (const auto& c : cases) {
+        const std::string name = *c.switchOff ? c.switchOff : "no switch-off";
+        StartWith({"--time-scale", "120"});
+        if (*c.switchOff) {
+            line_->Write(std::string(c.switchOff) + "\r");
+            ASSERT_TRUE(sim_->WaitForCommand(c.switchOff)) << name;
+        }
+        if (c.waitForOff) {
+            ASSERT_TRUE(sim_->WaitForOutput("output off")) << name;
+        }
+        line_->Write("C\r");
+        ASSERT_TRUE(sim_->WaitForOutput(c.event)) << name;
+        // A device minute is half a second here: the delay of S01 has run out after this.
+        EXPECT_EQ(line_->Collect(700ms), "") << name;
+        const std::string record = line_->Query();
+        EXPECT_EQ(FieldOf(record, kOutput), c.output) << name;
+        EXPECT_EQ(FieldOf(record, kFlags), c.flags) << name;
+        const auto events = sim_->Events();
+        EXPECT_NE(std::find(events.begin(), events.end(), c.event), events.end()) << name;
+        const auto offs = std::count(events.begin(), events.end(), "output off");
+        EXPECT_EQ(offs, c.waitForOff ? 1 : 0) << name;
+        std::vector<std::string> commands;
+        if (*c.switchOff) {
+            commands.push_back(c.switchOff);
+        }
+        commands.insert(commands.end(), {"C", "Q1"});
+        EXPECT_EQ(sim_->Commands(), commands) << name;
+    }
 }
 
 struct FaultCase {
@@ -557,7 +685,7 @@ TEST(SimulatorHelp, DocumentsEveryCommandAndOption) {
           "load N",          "temp T",         "freq F",     "flags XXXXXXXX", "drain RATE",
           "silent on|off",   "split",          "short",      "long",           "double",
           "badload",         "badbattery",     "garbage N",  "flood N",        "quit",
-          "SnnR0000"}) {
+          "SnnR0000",        "  C  ",          "  I  ",      "  F  "}) {
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }

@@ -79,17 +79,42 @@ INSTANTIATE_TEST_SUITE_P(
                  "Unable to write to /home/a<b>/UPSZelto.ini."},
         TextCase{"'Ошибка'", "'Ошибка'"}, TextCase{"Ошибка", "Ошибка."}));
 
-TEST(MessageBoxReporter, ReportReturnsAtOnceAndAFurtherReportOpensNoSecondBox) {
+TEST(MessageBoxReporter, AFurtherReportWaitsAndShowsWhenTheBoxCloses) {
     MessageBoxReporter reporter;
     reporter.Report("Integer overflow");
     reporter.Report("Range check error");
+    reporter.Report("Integer overflow");
 
-    const auto boxes = VisibleBoxes();
+    auto boxes = VisibleBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes.front()->text(), QString("Integer overflow."));
     CloseWithOk(boxes.front());
+    boxes = VisibleBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes.front()->text(), QString("Range check error."));
+    EXPECT_EQ(boxes.front(), reporter.OpenBox());
+    CloseWithOk(boxes.front());
+    // The repeated text was not queued twice.
     EXPECT_TRUE(VisibleBoxes().empty());
     EXPECT_EQ(reporter.OpenBox(), nullptr);
+}
+
+TEST(MessageBoxReporter, ClosingWithEscapeOrTheTitleBarAlsoShowsTheNext) {
+    MessageBoxReporter reporter;
+    reporter.Report("first");
+    reporter.Report("second");
+    reporter.Report("third");
+    ASSERT_NE(reporter.OpenBox(), nullptr);
+    QTest::keyClick(reporter.OpenBox(), Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(reporter.OpenBox(), nullptr);
+    EXPECT_EQ(reporter.OpenBox()->text(), QString("second."));
+    reporter.OpenBox()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(reporter.OpenBox(), nullptr);
+    EXPECT_EQ(reporter.OpenBox()->text(), QString("third."));
+    EXPECT_EQ(VisibleBoxes().size(), 1u);
+    CloseWithOk(reporter.OpenBox());
 }
 
 TEST(MessageBoxReporter, AfterTheBoxIsClosedTheNextReportOpensANewOne) {
@@ -110,6 +135,7 @@ TEST(MessageBoxReporter, ABoxStillOpenGoesAwayWithTheReporter) {
     {
         MessageBoxReporter reporter;
         reporter.Report("Range check error");
+        reporter.Report("Integer overflow");  // waiting: must not open on the way out
         ASSERT_EQ(VisibleBoxes().size(), 1u);
     }
     EXPECT_TRUE(VisibleBoxes().empty());

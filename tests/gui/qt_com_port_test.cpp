@@ -2,8 +2,12 @@
 // line, never a real serial port.
 #include "qt/qt_com_port.h"
 
+#include <grp.h>
 #include <signal.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QEventLoop>
 #include <QTimer>
@@ -62,7 +66,7 @@ class QtComPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sim_.Start()) << sim_.Output();
-        ASSERT_TRUE(port_.ComOpen(sim_.LinkPath(), 2400));
+        ASSERT_EQ(port_.ComOpen(sim_.LinkPath(), 2400), OpenResult::Opened);
     }
 
     PtySim sim_;
@@ -152,13 +156,13 @@ TEST_F(QtComPortTest, BeeperAndSwitchOffCommandsReachTheDevice) {
 
 TEST(QtComPortOpen, MissingPortFailsAndStaysClosed) {
     QtComPort port;
-    EXPECT_FALSE(port.ComOpen("/nonexistent/zelto/ups", 2400));
+    EXPECT_EQ(port.ComOpen("/nonexistent/zelto/ups", 2400), OpenResult::Failed);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.ComInputCount(), 0u);
     EXPECT_EQ(port.ComWrite(kQuery), 0u);
     EXPECT_EQ(port.ComRead(47), "");
     port.ComPurgeInput();
-    EXPECT_FALSE(port.ComOpen("", 2400));
+    EXPECT_EQ(port.ComOpen("", 2400), OpenResult::Failed);
     EXPECT_FALSE(port.IsOpen());
 }
 
@@ -166,10 +170,78 @@ TEST(QtComPortOpen, FailedOpenClosesThePortOpenBefore) {
     PtySim sim;
     ASSERT_TRUE(sim.Start());
     QtComPort port;
-    ASSERT_TRUE(port.ComOpen(sim.LinkPath(), 2400));
-    EXPECT_FALSE(port.ComOpen("/nonexistent/zelto/ups", 2400));
+    ASSERT_EQ(port.ComOpen(sim.LinkPath(), 2400), OpenResult::Opened);
+    EXPECT_EQ(port.ComOpen("/nonexistent/zelto/ups", 2400), OpenResult::Failed);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.ComWrite(kQuery), 0u);
+}
+
+// The calling thread's file accesses as another user and group: root opens any device, and
+// QSerialPort opens on the calling thread. Leaving the superuser's filesystem id also drops the
+// capabilities that override file permissions, until it is restored.
+class FileAccessAs {
+public:
+    FileAccessAs(uid_t uid, gid_t gid) {
+        ::setfsgid(gid);
+        ::setfsuid(uid);
+    }
+    ~FileAccessAs() {
+        ::setfsuid(0);
+        ::setfsgid(0);
+    }
+    FileAccessAs(const FileAccessAs&) = delete;
+    FileAccessAs& operator=(const FileAccessAs&) = delete;
+};
+
+// The simulator's terminal made to look like a serial device: owned by root and the group,
+// readable and writable by both, by nobody else; its link reachable by everyone, as /dev is.
+bool MakeSerialDevice(const PtySim& sim, gid_t group) {
+    const std::string& link = sim.LinkPath();
+    if (::chmod(sim.Directory().c_str(), 0755) != 0) {
+        return false;
+    }
+    char device[4096];
+    const ssize_t length = ::readlink(link.c_str(), device, sizeof device - 1);
+    if (length <= 0) {
+        return false;
+    }
+    device[length] = '\0';
+    return ::chown(device, 0, group) == 0 && ::chmod(device, 0660) == 0;
+}
+
+TEST(QtComPortOpen, DeviceThisUserMayNotOpenIsPermissionDeniedAndNamesItsGroup) {
+    ASSERT_EQ(::geteuid(), 0u) << "needs root to stand in for another user";
+    const group* dialout = ::getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    const gid_t dialoutGid = dialout->gr_gid;
+    PtySim sim;
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(MakeSerialDevice(sim, dialoutGid));
+    QtComPort port;
+    {
+        const FileAccessAs nobody(65534, 65534);
+        EXPECT_EQ(port.ComOpen(sim.LinkPath(), 2400), OpenResult::PermissionDenied);
+        EXPECT_FALSE(port.IsOpen());
+    }
+    EXPECT_EQ(port.AccessGroup(sim.LinkPath()), "dialout");
+    {
+        // A member of the group may.
+        const FileAccessAs member(65534, dialoutGid);
+        EXPECT_EQ(port.ComOpen(sim.LinkPath(), 2400), OpenResult::Opened);
+    }
+    port.ComWrite(kQuery);
+    EXPECT_TRUE(sim.WaitForCommand("Q1"));
+}
+
+TEST(QtComPortOpen, AccessGroupOnlyWhenJoiningItWouldHelp) {
+    PtySim sim;
+    ASSERT_TRUE(sim.Start());
+    QtComPort port;
+    // A fresh terminal: its group may write but not read.
+    EXPECT_EQ(port.AccessGroup(sim.LinkPath()), "");
+    ASSERT_TRUE(MakeSerialDevice(sim, 0));
+    EXPECT_EQ(port.AccessGroup(sim.LinkPath()), "") << "the superuser's group";
+    EXPECT_EQ(port.AccessGroup("/nonexistent/zelto/ups"), "");
 }
 
 TEST(QtComPortOpen, BusyPortFails) {
@@ -177,11 +249,11 @@ TEST(QtComPortOpen, BusyPortFails) {
     ASSERT_TRUE(sim.Start());
     QtComPort first;
     QtComPort second;
-    ASSERT_TRUE(first.ComOpen(sim.LinkPath(), 2400));
-    EXPECT_FALSE(second.ComOpen(sim.LinkPath(), 2400));
+    ASSERT_EQ(first.ComOpen(sim.LinkPath(), 2400), OpenResult::Opened);
+    EXPECT_EQ(second.ComOpen(sim.LinkPath(), 2400), OpenResult::Failed);
     EXPECT_FALSE(second.IsOpen());
     first.ComClose();
-    EXPECT_TRUE(second.ComOpen(sim.LinkPath(), 2400));
+    EXPECT_EQ(second.ComOpen(sim.LinkPath(), 2400), OpenResult::Opened);
 }
 
 TEST(QtComPortOpen, OpeningAnotherPortReleasesTheFirst) {
@@ -190,14 +262,14 @@ TEST(QtComPortOpen, OpeningAnotherPortReleasesTheFirst) {
     ASSERT_TRUE(one.Start());
     ASSERT_TRUE(two.Start());
     QtComPort port;
-    ASSERT_TRUE(port.ComOpen(one.LinkPath(), 2400));
-    ASSERT_TRUE(port.ComOpen(two.LinkPath(), 2400));
+    ASSERT_EQ(port.ComOpen(one.LinkPath(), 2400), OpenResult::Opened);
+    ASSERT_EQ(port.ComOpen(two.LinkPath(), 2400), OpenResult::Opened);
     port.ComWrite(kQuery);
     ASSERT_TRUE(WaitForInput(port, 47, 600ms));
     EXPECT_TRUE(one.Commands().empty());
     EXPECT_EQ(two.Commands(), std::vector<std::string>{"Q1"});
     QtComPort other;
-    EXPECT_TRUE(other.ComOpen(one.LinkPath(), 2400));
+    EXPECT_EQ(other.ComOpen(one.LinkPath(), 2400), OpenResult::Opened);
 }
 
 TEST_F(QtComPortTest, ClosesWhenTheDeviceVanishesInsteadOfSpinning) {
@@ -243,7 +315,7 @@ TEST_F(QtComPortTest, ReopensWhenTheDeviceComesBackOnTheSamePath) {
     EXPECT_EQ(port_.ComInputCount(), 0u);
     ASSERT_FALSE(port_.IsOpen());
     ASSERT_TRUE(sim_.Start());
-    ASSERT_TRUE(port_.ComOpen(sim_.LinkPath(), 2400));
+    ASSERT_EQ(port_.ComOpen(sim_.LinkPath(), 2400), OpenResult::Opened);
     port_.ComWrite(kQuery);
     ASSERT_TRUE(WaitForInput(port_, 47, 600ms));
     EXPECT_EQ(port_.ComRead(47), kRecord);

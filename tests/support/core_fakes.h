@@ -30,6 +30,9 @@ public:
     std::string openedPath;
     int openedBaud = 0;
     bool refuseOpen = false;
+    OpenResult refusal = OpenResult::Failed;  // how a refused open ends
+    std::string group;                        // what AccessGroup answers
+    int opens = 0;                            // every ComOpen
     // Whether ComPurgeInput really empties the queue.
     bool purgeWorks = true;
 
@@ -54,12 +57,14 @@ public:
         return count;
     }
 
-    bool ComOpen(const std::string& path, int baud) override {
+    OpenResult ComOpen(const std::string& path, int baud) override {
+        ++opens;
         openedPath = path;
         openedBaud = baud;
         open = !refuseOpen;
-        return open;
+        return open ? OpenResult::Opened : refusal;
     }
+    std::string AccessGroup(const std::string&) const override { return group; }
     void ComClose() override { open = false; }
     bool IsOpen() const override { return open; }
     std::size_t ComInputCount() override { return open ? rx.size() : 0; }
@@ -197,11 +202,14 @@ public:
     }
 };
 
-// Records power requests; refuses them with `refusal` when set.
+// Records power requests; refuses them with `refusal` when set. Capability questions are
+// recorded too and answered with `capability`.
 class FakePowerRequests : public PowerRequests {
 public:
     std::vector<PowerAction> actions;
     std::optional<std::string> refusal;
+    std::vector<PowerAction> asked;
+    CapabilityAnswer capability{PowerCapability::Yes, {}};
     // Called with each request, e.g. to check what the port saw before it.
     std::function<void(PowerAction)> onRequest;
 
@@ -211,6 +219,10 @@ public:
             onRequest(action);
         }
         return refusal;
+    }
+    CapabilityAnswer Capability(PowerAction action) override {
+        asked.push_back(action);
+        return capability;
     }
 };
 

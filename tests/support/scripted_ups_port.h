@@ -61,10 +61,10 @@ public:
     std::size_t Waiting() const { return rx_.size() + pendingHalf_.size(); }
 
     // ComPort
-    bool ComOpen(const std::string& path, int) override {
+    OpenResult ComOpen(const std::string& path, int) override {
         open_ = present_ && !path.empty();
         opens_ += open_ ? 1 : 0;
-        return open_;
+        return open_ ? OpenResult::Opened : OpenResult::Failed;
     }
     void ComClose() override { open_ = false; }
     bool IsOpen() const override { return open_; }

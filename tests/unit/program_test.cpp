@@ -1,9 +1,12 @@
 // Start-up and the list handlers of the main window, without a window.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/support/program_rig.h"
+#include "tests/support/status_records.h"
 
 namespace zelto::fakes {
 namespace {
@@ -40,24 +43,79 @@ TEST(StartUp, NoSystemPortsStoresMinusOne) {
     EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=-1\n");
 }
 
-TEST(StartUp, StoredValuesAndOutOfRangeIndexes) {
+TEST(StartUp, StoredValuesAndAPortPastTheList) {
     ProgramRig rig;
     rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
     rig.WriteSettingsFile(
-        "[UPS]\r\nCompOff=7\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=3\r\n");
+        "[UPS]\r\nCompOff=6\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=3\r\n");
     rig.program.FormCreate();
-    EXPECT_EQ(rig.view.policy[PolicyList::Trigger], -1);  // 7 is past "никогда"
+    EXPECT_EQ(rig.view.policy[PolicyList::Trigger], 6);
     EXPECT_EQ(rig.view.policy[PolicyList::Method], 2);
     EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], 10);
-    EXPECT_EQ(rig.program.State().TriggerIndex, -1);
+    EXPECT_EQ(rig.program.State().TriggerIndex, 6);
     EXPECT_EQ(rig.program.State().UpsOffIndex, 10);
     EXPECT_EQ(rig.program.State().CountdownSeconds, 65535);
     // A stored port past the list: nothing opened, -1 written back in place.
     EXPECT_EQ(rig.view.portIndex, -1);
     EXPECT_FALSE(rig.port.IsOpen());
     EXPECT_EQ(rig.SettingsFile(),
-              "[UPS]\r\nCompOff=7\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=-1\r\n");
+              "[UPS]\r\nCompOff=6\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=-1\r\n");
     EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+// The last entry of each list, stored in the settings file, comes back selected and does what it
+// says once the mains fail on an empty battery.
+TEST(StartUp, TheLastEntryOfEachListLoadsAndActs) {
+    const struct {
+        const char* file;
+        int trigger, method, upsDelay;  // the selections shown
+        std::size_t countdowns;
+        std::vector<PowerAction> actions;
+        std::vector<std::string> commands;  // sent to the UPS besides the status queries
+    } cases[] = {
+        // "никогда" never acts, however low the battery.
+        {"[UPS]\nCOMPort=0\nCompOff=6\nOffMethod=0\nOffUPS=0\n", 6, 0, 0, 0, {}, {}},
+        // "Ждущий режим" asks for stand-by; "10 минут" sends the tenth minute code.
+        {"[UPS]\nCOMPort=0\nCompOff=0\nOffMethod=2\nOffUPS=10\n",
+         0,
+         2,
+         10,
+         1,
+         {PowerAction::Suspend},
+         {"S10R0000\r"}},
+        // "при 10% батареи" acts at 8 %.
+        {"[UPS]\nCOMPort=0\nCompOff=5\nOffMethod=1\nOffUPS=1\n",
+         5,
+         1,
+         1,
+         1,
+         {PowerAction::Hibernate},
+         {"S01R0000\r"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ProgramRig rig;
+        rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+        rig.WriteSettingsFile(c.file);
+        rig.program.FormCreate();
+        EXPECT_EQ(rig.view.policy[PolicyList::Trigger], c.trigger);
+        EXPECT_EQ(rig.view.policy[PolicyList::Method], c.method);
+        EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], c.upsDelay);
+
+        rig.port.Arrive(PowerRecord("10.1", true));
+        rig.program.Timer1Timer();
+        EXPECT_EQ(rig.display.charge, "8 %");
+        EXPECT_EQ(rig.countdown.runs.size(), c.countdowns);
+        EXPECT_EQ(rig.power.actions, c.actions);
+        std::vector<std::string> commands;
+        for (const auto& write : rig.port.writes) {
+            if (write != "Q1\r") {
+                commands.push_back(write);
+            }
+        }
+        EXPECT_EQ(commands, c.commands);
+        EXPECT_TRUE(rig.errors.texts.empty());
+    }
 }
 
 TEST(StartUp, BadValuesAreReportedAndStartUpGoesOn) {
@@ -68,8 +126,9 @@ TEST(StartUp, BadValuesAreReportedAndStartUpGoesOn) {
     EXPECT_EQ(rig.errors.texts,
               (std::vector<std::string>{"'abc' is not a valid integer value",
                                         "'' is not a valid integer value", "Range check error"}));
-    EXPECT_EQ(rig.view.policy[PolicyList::Trigger], -1);
-    EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], -1);
+    // The bad values act as their defaults, shown selected.
+    EXPECT_EQ(rig.view.policy[PolicyList::Trigger], 0);
+    EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], 0);
     EXPECT_EQ(rig.view.policy[PolicyList::Method], 0);
     EXPECT_EQ(rig.program.State().CountdownSeconds, 10);
     // Everything after the bad values still came up.
@@ -99,16 +158,165 @@ TEST(StartUp, APortTableEntryThatIsNotAStringStopsOnlyThePortList) {
     EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
 }
 
-TEST(StartUp, RefusedWriteLeavesThePortClosedButPollingRuns) {
+// A bad policy value: reported once, then it acts as the key's default and shows as such, and
+// the file keeps the user's text until the user picks from the list.
+struct BadPolicyCase {
+    const char* line;
+    const char* error;
+    PolicyList list;
+};
+
+TEST(StartUp, BadPolicyValueActsAsTheDefaultAndStaysInTheFile) {
+    const BadPolicyCase cases[] = {
+        {"CompOff=abc", "'abc' is not a valid integer value", PolicyList::Trigger},
+        {"CompOff=7", "Range check error", PolicyList::Trigger},
+        {"CompOff=-1", "Range check error", PolicyList::Trigger},
+        {"OffMethod=", "'' is not a valid integer value", PolicyList::Method},
+        {"OffMethod=3", "Range check error", PolicyList::Method},
+        {"OffMethod=1.5", "'1.5' is not a valid integer value", PolicyList::Method},
+        {"OffUPS=11", "Range check error", PolicyList::UpsDelay},
+        {"OffUPS=ten", "'ten' is not a valid integer value", PolicyList::UpsDelay},
+        {"OffUPS=99999999999", "'99999999999' is not a valid integer value", PolicyList::UpsDelay},
+    };
+    for (const auto& c : cases) {
+        ProgramRig rig;
+        rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+        const std::string file = std::string("[UPS]\r\n") + c.line + "\r\nCOMPort=0\r\n";
+        rig.WriteSettingsFile(file);
+        rig.program.FormCreate();
+        EXPECT_EQ(rig.errors.texts, std::vector<std::string>{c.error}) << c.line;
+        EXPECT_EQ(rig.view.policy[c.list], 0) << c.line;
+        EXPECT_EQ(rig.program.State().TriggerIndex, 0) << c.line;
+        EXPECT_EQ(rig.program.State().MethodIndex, 0) << c.line;
+        EXPECT_EQ(rig.program.State().UpsOffIndex, 0) << c.line;
+        // Only the port's index went back, with the same value.
+        EXPECT_EQ(rig.SettingsFile(), file) << c.line;
+        EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0") << c.line;
+
+        // A pick replaces the text.
+        rig.program.PolicyChanged(c.list, 1);
+        EXPECT_NE(rig.SettingsFile().find("=1\r\n"), std::string::npos) << c.line;
+        EXPECT_EQ(rig.SettingsFile().find(std::string(c.line) + "\r\n"), std::string::npos)
+            << c.line;
+    }
+}
+
+TEST(StartUp, BadMethodWithTheUpsSwitchOffStillPowersOffAfterTellingTheUps) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.WriteSettingsFile("[UPS]\nCompOff=0\nOffMethod=x\nOffUPS=5\nOFFAfter=0\nCOMPort=0\n");
+    rig.program.FormCreate();
+    std::vector<std::string> writesAtRequest;
+    rig.power.onRequest = [&](PowerAction) { writesAtRequest = rig.port.writes; };
+    rig.port.Arrive("(228.0 228.0 000.0 015 50.0 12.0 35.0 10001001\r");
+    rig.program.Timer1Timer();
+
+    EXPECT_EQ(rig.errors.texts, std::vector<std::string>{"'x' is not a valid integer value"});
+    EXPECT_EQ(rig.countdown.runs, std::vector<std::uint16_t>{0});
+    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
+    ASSERT_FALSE(writesAtRequest.empty());
+    EXPECT_EQ(writesAtRequest.back(), "S05R0000\r");
+}
+
+TEST(StartUp, BadPortTextIsReportedActsAsTheFirstPortAndStays) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS1", "/dev/ttyS1"}, {"ttyS0", "/dev/ttyS0"}};
+    rig.WriteSettingsFile("[UPS]\nCOMPort=first\n");
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.errors.texts, std::vector<std::string>{"'first' is not a valid integer value"});
+    EXPECT_EQ(rig.view.portIndex, 0);
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_EQ(rig.port.WritesOf("Q1\r"), 1);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=first\n");
+    EXPECT_EQ(rig.store.writes, 0);
+
+    // Until the user picks a port.
+    rig.program.ComboBox4Change(1);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyS1\n");
+}
+
+TEST(StartUp, RefusedWriteIsReportedOnceAndThePortIsPolledAnyway) {
     ProgramRig rig;
     rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
     rig.store.refuseWrites = true;
     rig.program.FormCreate();
     EXPECT_EQ(rig.errors.texts,
               (std::vector<std::string>{"Unable to write to /fake/work/UPSZelto.ini"}));
-    EXPECT_FALSE(rig.port.IsOpen());
+    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(rig.port.writes, std::vector<std::string>{"Q1\r"});
     EXPECT_EQ(rig.view.portIndex, 0);
     EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
+    for (int tick = 0; tick < 5; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_EQ(rig.port.WritesOf("Q1\r"), 6);
+    EXPECT_EQ(rig.errors.texts.size(), 1u);
+}
+
+TEST(StartUp, RememberedPathSelectsItsPortWhereverItSortsNow) {
+    ProgramRig rig;
+    // A new device sorts before the remembered one.
+    rig.portTable.ports = {{"ttyUSB0", "/dev/ttyUSB0"}, {"ttyACM0", "/dev/ttyACM0"}};
+    rig.WriteSettingsFile("[UPS]\nCOMPort=0\nCOMPortPath=/dev/ttyUSB0\n");
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyACM0", "ttyUSB0"}));
+    EXPECT_EQ(rig.view.portIndex, 1);
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
+    EXPECT_EQ(rig.port.opens, 1);
+    // The position follows the device.
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n");
+    EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+TEST(StartUp, RememberedPortThatIsAbsentStaysChosenAndIsOpenedWhenItAppears) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}, {"ttyS1", "/dev/ttyS1"}};
+    const std::string file = "[UPS]\nCOMPort=2\nCOMPortPath=/dev/ttyUSB0\n";
+    rig.WriteSettingsFile(file);
+    rig.port.refuseOpen = true;
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyS0", "ttyS1", "ttyUSB0"}));
+    EXPECT_EQ(rig.view.portIndex, 2);
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
+    EXPECT_FALSE(rig.port.IsOpen());
+
+    // Opening the list while it is still absent keeps it there.
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.program.RefreshPortList();
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyS0", "ttyUSB0"}));
+    EXPECT_EQ(rig.view.portIndex, 1);
+
+    // Plugged in: opened within the reopen interval, and nothing written over the choice.
+    rig.port.refuseOpen = false;
+    rig.port.openedPath.clear();
+    for (int tick = 0; tick < PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
+    EXPECT_EQ(rig.SettingsFile(), file);
+    EXPECT_EQ(rig.store.writes, 0);
+    EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+TEST(StartUp, RememberedPathNotAmongThePortsSettingIsShownAsWritten) {
+    ProgramRig rig;
+    rig.WriteSettingsFile("[UPS]\nPorts=/tmp/b/ups\nCOMPortPath=/tmp/a/ups\nCOMPort=0\n");
+    rig.port.refuseOpen = true;
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"/tmp/a/ups", "/tmp/b/ups"}));
+    EXPECT_EQ(rig.view.portIndex, 0);
+    EXPECT_EQ(rig.port.openedPath, "/tmp/a/ups");
+}
+
+TEST(StartUp, EmptyRememberedPathFallsBackToTheIndex) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}, {"ttyS1", "/dev/ttyS1"}};
+    rig.WriteSettingsFile("[UPS]\nCOMPortPath=\nCOMPort=1\n");
+    rig.program.FormCreate();
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS1");
 }
 
 TEST(PortList, EveryChangeStoresTheIndexThenReopensAndPurges) {
@@ -119,7 +327,8 @@ TEST(PortList, EveryChangeStoresTheIndexThenReopensAndPurges) {
     rig.program.ComboBox4Change(1);
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
     EXPECT_EQ(rig.port.ComInputCount(), 0u);
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\n");
+    // The position as before, and the device's path beside it.
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n");
 
     // The same port again is closed and opened again too.
     rig.port.Arrive("more");
@@ -128,7 +337,7 @@ TEST(PortList, EveryChangeStoresTheIndexThenReopensAndPurges) {
     EXPECT_EQ(rig.port.ComInputCount(), 0u);
 }
 
-TEST(PortList, RefusedWriteKeepsThePreviousPortInUse) {
+TEST(PortList, RefusedWriteIsReportedOnceAndThePickedPortIsInUse) {
     ProgramRig rig;
     rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}, {"ttyUSB0", "/dev/ttyUSB0"}};
     rig.program.FormCreate();
@@ -137,8 +346,10 @@ TEST(PortList, RefusedWriteKeepsThePreviousPortInUse) {
     EXPECT_EQ(rig.errors.texts,
               (std::vector<std::string>{"Unable to write to /fake/work/UPSZelto.ini"}));
     EXPECT_TRUE(rig.port.IsOpen());
-    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
     EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=0\n");
+    rig.program.Timer1Timer();
+    EXPECT_EQ(rig.port.writes.back(), "Q1\r");
 }
 
 TEST(PolicyLists, ChangesAreStoredAtOnceAndApplyEvenWhenRefused) {
@@ -172,13 +383,11 @@ TEST(LostPort, MissingAtStartUpIsReopenedQuietlyEveryFewTicks) {
 
     rig.port.refuseOpen = false;  // plugged in
     rig.port.openedPath.clear();
-    // Start-up ran the first tick already.
-    for (int tick = 2; tick < PortKeeper::kReopenTicks; ++tick) {
-        rig.program.Timer1Timer();
-        EXPECT_FALSE(rig.port.IsOpen()) << "reopened too soon, tick " << tick;
-    }
+    // Start-up ran the first tick already; the third tries again.
     rig.program.Timer1Timer();
-    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_FALSE(rig.port.IsOpen()) << "reopened on the second tick";
+    rig.program.Timer1Timer();
+    ASSERT_TRUE(rig.port.IsOpen());
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
     // The retry sent this tick's query on the reopened port, wrote no settings, showed no box.
     EXPECT_EQ(rig.port.writes.back(), "Q1\r");
@@ -192,14 +401,17 @@ TEST(LostPort, VanishedWhileOpenComesBackAndTheLinkRecovers) {
     rig.program.FormCreate();
     rig.port.ComClose();  // the adapter was pulled: the port layer closed the dead port
     rig.port.refuseOpen = true;
-    for (int tick = 0; tick < 3 * PortKeeper::kReopenTicks; ++tick) {
+    for (int tick = 0; tick < 9; ++tick) {
         rig.program.Timer1Timer();
     }
     EXPECT_FALSE(rig.program.State().LinkOk);
     rig.port.refuseOpen = false;
-    for (int tick = 0; tick < PortKeeper::kReopenTicks; ++tick) {
+    // Every third tick tries again: not the next two, then the third.
+    for (int tick = 0; tick < 2; ++tick) {
         rig.program.Timer1Timer();
+        EXPECT_FALSE(rig.port.IsOpen()) << "reopened too soon, tick " << tick;
     }
+    rig.program.Timer1Timer();
     ASSERT_TRUE(rig.port.IsOpen());
     rig.port.Arrive(std::string("(228.0 228.0 228.0 015 50.0 13.6 35.0 00001001\r"));
     rig.program.Timer1Timer();
@@ -211,24 +423,165 @@ TEST(LostPort, VanishedWhileOpenComesBackAndTheLinkRecovers) {
 TEST(LostPort, NoChosenPortIsNeverOpened) {
     ProgramRig rig;
     rig.program.FormCreate();
-    for (int tick = 0; tick < 3 * PortKeeper::kReopenTicks; ++tick) {
+    for (int tick = 0; tick < 9; ++tick) {
         rig.program.Timer1Timer();
     }
     EXPECT_FALSE(rig.port.IsOpen());
     EXPECT_TRUE(rig.port.openedPath.empty());
 }
 
-TEST(LostPort, AfterARefusedWriteThePortInUseIsTheOneKept) {
+TEST(LostPort, AfterARefusedWriteThePickedPortIsTheOneKept) {
     ProgramRig rig;
     rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}, {"ttyUSB0", "/dev/ttyUSB0"}};
     rig.program.FormCreate();
     rig.store.refuseWrites = true;
     rig.program.ComboBox4Change(1);
     rig.port.ComClose();
+    rig.port.openedPath.clear();
+    for (int tick = 0; tick < 3; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
+}
+
+TEST(PortAccess, DeniedPortIsToldOnceThenRetriedQuietly) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyUSB0", "/dev/ttyUSB0"}, {"ttyUSB1", "/dev/ttyUSB1"}};
+    rig.port.refuseOpen = true;
+    rig.port.refusal = OpenResult::PermissionDenied;
+    rig.port.group = "dialout";
+    rig.program.FormCreate();
+    const std::string told =
+        "Нет доступа к порту /dev/ttyUSB0: его могут открывать только члены группы dialout. "
+        "Добавьте себя в неё командой «sudo usermod -aG dialout $USER», затем выйдите из системы "
+        "и войдите снова. Пока порт закрыт, компьютер не защищён; программа откроет порт сама, "
+        "как только доступ появится.";
+    EXPECT_EQ(rig.errors.texts, std::vector<std::string>{told});
+
+    for (int tick = 0; tick < 4 * PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_EQ(rig.port.opens, 5) << "start-up and one retry every few ticks";
+    EXPECT_EQ(rig.errors.texts.size(), 1u);
+
+    // Picking the same port again tells nothing new; another port denied too is told once.
+    rig.program.ComboBox4Change(0);
+    EXPECT_EQ(rig.errors.texts.size(), 1u);
+    rig.port.group.clear();
+    rig.program.ComboBox4Change(1);
+    ASSERT_EQ(rig.errors.texts.size(), 2u);
+    EXPECT_EQ(rig.errors.texts[1],
+              "Нет доступа к порту /dev/ttyUSB1. Попросите администратора разрешить вам "
+              "открывать это устройство. Пока порт закрыт, компьютер не защищён; программа "
+              "откроет порт сама, как только доступ появится.");
+
+    // Access granted: the next retry opens it.
+    rig.port.refuseOpen = false;
     for (int tick = 0; tick < PortKeeper::kReopenTicks; ++tick) {
         rig.program.Timer1Timer();
     }
-    EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
+    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_EQ(rig.errors.texts.size(), 2u);
+}
+
+TEST(PortAccess, MissingAndBusyPortsStayQuiet) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyUSB0", "/dev/ttyUSB0"}};
+    rig.port.refuseOpen = true;
+    rig.port.refusal = OpenResult::Failed;
+    rig.port.group = "dialout";
+    rig.program.FormCreate();
+    for (int tick = 0; tick < 4 * PortKeeper::kReopenTicks; ++tick) {
+        rig.program.Timer1Timer();
+    }
+    EXPECT_EQ(rig.port.opens, 5);
+    EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+// Each answer the system can give about the chosen method, and what the user is told.
+struct CapabilityCase {
+    int method;
+    PowerCapability capability;
+    const char* reason;
+    const char* told;  // nullptr: nothing
+};
+
+const CapabilityCase kCapabilityCases[] = {
+    {0, PowerCapability::Yes, "", nullptr},
+    {1, PowerCapability::Yes, "", nullptr},
+    {2, PowerCapability::Yes, "", nullptr},
+    {0, PowerCapability::Challenge, "",
+     "Метод выключения «Выключит компьютер» не сработает при отказе сети: система спросит "
+     "пароль администратора, а вводить его может быть некому. Разрешите это действие своему "
+     "пользователю без пароля (правилом polkit) или выберите другой метод."},
+    {1, PowerCapability::No, "",
+     "Метод выключения «Спящий режим» не сработает при отказе сети: система не разрешает его "
+     "вашему пользователю. Попросите администратора разрешить его или выберите другой метод."},
+    {0, PowerCapability::NotAvailable, "",
+     "Метод выключения «Выключит компьютер» не сработает при отказе сети: система не умеет "
+     "выключать этот компьютер. Выберите другой метод."},
+    {1, PowerCapability::NotAvailable, "",
+     "Метод выключения «Спящий режим» не сработает при отказе сети: спящий режим на этом "
+     "компьютере не настроен (ему нужен раздел или файл подкачки не меньше объёма памяти) или не "
+     "поддерживается. Настройте его или выберите другой метод."},
+    {2, PowerCapability::NotAvailable, "",
+     "Метод выключения «Ждущий режим» не сработает при отказе сети: ждущий режим на этом "
+     "компьютере отключён или не поддерживается. Включите его в настройках системы или выберите "
+     "другой метод."},
+    {2, PowerCapability::Unknown, "org.freedesktop.DBus.Error.ServiceUnknown: no logind",
+     "Не удалось узнать у системы, сработает ли метод выключения «Ждущий режим» при отказе сети "
+     "(org.freedesktop.DBus.Error.ServiceUnknown: no logind). Проверьте, что служба управления "
+     "питанием работает."},
+};
+
+TEST(MethodCapability, AskedOnceAtStartUpAndToldWhenTheSystemCannot) {
+    const PowerAction actions[] = {PowerAction::PowerOff, PowerAction::Hibernate,
+                                   PowerAction::Suspend};
+    for (const auto& c : kCapabilityCases) {
+        ProgramRig rig;
+        rig.WriteSettingsFile("[UPS]\nOffMethod=" + std::to_string(c.method) + "\n");
+        rig.power.capability = CapabilityAnswer{c.capability, c.reason};
+        rig.program.FormCreate();
+        EXPECT_EQ(rig.power.asked, std::vector<PowerAction>{actions[c.method]}) << c.method;
+        EXPECT_EQ(rig.errors.texts,
+                  c.told ? std::vector<std::string>{c.told} : std::vector<std::string>{})
+            << c.method;
+        // The choice stands, and asking acts on nothing.
+        EXPECT_EQ(rig.view.policy[PolicyList::Method], c.method);
+        EXPECT_TRUE(rig.power.actions.empty());
+        for (int tick = 0; tick < 3; ++tick) {
+            rig.program.Timer1Timer();
+        }
+        EXPECT_EQ(rig.power.asked.size(), 1u) << "asked again without a new choice";
+    }
+}
+
+TEST(MethodCapability, AskedWhenAMethodIsChosenAndTheChoiceIsKept) {
+    for (const auto& c : kCapabilityCases) {
+        ProgramRig rig;
+        rig.program.FormCreate();
+        rig.power.asked.clear();
+        const auto tipBefore = rig.display.trayTip;
+        const auto trayCallsBefore = rig.display.calls.size();
+        rig.power.capability = CapabilityAnswer{c.capability, c.reason};
+        rig.program.PolicyChanged(PolicyList::Method, c.method);
+        EXPECT_EQ(rig.power.asked.size(), 1u);
+        EXPECT_EQ(rig.errors.texts,
+                  c.told ? std::vector<std::string>{c.told} : std::vector<std::string>{})
+            << c.method;
+        EXPECT_EQ(rig.program.State().MethodIndex, c.method);
+        EXPECT_NE(rig.SettingsFile().find("OffMethod=" + std::to_string(c.method)),
+                  std::string::npos);
+        EXPECT_EQ(rig.display.trayTip, tipBefore);
+        EXPECT_EQ(rig.display.calls.size(), trayCallsBefore);
+    }
+    // The other lists ask nothing.
+    ProgramRig rig;
+    rig.program.FormCreate();
+    rig.power.asked.clear();
+    rig.program.PolicyChanged(PolicyList::Trigger, 2);
+    rig.program.PolicyChanged(PolicyList::UpsDelay, 2);
+    EXPECT_TRUE(rig.power.asked.empty());
 }
 
 TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
@@ -238,13 +591,15 @@ TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
     rig.program.FormCreate();
     ASSERT_EQ(rig.port.openedPath, "/dev/ttyUSB1");
 
-    // A device sorting before the chosen one appears: the choice moves down with its port and
-    // the stored index follows it.
+    // A device sorting before the chosen one appears: the choice moves down with its port, and
+    // nothing is written, since looking at the list is not a choice.
+    rig.store.refuseWrites = true;
     rig.portTable.ports.push_back({"ttyACM0", "/dev/ttyACM0"});
     rig.program.RefreshPortList();
     EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyACM0", "ttyUSB0", "ttyUSB1"}));
     EXPECT_EQ(rig.view.portIndex, 2);
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=2\n");
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\n");
+    EXPECT_EQ(rig.program.State().PortIndex, 2);
 
     // The chosen port is unplugged: it stays listed and selected, so it is reopened when it
     // comes back; others that vanished leave the list.
@@ -254,6 +609,11 @@ TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
     EXPECT_EQ(rig.view.portIndex, 1);
     EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\n");
     EXPECT_TRUE(rig.errors.texts.empty());
+
+    // A pick after the shift stores the new position and the path.
+    rig.store.refuseWrites = false;
+    rig.program.ComboBox4Change(1);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB1\n");
 }
 
 }  // namespace

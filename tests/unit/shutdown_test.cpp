@@ -251,24 +251,47 @@ TEST(ShutdownProcedure, BadCountdownLengthIsReportedAndTenSecondsRun) {
     }
 }
 
-TEST(ShutdownProcedure, RefusedPowerRequestIsReported) {
+TEST(ShutdownProcedure, RefusedPowerRequestWithdrawsTheUpsSwitchOffAndIsReported) {
     const struct {
         int method;
+        int upsOff;
         const char* text;
+        std::vector<std::string> commands;
     } cases[] = {
-        {0, "Не удалось выключить компьютер: Access denied"},
-        {1, "Не удалось перевести компьютер в спящий режим: Access denied"},
-        {2, "Не удалось перевести компьютер в ждущий режим: Access denied"},
+        {0, 1, "Не удалось выключить компьютер: Access denied", {"S01R0000\r", "C\r"}},
+        {1,
+         5,
+         "Не удалось перевести компьютер в спящий режим: Access denied",
+         {"S05R0000\r", "C\r"}},
+        {2,
+         10,
+         "Не удалось перевести компьютер в ждущий режим: Access denied",
+         {"S10R0000\r", "C\r"}},
+        // No switch-off was sent, so there is nothing to withdraw.
+        {1, 0, "Не удалось перевести компьютер в спящий режим: Access denied", {}},
     };
     for (const auto& c : cases) {
         MonitorRig rig;
         rig.state.MethodIndex = c.method;
-        rig.state.UpsOffIndex = 1;
+        rig.state.UpsOffIndex = c.upsOff;
         rig.power.refusal = "Access denied";
+        std::vector<std::string> commandsAtRequest;
+        rig.power.onRequest = [&](PowerAction) { commandsAtRequest = Commands(rig.port); };
         rig.monitor.RunShutdown();
         EXPECT_EQ(rig.errors.texts, std::vector<std::string>{c.text});
-        EXPECT_EQ(Commands(rig.port), std::vector<std::string>{"S01R0000\r"});
+        EXPECT_EQ(Commands(rig.port), c.commands) << c.method;
+        // The cancel follows the refusal; it was not sent before the request.
+        EXPECT_EQ(commandsAtRequest.size(), c.commands.empty() ? 0u : 1u) << c.method;
     }
+}
+
+TEST(ShutdownProcedure, AcceptedPowerRequestLeavesTheUpsSwitchOffInForce) {
+    MonitorRig rig;
+    rig.state.MethodIndex = 1;
+    rig.state.UpsOffIndex = 5;
+    rig.monitor.RunShutdown();
+    EXPECT_EQ(Commands(rig.port), std::vector<std::string>{"S05R0000\r"});
+    EXPECT_TRUE(rig.errors.texts.empty());
 }
 
 // The countdown blocks inside the tick that opened it while later ticks run. The UPS answers

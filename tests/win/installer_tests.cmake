@@ -8,8 +8,6 @@ target_compile_definitions(setupprobe PRIVATE UNICODE _UNICODE)
 target_link_options(setupprobe PRIVATE -municode)
 target_link_libraries(setupprobe PRIVATE ole32 uuid)
 
-set(ZELTO_LINUX_BUILD ${CMAKE_SOURCE_DIR}/build CACHE PATH
-    "The Linux build folder whose ups-sim the Windows tests use")
 add_test(NAME win.installer COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installer_wine.sh)
 set_tests_properties(win.installer PROPERTIES
     ENVIRONMENT "ZELTO_WIN_BUILD=${CMAKE_BINARY_DIR};ZELTO_LINUX_BUILD=${ZELTO_LINUX_BUILD};ZELTO_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZELTO_VERSION=${PROJECT_VERSION}"

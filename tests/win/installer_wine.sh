@@ -26,17 +26,12 @@ linux_build=${ZELTO_LINUX_BUILD:?}
 source_dir=${ZELTO_SOURCE_DIR:?}
 version=${ZELTO_VERSION:?}
 older=0.9.0
-hide_ports=$source_dir/tests/win/hide-system-ports
 work=$(mktemp -d "$win_build/installer-test.XXXXXX")
 pids=()
 
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES=mscoree,mshtml=
-
 cleanup() {
     local i
-    [ -d "$WINEPREFIX" ] && "$hide_ports" wineserver -k 2>/dev/null || true
+    [ -d "${WINEPREFIX:-}" ] && stop_wine || true
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill -TERM "${pids[i]}" 2>/dev/null || true
         wait "${pids[i]}" 2>/dev/null || true
@@ -45,23 +40,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# shellcheck source=tests/win/wine-session.sh
+. "$source_dir/tests/win/wine-session.sh"
+# A copy of the build's prefix (a fresh one takes ten seconds and 700 MB): what the setups do to
+# it goes with the copy.
+export WINEPREFIX=$work/prefix
+
 fail() {
     echo "FAIL: $*"
     echo "--- simulator commands"; tail -n 5 "$work/commands.log" 2>/dev/null || true
     exit 1
 }
 
-# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when time runs out.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.2
-    done
-}
-
-wine_run() { "$hide_ports" wine "$@"; }
 probe() { wine_run "$win_build/setupprobe.exe" "$@"; }
 # A Windows path's Unix twin.
 unix_path() { wine_run winepath -u "$1" | tr -d '\r'; }
@@ -101,23 +91,13 @@ done
 echo "zip: $(echo "$listed" | tr '\n' ' ')the build's program, README.txt in CRLF"
 
 # ---- A prefix of the test's own, a display, the simulator on COM7 --------------------------------
-# A copy of the build's prefix: what the setups do to it goes with the copy.
 cp -a "$win_build/wineprefix" "$WINEPREFIX"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
-
+start_xvfb || fail "Xvfb did not start"
 [ -x "$linux_build/ups-sim" ] || fail "no $linux_build/ups-sim"
 "$linux_build/ups-sim" --log "$work/commands.log" "$work/ups" </dev/null >"$work/sim.out" 2>&1 &
 pids+=($!)
 wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
-# mountmgr maps the ports when the server starts; the server then stays for every later step.
-wine_run reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d "$work/ups" /f >/dev/null
-"$hide_ports" wineserver -w
-"$hide_ports" wineserver -f -p >/dev/null 2>&1 &
-pids+=($!)
-wine_run reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' | grep -q 'COM7' || fail "COM7 is not mapped"
+map_ports "COM7=$work/ups"
 
 appdata=$(wine_run cmd /c echo '%APPDATA%' | tr -d '\r')
 [[ $appdata == C:\\* ]] || fail "no %APPDATA%: $appdata"

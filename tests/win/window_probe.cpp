@@ -4,11 +4,12 @@
 //
 //   winprobe tree CLASS            the top-level window and every control in it, one a line
 //   winprobe box [ok]              the text of the open error box; with "ok", presses its OK
-//   winprobe red CLASS ID          how many pure red pixels the control shows on the screen
+//   winprobe red CLASS ID          how many red pixels the control shows on the screen
 //   winprobe select CLASS ID N     picks entry N of a drop-down list, as the user does
 //   winprobe click CLASS ID        clicks a button or a picture
 //   winprobe send CLASS MSG W L    sends a message to the window; prints the result
 //   winprobe show CLASS            brings the window to the screen (as the tray click does)
+//   winprobe menu                  the open popup menu's screen rectangle: x y width height
 //   winprobe shot CLASS FILE       saves what the screen shows of the window as a bitmap file
 //
 // CLASS is a window class (TForm1, TForm2, TAboutBox) and ID a control id. Exit status 0 when the
@@ -196,18 +197,20 @@ std::vector<unsigned char> ScreenPixels(const RECT& at) {
     return pixels;
 }
 
-// Pure red pixels of the control as the screen shows it.
+// Red pixels of the control as the screen shows it: red well above green and blue, which also
+// counts the lighter edges of smoothed red text and no shade of grey.
 int Red(HWND control) {
     RECT at{};
     GetWindowRect(control, &at);
     const auto pixels = ScreenPixels(at);
-    int red = 0;
+    int count = 0;
     for (std::size_t i = 0; i + 3 < pixels.size(); i += 4) {
-        if (pixels[i + 2] > 200 && pixels[i + 1] < 60 && pixels[i] < 60) {
-            ++red;
+        const int red = pixels[i + 2];
+        if (red - std::max<int>(pixels[i + 1], pixels[i]) > 100) {
+            ++count;
         }
     }
-    std::printf("%d\n", red);
+    std::printf("%d\n", count);
     return 0;
 }
 
@@ -247,6 +250,15 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argument(0);
     if (command == L"box") {
         return Box(argument(1) == L"ok");
+    }
+    if (command == L"menu") {
+        const HWND menu = FindWindowW(L"#32768", nullptr);
+        RECT at{};
+        if (menu == nullptr || !IsWindowVisible(menu) || !GetWindowRect(menu, &at)) {
+            return 1;
+        }
+        std::printf("%ld %ld %ld %ld\n", at.left, at.top, at.right - at.left, at.bottom - at.top);
+        return 0;
     }
     const HWND top = FindTop(argument(1).c_str());
     if (top == nullptr) {

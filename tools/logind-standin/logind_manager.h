@@ -1,6 +1,7 @@
 #pragma once
 // The stand-in's org.freedesktop.login1.Manager: the power methods, which only get recorded
-// (and answered, refused or left unanswered as the command line asked).
+// (and answered, refused or left unanswered as the command line asked), and the questions
+// whether they may be used, answered as the command line says.
 
 #include <QDBusContext>
 #include <QObject>
@@ -22,9 +23,17 @@ public slots:
     void Reboot(bool interactive);
     void Hibernate(bool interactive);
     void Suspend(bool interactive);
+    QString CanPowerOff();
+    QString CanHibernate();
+    QString CanSuspend();
 
 private:
-    void Answer(const QString& method, bool interactive);
+    void Request(const QString& method, bool interactive);
+    QString Ability(const QString& action);
+    // Records the call as `call` followed by `answered` and lets it be answered normally,
+    // unless the command line has the method refused or stalled: then the call is recorded
+    // as such and false returned.
+    bool Answer(const QString& method, const QString& call, const QString& answered = {});
 
     const StandinOptions& options_;
     CallLog& log_;

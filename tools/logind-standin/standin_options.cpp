@@ -7,12 +7,16 @@ namespace zelto {
 const char* const kStandinUsage =
     "Usage: logind-standin [--address ADDRESS] [--log FILE]\n"
     "                      [--refuse METHOD=ERROR_NAME[:MESSAGE]]... [--stall METHOD]...\n"
-    "Serves org.freedesktop.login1.Manager (PowerOff, Reboot, Hibernate, Suspend) on a private\n"
-    "bus and records each call as a line \"<time> <Method> <interactive>\" on standard output\n"
-    "and in FILE, without doing anything else. The bus is ADDRESS, or DBUS_SYSTEM_BUS_ADDRESS\n"
-    "when --address is not given; the real system bus is refused.\n"
+    "                      [--can ACTION=ANSWER]...\n"
+    "Serves org.freedesktop.login1.Manager (PowerOff, Reboot, Hibernate, Suspend and\n"
+    "CanPowerOff, CanHibernate, CanSuspend) on a private bus and records each call as a line\n"
+    "\"<time> <Method> <interactive>\" (\"<time> <Method> <answer>\" for the Can... methods) on\n"
+    "standard output and in FILE, without doing anything else. The bus is ADDRESS, or\n"
+    "DBUS_SYSTEM_BUS_ADDRESS when --address is not given; the real system bus is refused.\n"
     "  --refuse  answer METHOD with the D-Bus error ERROR_NAME and MESSAGE\n"
-    "  --stall   never answer METHOD, as a hung logind would\n";
+    "  --stall   never answer METHOD, as a hung logind would\n"
+    "  --can     let CanACTION (PowerOff, Hibernate, Suspend) answer ANSWER: yes, challenge,\n"
+    "            no or na (yes when not given)\n";
 
 namespace {
 
@@ -35,11 +39,36 @@ bool KnownMethod(const QString& method, QString& error) {
     return false;
 }
 
+bool KnownAbility(const QString& value, QString& action, QString& answer, QString& error) {
+    const qsizetype equals = value.indexOf(QLatin1Char('='));
+    action = value.left(equals);
+    answer = value.mid(equals + 1);
+    const QStringList answers{QStringLiteral("yes"), QStringLiteral("challenge"),
+                              QStringLiteral("no"), QStringLiteral("na")};
+    if (equals <= 0 || !answers.contains(answer)) {
+        error = QStringLiteral("--can wants ACTION=ANSWER with ANSWER one of %1, not \"%2\"")
+                    .arg(answers.join(QStringLiteral(", ")), value);
+        return false;
+    }
+    if (!AskableActions().contains(action)) {
+        error = QStringLiteral("unknown action \"%1\"; known are %2")
+                    .arg(action, AskableActions().join(QStringLiteral(", ")));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 QStringList ServedMethods() {
-    return {QStringLiteral("PowerOff"), QStringLiteral("Reboot"), QStringLiteral("Hibernate"),
-            QStringLiteral("Suspend")};
+    return {QStringLiteral("PowerOff"),    QStringLiteral("Reboot"),
+            QStringLiteral("Hibernate"),   QStringLiteral("Suspend"),
+            QStringLiteral("CanPowerOff"), QStringLiteral("CanHibernate"),
+            QStringLiteral("CanSuspend")};
+}
+
+QStringList AskableActions() {
+    return {QStringLiteral("PowerOff"), QStringLiteral("Hibernate"), QStringLiteral("Suspend")};
 }
 
 std::optional<StandinOptions> ParseStandinOptions(const QStringList& arguments,
@@ -83,6 +112,14 @@ std::optional<StandinOptions> ParseStandinOptions(const QStringList& arguments,
                 return std::nullopt;
             }
             options.stalls.insert(value);
+        } else if (option == QLatin1String("--can")) {
+            QString action;
+            QString answer;
+            if (!TakeValue(arguments, i, value, error) ||
+                !KnownAbility(value, action, answer, error)) {
+                return std::nullopt;
+            }
+            options.abilities.insert(action, answer);
         } else {
             error = QStringLiteral("unknown option \"%1\"").arg(option);
             return std::nullopt;

@@ -20,10 +20,15 @@ struct StandinOptions {
     QString logPath;                   // empty: standard output only
     QHash<QString, Refusal> refusals;  // by method name
     QSet<QString> stalls;              // methods that never get an answer
+    // What CanPowerOff, CanHibernate and CanSuspend answer, by action ("Hibernate"): "yes",
+    // "challenge", "no" or "na". An action not given answers "yes".
+    QHash<QString, QString> abilities;
 };
 
 // The methods of org.freedesktop.login1.Manager the stand-in serves.
 QStringList ServedMethods();
+// The actions whose Can... method the stand-in serves: PowerOff, Hibernate, Suspend.
+QStringList AskableActions();
 
 // Parses the arguments (without the program name). `systemBusAddress` is the value of
 // DBUS_SYSTEM_BUS_ADDRESS, used when --address is not given. On a bad command line, or one

@@ -50,12 +50,13 @@ std::unique_ptr<PtyLink> PtyLink::Create(const std::string& linkPath, std::strin
         return nullptr;
     }
     // Raw, so CR reaches us as CR and nothing is echoed back to a program that does not set
-    // the line up itself.
+    // the line up itself; and 2400 8N1, the only settings the device answers at.
     termios settings{};
     if (::tcgetattr(link->slave_, &settings) == 0) {
         ::cfmakeraw(&settings);
         ::cfsetispeed(&settings, B2400);
         ::cfsetospeed(&settings, B2400);
+        settings.c_cflag &= ~CSTOPB;
         settings.c_cflag |= CLOCAL | CREAD;
         ::tcsetattr(link->slave_, TCSANOW, &settings);
     }

@@ -30,10 +30,27 @@ other end open and close it again and again.
 The UPS answers only when asked, like the real device. Commands from the line end with CR:
   Q1          status query: answered with the 47-byte status record after the time the
               record takes on the line at 2400 baud (about 196 ms)
+  I           identification query: answered with the 39-byte record
+              "#ZELTO           SIM        1.0       " CR (company 15, model 10 and
+              version 10 characters, blank-padded) after the same delay as Q1
+  F           rating query: answered with the 22-byte record "#230.0 003 012.0 50.0" CR
+              (rated voltage, current, battery voltage, frequency)
   Q           beeper toggle: flips flag b0, no answer
   SnnR0000    switch the output off in nn minutes, no answer; reported as
               "switch-off in nn min"
-Anything else is logged and ignored.
+  C           cancel a pending switch-off, no answer; reported as "switch-off
+              cancelled" (b1 back to 0), or, when the output is already off, as
+              "switch-off cancel too late: output already off" (it stays off), or as
+              "no switch-off to cancel"
+Anything else is logged and ignored, unanswered (other query commands of this protocol
+family included), so a program probing for other dialects hears nothing it could mistake.
+
+Like the device, the simulator understands the host only at 2400 baud, 8 data bits, no parity
+and one stop bit. It looks at the settings the host gave the line whenever bytes arrive; at any
+others it neither answers nor acts on them, and logs what it saw once per change, e.g.
+"line 9600 8N1: not answering" (and "line 2400 8N1: answering" when it is right again). A
+pseudo-terminal keeps 8 data bits and no parity whatever the host asks for, so only a wrong
+speed or two stop bits show.
 
 Status record (47 bytes):
   "(" mains " " input " " output " " load " " freq " " battery " " temp " " flags CR
@@ -77,10 +94,10 @@ Control commands (stdin, --control FIFO, scenario files), one a line:
   flags XXXXXXXX      the eight flag characters verbatim (any characters, blanks too);
                       mains changes, the beeper toggle and switch-off still set b7, b0, b1
   drain RATE          battery fall in volts per device minute
-  silent on|off       stop or resume answering status queries
+  silent on|off       stop or resume answering queries
   clear               drop queued faults and end silence
   quit                end the simulator
-Faults, each spoiling the next answer (queue several for several answers):
+Faults, each spoiling the next status answer (queue several for several answers):
   split [SECONDS]     the answer in two halves, the second after SECONDS (default 1.5)
   short               46 bytes: the record without its CR
   long                48 bytes: the record followed by LF

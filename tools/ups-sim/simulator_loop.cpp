@@ -1,12 +1,15 @@
 #include "simulator_loop.h"
 
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <iostream>
+
+#include "line_settings.h"
 
 namespace upssim {
 namespace {
@@ -66,7 +69,8 @@ SimulatorLoop::SimulatorLoop(const DeviceSettings& settings, const PtyLink& link
       scenario_(std::move(scenario)),
       start_(Clock::now()),
       nextHousekeeping_(start_ + kHousekeepingPeriod),
-      lineQuietUntil_(start_) {
+      lineQuietUntil_(start_),
+      lineSeen_(Describe(LineSettings{2400, 2400, 8, 'N', 1})) {
     controls_.push_back(LineSource{STDIN_FILENO, {}});
     if (controlFd >= 0) {
         controls_.push_back(LineSource{controlFd, {}});
@@ -194,10 +198,31 @@ void SimulatorLoop::ReadLine(Clock::time_point now) {
     char buffer[4096];
     const ssize_t count = ::read(link_.MasterFd(), buffer, sizeof buffer);
     if (count > 0) {
+        if (!LineSuitsDevice()) {
+            return;
+        }
         device_.Receive(std::string_view(buffer, static_cast<std::size_t>(count)), now);
     } else if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
         lineQuietUntil_ = now + std::chrono::milliseconds(100);
     }
+}
+
+bool SimulatorLoop::LineSuitsDevice() {
+    // The master end reports the settings the host made on the slave end.
+    termios settings{};
+    if (::tcgetattr(link_.MasterFd(), &settings) != 0) {
+        return true;  // nothing to go by; better a device that answers than one that never does
+    }
+    const LineSettings line = LineSettingsOf(settings);
+    const bool suits = SuitsDevice(line);
+    const std::string seen = Describe(line);
+    if (seen != lineSeen_) {
+        lineSeen_ = seen;
+        const std::string event = "line " + seen + (suits ? ": answering" : ": not answering");
+        log_.Event(event);
+        Say(event);
+    }
+    return suits;
 }
 
 void SimulatorLoop::WriteLine() {

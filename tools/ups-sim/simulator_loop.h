@@ -39,6 +39,8 @@ private:
     void HandleControlLine(const std::string& line, Clock::time_point now);
     void ReadControl(LineSource& source, Clock::time_point now);
     void ReadLine(Clock::time_point now);
+    // False when the host set the line to anything but 2400 8N1; each change is logged once.
+    bool LineSuitsDevice();
     void WriteLine();
     Clock::time_point NextDeadline(Clock::time_point now) const;
 
@@ -50,6 +52,7 @@ private:
     Clock::time_point start_;
     Clock::time_point nextHousekeeping_;
     Clock::time_point lineQuietUntil_;
+    std::string lineSeen_;  // the line settings last reported
     std::string outgoing_;
     std::vector<LineSource> controls_;
     bool quit_ = false;

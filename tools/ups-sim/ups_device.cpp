@@ -77,6 +77,10 @@ void UpsDevice::HandleCommand(std::string_view command, Clock::time_point now) {
     }
     if (command == "Q1") {
         ScheduleAnswer(now);
+    } else if (command == "I") {
+        ScheduleAnswer(now, FormatIdentity(nameplate_));
+    } else if (command == "F") {
+        ScheduleAnswer(now, FormatRating(nameplate_));
     } else if (command == "Q") {
         std::string& flags = nominal_.flags;
         const bool on = flags.size() > kBeeperFlag && flags[kBeeperFlag] == '0';
@@ -89,18 +93,23 @@ void UpsDevice::HandleCommand(std::string_view command, Clock::time_point now) {
         char text[48];
         std::snprintf(text, sizeof text, "switch-off in %02d min", *minutes);
         Report(text);
+    } else if (command == "C") {
+        CancelSwitchOff();
     } else {
         Report("unknown command ignored: " + Printable(command));
     }
 }
 
-void UpsDevice::ScheduleAnswer(Clock::time_point now) {
+void UpsDevice::ScheduleAnswer(Clock::time_point now, std::string fixed) {
     if (silent_) {
         return;
     }
     PendingAnswer answer;
     answer.due = std::max(now, lineFreeAt_) + settings_.answerDelay;
-    if (!faults_.empty()) {
+    if (!fixed.empty()) {
+        answer.fixedBytes = std::move(fixed);
+        answer.rendered = true;
+    } else if (!faults_.empty()) {
         answer.fault = std::move(faults_.front());
         faults_.pop_front();
     }
@@ -131,6 +140,19 @@ void UpsDevice::SwitchOutputOff() {
     if (outputOn_) {
         outputOn_ = false;
         Report("output off");
+    }
+}
+
+void UpsDevice::CancelSwitchOff() {
+    if (switchOffAt_) {
+        switchOffAt_.reset();
+        SetFlag(nominal_.flags, kSwitchOffFlag, false);
+        Report("switch-off cancelled");
+    } else if (!outputOn_) {
+        // The output stays off: only the mains (or the control channel) bring it back.
+        Report("switch-off cancel too late: output already off");
+    } else {
+        Report("no switch-off to cancel");
     }
 }
 

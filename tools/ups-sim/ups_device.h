@@ -86,14 +86,17 @@ private:
     };
 
     void HandleCommand(std::string_view command, Clock::time_point now);
-    void ScheduleAnswer(Clock::time_point now);
+    // An empty `fixed` is a status answer, rendered when it is due and open to faults.
+    void ScheduleAnswer(Clock::time_point now, std::string fixed = {});
     std::string Render(PendingAnswer& answer, Clock::time_point now);
     void SwitchOutputOff();
+    void CancelSwitchOff();
     void Report(const std::string& event) const;
 
     DeviceSettings settings_;
     Listener listener_;
     Readings nominal_;
+    Nameplate nameplate_;
     double chargedBatteryVolts_;  // what the battery goes back to when mains return
     bool mainsPresent_ = true;
     bool outputOn_ = true;

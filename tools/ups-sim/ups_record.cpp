@@ -30,7 +30,23 @@ std::string Flags(const std::string& flags) {
     return eight;
 }
 
+std::string Text(const std::string& text, std::size_t width) {
+    std::string field = text.substr(0, width);
+    field.resize(width, ' ');
+    return field;
+}
+
 }  // namespace
+
+std::string FormatIdentity(const Nameplate& plate) {
+    return "#" + Text(plate.company, 15) + " " + Text(plate.model, 10) + " " +
+           Text(plate.version, 10) + "\r";
+}
+
+std::string FormatRating(const Nameplate& plate) {
+    return "#" + Decimal(plate.ratedVolts, 5) + " " + Whole(plate.ratedAmps, 3) + " " +
+           Decimal(plate.ratedBatteryVolts, 5) + " " + Decimal(plate.ratedHertz, 4) + "\r";
+}
 
 std::string FormatRecord(const Readings& readings) {
     std::string record = "(";

@@ -29,6 +29,22 @@ struct Readings {
     std::string flags = "00001001";  // b7 ... b0
 };
 
+// What the device tells about itself: the identification ("I") and rating ("F") records.
+struct Nameplate {
+    std::string company = "ZELTO";  // 15 characters on the line
+    std::string model = "SIM";      // 10
+    std::string version = "1.0";    // 10
+    double ratedVolts = 230.0;
+    int ratedAmps = 3;
+    double ratedBatteryVolts = 12.0;
+    double ratedHertz = 50.0;
+};
+
+// "#" company " " model " " version CR: 39 bytes, each text cut or padded with blanks.
+std::string FormatIdentity(const Nameplate& plate);
+// "#" volts " " amps " " battery volts " " hertz CR, "#230.0 003 012.0 50.0\r": 22 bytes.
+std::string FormatRating(const Nameplate& plate);
+
 // Always exactly kRecordLength bytes: values are clamped to what their fields can show.
 std::string FormatRecord(const Readings& readings);
 

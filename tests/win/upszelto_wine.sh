@@ -1,0 +1,320 @@
+#!/usr/bin/env bash
+# upszelto.exe end to end under Wine, on a private Xvfb with trayer as the tray host, polling the
+# UPS simulator on a pseudo-terminal that Wine maps to COM7 in the build's own prefix. The
+# machine's serial ports are hidden from every Wine process, the program names its port with the
+# "Ports" setting, and the program run is the test build, whose power requests only go to a log:
+#   - start-up: the tray icon, no window shown, the caption, polling, the readings, the settings
+#     file (COMPort added, CRLF, the other lines kept);
+#   - a click on the tray icon shows the main window: its controls, texts and positions;
+#   - the port list red while the simulator is silent, black again when it answers;
+#   - the beeper picture sends the beeper toggle; a policy list stores its choice;
+#   - the About dialog; the end-of-session query answered with consent;
+#   - a mains failure runs the countdown, the UPS switch-off command reaches the simulator and
+#     the power request reaches the recorder; a refused request is reported in an error box;
+#   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
+#     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0.
+#
+# Environment: ZELTO_WIN_BUILD (the Windows build), ZELTO_LINUX_BUILD (ups-sim), ZELTO_SOURCE_DIR.
+set -euo pipefail
+win_build=${ZELTO_WIN_BUILD:?}
+linux_build=${ZELTO_LINUX_BUILD:?}
+source_dir=${ZELTO_SOURCE_DIR:?}
+work=$(mktemp -d)
+pids=()
+program=
+
+cleanup() {
+    local i
+    exec 3>&- 2>/dev/null || true
+    # The prefix maps no port onto a pseudo-terminal that is gone.
+    wine_run reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1 || true
+    stop_wine
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill -TERM "${pids[i]}" 2>/dev/null || true
+    done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# shellcheck source=tests/win/wine-session.sh
+. "$source_dir/tests/win/wine-session.sh"
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- program output"; cat "$work/program.log" 2>/dev/null || true
+    echo "--- simulator commands other than Q1"; grep -v " Q1$" "$work/commands.log" 2>/dev/null || true
+    echo "--- main window"; probe tree TForm1 2>/dev/null | head -n 1 || true
+    echo "--- countdown"; probe tree TForm2 2>/dev/null || true
+    echo "--- power requests"; cat "$work"/run*/power.log 2>/dev/null || true
+    exit 1
+}
+
+probe() { wine_run "$win_build/winprobe.exe" "$@"; }
+# control CLASS ID: the probe's line for one control of a window.
+control() { probe tree "$1" | grep -E "^control id=$2 " || true; }
+
+# The simulator, fed control lines through a pipe the script keeps open.
+[ -x "$linux_build/ups-sim" ] || fail "no $linux_build/ups-sim"
+mkfifo "$work/sim.in"
+"$linux_build/ups-sim" --log "$work/commands.log" "$work/ups" <"$work/sim.in" >"$work/sim.out" 2>&1 &
+pids+=($!)
+exec 3>"$work/sim.in"
+wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
+sim() {
+    echo "$1" >&3
+    wait_for 5 grep -qxF "ok: $1" "$work/sim.out" || fail "ups-sim did not take '$1'"
+}
+
+start_xvfb || fail "Xvfb did not start"
+start_trayer || fail "trayer did not come up"
+panel=$(tray_panel)
+map_ports "COM7=$work/ups"
+
+# start_program DIR [VAR=VALUE ...]: the test build in DIR, its power requests logged there.
+start_program() {
+    local dir=$1
+    shift
+    (
+        cd "$dir"
+        exec env ZELTO_POWER_LOG="$(windows_path "$dir/power.log")" "$@" \
+            "$hide_ports" wine "$win_build/upszelto-test.exe"
+    ) >"$work/program.log" 2>&1 &
+    program=$!
+    pids+=("$program")
+    wait_for 20 probe tree TForm1 || fail "the main window never came up"
+}
+# end_program: waits for the program to end by itself; fails unless it ends with status 0.
+end_program() {
+    local status=0 deadline=$((SECONDS + 15))
+    while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
+    kill -0 "$program" 2>/dev/null && fail "the program did not end"
+    wait "$program" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
+# The tray icon: the window trayer docked into its panel.
+icon_id() { xwininfo -tree -id "$panel" | awk '/\("explorer.exe" / {print $1; exit}'; }
+icon_in_tray() { [ -n "$(icon_id)" ]; }
+click_icon() {
+    xdotool mousemove --window "$(icon_id)" 8 8 click "${1:-1}"
+    # Two clicks closer together than this would make a double click.
+    sleep 0.8
+}
+# shows CLASS ID TEXT: the control's line holds TEXT.
+shows() { control "$1" "$2" | grep -qF -- "$3"; }
+main_visible() { probe tree TForm1 | grep -q '^window class=TForm1 .* visible=1'; }
+main_hidden() { probe tree TForm1 | grep -q '^window class=TForm1 .* visible=0'; }
+
+# ---- Start-up -----------------------------------------------------------------------------------
+mkdir "$work/run"
+printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=6\r\n' >"$work/run/UPSZelto.ini"
+start_program "$work/run"
+wait_for 15 icon_in_tray || fail "the icon never got into the tray"
+main_hidden || fail "the main window is shown at start-up"
+probe tree TForm1 | grep -q '^window class=TForm1 caption=ZELTO Homeline client=409x255 ' ||
+    fail "the main window's caption or size"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not poll COM7"
+wait_for 10 shows TForm1 106 'text=228.0 V' || fail "no readings shown"
+expected=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=6\r\nCOMPort=0\r\n')
+[ "$(cat "$work/run/UPSZelto.ini")" = "$expected" ] ||
+    fail "the settings file after start-up: $(od -c "$work/run/UPSZelto.ini")"
+echo "start-up: icon in the tray, no window, polling COM7, readings shown, COMPort stored"
+
+# ---- The main window from the tray --------------------------------------------------------------
+click_icon
+wait_for 5 main_visible || fail "a click on the icon did not show the main window"
+tree=$(probe tree TForm1)
+grep -q '^window class=TForm1 caption=ZELTO Homeline client=409x255 .* visible=1 enabled=1 minimize=1 maximize=0 sizable=0$' \
+    <<<"$tree" || fail "the main window's frame: $(head -n 1 <<<"$tree")"
+# Every control: class, position in its parent, and its text (readings as the simulator gives
+# them: 228.0 V, load 015, 50.0 Hz, battery 13.6 V, 35.0 degrees, beeper on).
+while IFS='|' read -r class rect text; do
+    grep -qF "class=$class rect=$rect visible=1 text=$text" <<<"$tree" ||
+        fail "no $class at $rect reading '$text'"
+done <<'ROWS'
+TPanel|0,0,409,217|
+Static|160,8,70,13|Температура:
+Static|232,8,60,13|35.0 °C
+Static|296,8,54,13|Частота:
+Static|352,8,52,13|50.0 Hz
+Static|8,27,64,26|Напряжение\nв сети:
+Static|46,40,60,13|228.0 V
+Static|160,27,64,26|Напряжение\nна входе:
+Static|232,40,60,13|228.0 V
+Static|296,27,64,26|Напряжение\nна выходе:
+Static|352,40,52,13|228.0 V
+Static|40,56,32,32| icon=1
+Static|184,56,32,32| icon=1
+Static|328,56,32,32| icon=1
+Static|296,96,54,13|Нагрузка:
+Static|352,96,52,13|015 %
+TPanel|296,112,97,12|
+msctls_progress32|1,1,95,10| position=15
+Static|8,104,40,13|Связь:
+Static|144,120,32,32| icon=1
+Static|184,120,32,32| icon=1
+Static|224,136,124,13|Напряжение на батареи:
+Static|352,136,52,13|13.6 V
+Static|272,152,78,13|Заряд батареи:
+Static|352,152,52,13|100 %
+Static|8,170,393,2|
+Static|8,176,132,13|Выключить компьютер
+Static|144,176,124,13|Метод выключения
+Static|272,176,132,13|И выключить UPS через
+Static|3,220,32,32| icon=1
+Button|224,224,91,25|О программе...
+Button|328,224,75,25|Выход
+ROWS
+# The lists: the port list holds COM7, selected; the policy lists their entries and the stored
+# choices (CompOff=6, the others at their defaults).
+grep -qF 'class=ComboBox rect=8,120,65,' <<<"$tree" || fail "no port list at 8,120"
+grep -qE 'class=ComboBox rect=8,120,65,[0-9]+ visible=1 text=COM7 items=COM7 selected=0$' \
+    <<<"$tree" || fail "the port list: $(grep 'rect=8,120,65' <<<"$tree")"
+grep -qE 'class=ComboBox rect=8,192,129,[0-9]+ visible=1 text=никогда items=при отказе сети\|при 80% батареи\|при 50% батареи\|при 30% батареи\|при 20% батареи\|при 10% батареи\|никогда selected=6$' \
+    <<<"$tree" || fail "the shutdown trigger list"
+grep -qE 'class=ComboBox rect=144,192,121,[0-9]+ visible=1 text=Выключит компьютер items=Выключит компьютер\|Спящий режим\|Ждущий режим selected=0$' \
+    <<<"$tree" || fail "the shutdown method list"
+grep -qE 'class=ComboBox rect=272,192,129,[0-9]+ visible=1 text=никогда items=никогда\|1 минуту\|2 минуты\|3 минуты\|4 минуты\|5 минут\|6 минут\|7 минут\|8 минут\|9 минут\|10 минут selected=0$' \
+    <<<"$tree" || fail "the UPS switch-off list"
+# On mains the clock is hidden.
+grep -qF 'visible=0 text=Время работы от батареи:' <<<"$tree" || fail "the on-battery clock shows on mains"
+echo "the tray click shows the main window with every control in place"
+
+# ---- The link's colour --------------------------------------------------------------------------
+port_list_id=$(grep -E 'class=ComboBox rect=8,120,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
+red_pixels() { probe red TForm1 "$port_list_id"; }
+link_red() { [ "$(red_pixels)" -gt 10 ]; }
+link_black() { [ "$(red_pixels)" -eq 0 ]; }
+wait_for 5 link_black || fail "the port list is not black while the UPS answers ($(red_pixels) red)"
+sim "silent on"
+wait_for 6 link_red || fail "the port list did not turn red on a silent UPS"
+sim "silent off"
+wait_for 6 link_black || fail "the port list did not turn black again"
+echo "the port list turns red on a silent UPS and black again"
+
+# ---- Beeper, a policy choice, About, the end-of-session query ----------------------------------
+beeper_id=$(grep -E 'class=Static rect=144,120,32,32' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
+probe click TForm1 "$beeper_id"
+wait_for 5 grep -q ' Q$' "$work/commands.log" || fail "the beeper picture sent no beeper toggle"
+method_id=$(grep -E 'class=ComboBox rect=144,192,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
+probe select TForm1 "$method_id" 1
+wait_for 5 grep -q $'^OffMethod=1\r$' "$work/run/UPSZelto.ini" || fail "the method choice was not stored"
+about_id=$(grep -E 'class=Button rect=224,224,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
+probe click TForm1 "$about_id"
+about_visible() { probe tree TAboutBox | grep -q '^window class=TAboutBox caption=About client=298x222 .* visible=1'; }
+wait_for 5 about_visible || fail "the About dialog did not open"
+about=$(probe tree TAboutBox)
+grep -qF 'text=ZELTO UPS Control program' <<<"$about" || fail "About: no product line"
+grep -qF 'class=Button rect=111,188,75,25 visible=1 text=OK' <<<"$about" || fail "About: no OK"
+probe send TAboutBox 0x0010 0 0 >/dev/null  # WM_CLOSE: the title bar's close
+about_hidden() { probe tree TAboutBox | grep -q '^window class=TAboutBox .* visible=0'; }
+wait_for 5 about_hidden || fail "About did not close"
+main_visible || fail "closing About hid the main window"
+[ "$(probe send TForm1 0x0011 0 0)" = 1 ] || fail "the end-of-session query was refused"
+echo "beeper toggle sent, method stored, About opens and closes, end of session consented"
+
+# ---- A mains failure: the countdown, the UPS switch-off, the power request ---------------------
+# Trigger "при отказе сети", hibernate (chosen above), the UPS off after "1 минуту", and a
+# countdown of four seconds, written by hand as the user would.
+printf 'OFFAfter=4\r\n' >>"$work/run/UPSZelto.ini"
+trigger_id=$(grep -E 'class=ComboBox rect=8,192,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
+delay_id=$(grep -E 'class=ComboBox rect=272,192,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
+probe select TForm1 "$delay_id" 1
+probe select TForm1 "$trigger_id" 0
+wait_for 5 grep -q $'^CompOff=0\r$' "$work/run/UPSZelto.ini" || fail "the trigger choice was not stored"
+countdown_visible() { probe tree TForm2 | grep -q '^window class=TForm2 caption=ZELTO Homeline client=295x118 .* visible=1'; }
+sim "mains off"
+wait_for 5 countdown_visible || fail "no countdown on the mains failure"
+countdown=$(probe tree TForm2)
+for row in 'class=Static rect=56,24,167,13 visible=1 text=Система будет выключена через' \
+    'class=Button rect=200,80,75,25 visible=1 text=Отмена' \
+    'class=Button rect=16,80,121,25 visible=1 text=Выключить сейчас'; do
+    grep -qF "$row" <<<"$countdown" || fail "the countdown has no '$row'"
+done
+seconds() { probe tree TForm2 | sed -nE 's/.* rect=131,48,18,13 visible=1 text=([0-9]+)$/\1/p'; }
+first=$(seconds)
+[[ "$first" =~ ^[0-4]$ ]] || fail "the countdown does not show its seconds: $countdown"
+probe tree TForm1 | grep -q '^window class=TForm1 .* enabled=0 ' ||
+    fail "the main window takes input under the countdown"
+counted_down() { local now; now=$(seconds); [ -n "$now" ] && [ "$now" -lt "$first" ]; }
+wait_for 4 counted_down || fail "the countdown did not count down from $first"
+wait_for 10 grep -q ' S01R0000$' "$work/commands.log" || fail "the UPS was not told to switch off"
+wait_for 5 test -s "$work/run/power.log" || fail "no power request"
+[ "$(cat "$work/run/power.log")" = $'SetSuspendState(TRUE, FALSE, FALSE)\r' ] ||
+    fail "the power request: $(cat "$work/run/power.log")"
+countdown_hidden() { probe tree TForm2 | grep -q '^window class=TForm2 .* visible=0'; }
+wait_for 5 countdown_hidden || fail "the countdown stayed"
+sim "mains on"
+echo "mains failure: countdown, then S01R0000 to the UPS and the hibernate request recorded"
+
+# ---- "Закрыть" from the tray menu ends the program ---------------------------------------------
+click_icon 3
+wait_for 5 probe menu || fail "a right click did not open the tray menu"
+read -r mx my mw mh < <(probe menu)
+xdotool mousemove $((mx + mw / 2)) $((my + mh - 6)) click 1
+end_program
+wait_for 5 sh -c "[ -z \"\$(xwininfo -tree -id $panel | grep explorer.exe)\" ]" ||
+    fail "the icon stayed in the tray after Exit"
+kept=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nCOMPort=0\r\nOffMethod=1\r\nOFFAfter=4\r\nOffUPS=1\r\n')
+[ "$(cat "$work/run/UPSZelto.ini")" = "$kept" ] ||
+    fail "the settings file at the end: $(od -c "$work/run/UPSZelto.ini")"
+echo "\"Закрыть\" ends the program with status 0, the icon leaves the tray, the settings are kept"
+
+# An error box is open once it shows its text.
+box_open() { [ -n "$(probe box)" ]; }
+box_closed() { ! probe box; }
+
+# ---- A refused power request is reported --------------------------------------------------------
+# The recorder refuses with the system's "access denied" (error 5); no UPS switch-off is chosen.
+mkdir "$work/run2"
+printf '[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nOffMethod=0\r\nOFFAfter=0\r\n' >"$work/run2/UPSZelto.ini"
+: >"$work/commands.log"
+start_program "$work/run2" ZELTO_POWER_REFUSE=5
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the second program does not poll"
+sim "mains off"
+wait_for 10 box_open || fail "no error box for the refused power-off"
+text=$(probe box ok)
+[ "$text" = "Не удалось выключить компьютер: Access denied." ] || fail "the refusal's box: $text"
+wait_for 5 box_closed || fail "the error box did not close"
+[ "$(cat "$work/run2/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
+    fail "the power request: $(cat "$work/run2/power.log")"
+! grep -q ' S[0-9][0-9]R0000$' "$work/commands.log" || fail "the UPS was told to switch off"
+sim "mains on"
+echo "a refused power-off is reported in an error box with the system's reason"
+
+# ---- "Выход" ends the program -------------------------------------------------------------------
+exit_id=$(probe tree TForm1 | grep -E 'class=Button rect=328,224,' | sed -E 's/^control id=([0-9]+) .*/\1/')
+probe click TForm1 "$exit_id"
+end_program
+echo "\"Выход\" ends the program with status 0"
+
+# ---- The port list from the system's table ------------------------------------------------------
+# Without "Ports", the list is SERIALCOMM's ports in the list's order; COMPort picks COM7.
+set_serialcomm '\Device\Serial6=COM7' '\Device\Serial11=COM12' '\Device\Serial2=COM3'
+mkdir "$work/run3"
+printf '[UPS]\r\nCOMPort=2\r\nCompOff=6\r\n' >"$work/run3/UPSZelto.ini"
+: >"$work/commands.log"
+start_program "$work/run3"
+port_list() { probe tree TForm1 | grep -E 'class=ComboBox rect=8,120,'; }
+port_list | grep -qE 'text=COM7 items=COM12\|COM3\|COM7 selected=2$' ||
+    fail "the port list from SERIALCOMM: $(port_list)"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not poll COM7 from the list"
+echo "the port list comes from SERIALCOMM, sorted, and the stored index opens COM7"
+probe send TForm1 0x0010 0 0 >/dev/null  # WM_CLOSE: hides, never ends the program
+kill -0 "$program" || fail "closing the main window ended the program"
+probe click TForm1 2  # "Выход", whose id is the cancel id (Escape)
+end_program
+
+# A value of another type in the table is reported, and the program runs on.
+set_serialcomm '\Device\Serial6=COM7' '\Device\Bogus=dword:1'
+mkdir "$work/run4"
+start_program "$work/run4"
+wait_for 10 box_open || fail "no error box for the table's bad value"
+# No full stop after the closing quote, which sorts before it.
+text=$(probe box ok)
+[ "$text" = "Invalid data type for '\\Device\\Bogus'" ] || fail "the bad value's box: $text"
+wait_for 5 box_closed || fail "the error box did not close"
+wait_for 10 icon_in_tray || fail "no tray icon after the error"
+echo "a value of the wrong type in SERIALCOMM is reported and the program runs on"

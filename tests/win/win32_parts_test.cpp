@@ -1,0 +1,296 @@
+// The Windows front end's parts that need no window, on the Windows runtime under Wine: text
+// conversion, the serial line's settings, the power calls and their recorder, the settings file on
+// disk and the error boxes' queue.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/base/errors.h"
+#include "core/base/settings.h"
+#include "win32/message_box_reporter.h"
+#include "win32/power_calls.h"
+#include "win32/recorded_power_requests.h"
+#include "win32/system_message.h"
+#include "win32/utf.h"
+#include "win32/win32_com_port.h"
+#include "win32/win32_settings_store.h"
+
+namespace zelto {
+namespace {
+
+TEST(Utf, RoundTripsAndReplacesWhatIsNotText) {
+    struct Case {
+        std::string utf8;
+        std::wstring utf16;
+    };
+    const Case cases[] = {
+        {"", L""},
+        {"COM7", L"COM7"},
+        {"Напряжение", L"\x041d\x0430\x043f\x0440\x044f\x0436\x0435\x043d\x0438\x0435"},
+        {"35.0 °C",
+         L"35.0 \x00b0"
+         L"C"},
+        // Outside the basic plane: a surrogate pair.
+        {"\xf0\x9f\x94\x8b", L"\xd83d\xdd0b"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Widen(c.utf8), c.utf16) << c.utf8;
+        EXPECT_EQ(Narrow(c.utf16), c.utf8) << c.utf8;
+    }
+    EXPECT_EQ(Widen("a\xff"
+                    "b"),
+              L"a\xfffd"
+              L"b");
+    EXPECT_EQ(Narrow(std::wstring(L"a\xd800"
+                                  L"b")),
+              "a\xef\xbf\xbd"
+              "b");
+}
+
+TEST(ComPort, DeviceNamesGoThroughTheDeviceNamespace) {
+    struct Case {
+        const char* name;
+        const wchar_t* path;
+    };
+    const Case cases[] = {
+        {"COM1", L"\\\\.\\COM1"},
+        {"COM10", L"\\\\.\\COM10"},
+        {"COM256", L"\\\\.\\COM256"},
+        {"\\\\.\\COM3", L"\\\\.\\COM3"},
+        {"\\\\?\\USB#VID_0403", L"\\\\?\\USB#VID_0403"},
+        {"C:\\ups\\line", L"C:\\ups\\line"},
+        {"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ComDevicePath(c.name), c.path) << c.name;
+    }
+}
+
+TEST(ComPort, LineSettingsOverwriteWhateverThePortReported) {
+    DCB dcb;
+    std::memset(&dcb, 0xFF, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    ApplyLineSettings(dcb, 2400);
+    EXPECT_EQ(dcb.DCBlength, sizeof(DCB));
+    EXPECT_EQ(dcb.BaudRate, 2400u);
+    // The 32-bit word of flags: binary mode and DTR raised, nothing else (RTS low, no handshake,
+    // no XON/XOFF, no parity check, no error character, no null stripping, no abort on error).
+    std::uint32_t flags = 0;
+    std::memcpy(&flags, reinterpret_cast<const char*>(&dcb) + offsetof(DCB, BaudRate) + 4, 4);
+    EXPECT_EQ(flags, 0x11u);
+    EXPECT_EQ(dcb.wReserved, 0);
+    EXPECT_EQ(dcb.XonLim, 2048);
+    EXPECT_EQ(dcb.XoffLim, 512);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, 0);
+    EXPECT_EQ(dcb.StopBits, 0);
+    EXPECT_EQ(dcb.XonChar, 0x11);
+    EXPECT_EQ(dcb.XoffChar, 0x13);
+    EXPECT_EQ(dcb.ErrorChar, 0);
+    EXPECT_EQ(dcb.EofChar, 0);
+    EXPECT_EQ(dcb.EvtChar, 0);
+}
+
+TEST(ComPort, ReadsNeverWaitAndWritesGiveUp) {
+    const COMMTIMEOUTS timeouts = LineTimeouts();
+    // The documented combination for "return at once with what is there".
+    EXPECT_EQ(timeouts.ReadIntervalTimeout, MAXDWORD);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
+    // A few bytes at 2400 baud take milliseconds; a write never hangs for good.
+    EXPECT_GT(timeouts.WriteTotalTimeoutConstant, 100u);
+    EXPECT_LE(timeouts.WriteTotalTimeoutConstant, 2000u);
+}
+
+TEST(ComPort, AMissingPortStaysClosedAndQuiet) {
+    Win32ComPort port;
+    EXPECT_EQ(port.ComOpen("COM250", 2400), OpenResult::Failed);
+    EXPECT_EQ(port.ComOpen("", 2400), OpenResult::Failed);
+    EXPECT_EQ(port.AccessGroup("COM250"), "");
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.ComInputCount(), 0u);
+    EXPECT_EQ(port.ComRead(47), "");
+    EXPECT_EQ(port.ComWrite("Q1\r"), 0u);
+    port.ComPurgeInput();
+    port.ComClose();
+    EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(Power, EachActionIsTheRightCall) {
+    const PowerCall off = PowerCallFor(PowerAction::PowerOff);
+    EXPECT_EQ(off.kind, PowerCall::ExitWindows);
+    // EWX_POWEROFF | EWX_FORCEIFHUNG; a planned shutdown for a power failure (major power,
+    // minor environment).
+    EXPECT_EQ(off.exitFlags, 0x18u);
+    EXPECT_EQ(off.exitReason, 0x8006000Cu);
+    EXPECT_EQ(DescribePowerCall(off), "ExitWindowsEx(0x00000018, 0x8006000c)");
+
+    const PowerCall hibernate = PowerCallFor(PowerAction::Hibernate);
+    EXPECT_EQ(hibernate.kind, PowerCall::Suspend);
+    EXPECT_TRUE(hibernate.hibernate);
+    EXPECT_EQ(DescribePowerCall(hibernate), "SetSuspendState(TRUE, FALSE, FALSE)");
+
+    const PowerCall standBy = PowerCallFor(PowerAction::Suspend);
+    EXPECT_EQ(standBy.kind, PowerCall::Suspend);
+    EXPECT_FALSE(standBy.hibernate);
+    EXPECT_EQ(DescribePowerCall(standBy), "SetSuspendState(FALSE, FALSE, FALSE)");
+}
+
+TEST(Power, ThePrivilegeOfThisProcessCanBeEnabled) {
+    EXPECT_EQ(EnableShutdownPrivilege(), std::nullopt);
+}
+
+TEST(Power, SystemMessagesAreOneLineOrTheCode) {
+    const std::string denied = SystemMessage(ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(denied.empty());
+    EXPECT_EQ(denied.find_first_of("\r\n"), std::string::npos) << denied;
+    EXPECT_NE(denied.back(), ' ');
+    EXPECT_EQ(SystemMessage(0x2000FFFF), "Error 536936447");
+}
+
+// The names in a folder.
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// A folder of its own under the temporary folder, removed again with what is in it.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        path_ = std::wstring(base) + L"zelto-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64());
+        CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TemporaryFolder() { Remove(path_); }
+    const std::wstring& Path() const { return path_; }
+    std::vector<std::wstring> Names() const { return NamesIn(path_); }
+
+private:
+    static void Remove(const std::wstring& path) {
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") {
+                    continue;
+                }
+                const std::wstring child = path + L"\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    Remove(child);
+                } else {
+                    DeleteFileW(child.c_str());
+                }
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+
+    std::wstring path_;
+};
+
+// Runs with the current directory changed, and changes it back.
+class InFolder {
+public:
+    explicit InFolder(const std::wstring& path) {
+        GetCurrentDirectoryW(MAX_PATH, previous_);
+        SetCurrentDirectoryW(path.c_str());
+    }
+    ~InFolder() { SetCurrentDirectoryW(previous_); }
+
+private:
+    wchar_t previous_[MAX_PATH] = L"";
+};
+
+TEST(SettingsFile, LivesInTheCurrentFolderWithCrlfLinesAndIsReplacedWhole) {
+    const TemporaryFolder folder;
+    // A long path, with a Cyrillic folder name on the way.
+    const std::wstring deep = folder.Path() + L"\\" + Widen("Папка с настройками ИБП") +
+                              L"\\a-folder-name-long-enough-for-sixty-characters";
+    CreateDirectoryW((folder.Path() + L"\\" + Widen("Папка с настройками ИБП")).c_str(), nullptr);
+    CreateDirectoryW(deep.c_str(), nullptr);
+    const InFolder inside(deep);
+    Win32SettingsStore store;
+    Settings settings(store);
+    const std::string path = Narrow(deep) + "\\UPSZelto.ini";
+    EXPECT_EQ(settings.FilePath(), path);
+    EXPECT_FALSE(store.Exists(path));
+    EXPECT_EQ(settings.ReadSetting("UPS", "COMPort", "0"), "0");
+
+    settings.WriteSetting("UPS", "COMPort", "0");
+    EXPECT_EQ(store.ReadFile(path), "[UPS]\r\nCOMPort=0\r\n");
+    settings.WriteSetting("UPS", "CompOff", "3");
+    settings.WriteSetting("UPS", "COMPort", "-1");
+    EXPECT_EQ(store.ReadFile(path), "[UPS]\r\nCOMPort=-1\r\nCompOff=3\r\n");
+    EXPECT_EQ(settings.ReadInt("CompOff", "0"), 3);
+    // Nothing is left beside the file: the temporary file became the file.
+    EXPECT_EQ(NamesIn(deep), std::vector<std::wstring>{L"UPSZelto.ini"});
+}
+
+TEST(SettingsFile, ARefusedWriteNamesTheFileAndLeavesNoTemporaryFile) {
+    const TemporaryFolder folder;
+    // A folder where the file should be: it can be neither read nor replaced.
+    CreateDirectoryW((folder.Path() + L"\\UPSZelto.ini").c_str(), nullptr);
+    const InFolder inside(folder.Path());
+    Win32SettingsStore store;
+    Settings settings(store);
+    try {
+        settings.WriteSetting("UPS", "COMPort", "0");
+        ADD_FAILURE() << "the write went through";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Unable to write to " + Narrow(folder.Path()) + "\\UPSZelto.ini");
+    }
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"UPSZelto.ini"});
+    EXPECT_FALSE(store.ReplaceFile(Narrow(folder.Path()) + "\\UPSZelto.ini", "x"));
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"UPSZelto.ini"});
+}
+
+TEST(Power, TheRecorderWritesTheCallsAndRefusesWhenTold) {
+    const TemporaryFolder folder;
+    const std::wstring log = folder.Path() + L"\\power.log";
+    RecordedPowerRequests accepting(log, std::nullopt);
+    EXPECT_EQ(accepting.Request(PowerAction::Hibernate), std::nullopt);
+    EXPECT_EQ(accepting.Request(PowerAction::PowerOff), std::nullopt);
+    RecordedPowerRequests refusing(log, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(refusing.Request(PowerAction::Suspend), SystemMessage(ERROR_ACCESS_DENIED));
+    Win32SettingsStore files;
+    EXPECT_EQ(files.ReadFile(Narrow(log)),
+              "SetSuspendState(TRUE, FALSE, FALSE)\r\n"
+              "ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r\n"
+              "SetSuspendState(FALSE, FALSE, FALSE)\r\n");
+}
+
+TEST(ErrorBoxes, TheFirstIsDueAndTheRestWaitInTheQueue) {
+    MessageBoxReporter reporter;  // no window yet: nothing can show, the first box is due
+    reporter.Report("Range check error");
+    reporter.Report("Range check error");
+    reporter.Report("Unable to write to C:\\UPSZelto.ini");
+    EXPECT_EQ(reporter.Due(), std::optional<std::string>("Range check error"));
+    EXPECT_EQ(reporter.Queue().Waiting(),
+              std::deque<std::string>{"Unable to write to C:\\UPSZelto.ini"});
+}
+
+}  // namespace
+}  // namespace zelto

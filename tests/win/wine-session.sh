@@ -1,0 +1,116 @@
+# Sourced by the Windows tests and the demo: Wine in the build's own prefix with the machine's
+# serial ports hidden, an X display for it (a private Xvfb unless one is given), and the small
+# helpers the scripts share.
+#
+# Needs before sourcing: win_build (the Windows build folder), source_dir (the source tree), work
+# (a scratch folder that the caller removes) and a `pids` array the caller's cleanup stops, last
+# first.
+
+hide_ports=$source_dir/tests/win/hide-system-ports
+export WINEPREFIX=$win_build/wineprefix
+export WINEDEBUG=-all
+# No Mono or Gecko installer prompts.
+export WINEDLLOVERRIDES=mscoree,mshtml=
+
+# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when at least SECONDS
+# have passed without.
+wait_for() {
+    local deadline=$((SECONDS + $1 + 1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.2
+    done
+}
+
+# Every Wine command goes through the port hiding: the wineserver it may start opens the devices.
+wine_run() {
+    "$hide_ports" wine "$@"
+}
+wineserver_run() {
+    "$hide_ports" wineserver "$@"
+}
+
+# A private Xvfb on a free display (90 + PID % 100, or the next free one); sets DISPLAY.
+start_xvfb() {
+    local display=$((90 + $$ % 100)) xvfb
+    for _ in $(seq 20); do
+        while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+            display=$((display + 1))
+        done
+        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb=$!
+        # Xvfb refuses a display in use at once; still running a moment later, it is ours.
+        if wait_for 10 env DISPLAY=":$display" xdpyinfo && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
+            pids+=("$xvfb")
+            export DISPLAY=:$display
+            return 0
+        fi
+        kill "$xvfb" 2>/dev/null || true
+        wait "$xvfb" 2>/dev/null || true
+        display=$((display + 1))
+    done
+    return 1
+}
+
+# trayer as the tray host: Wine docks its tray icons into it.
+tray_panel() { xwininfo -root -tree | awk '/\("panel" "trayer"\)/ {print $1; exit}'; }
+start_trayer() {
+    trayer --SetDockType true --edge top --align right --widthtype request \
+        >"$work/trayer.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 tray_panel_up
+}
+tray_panel_up() { [ -n "$(tray_panel)" ]; }
+
+# The prefix's own wineserver, kept running until stop_wine: the registry edits below only hold
+# for the lifetime of one server, and the programs must start under the same one. A server left
+# from an earlier run (another display, another port map) is ended first.
+start_wineserver() {
+    wineserver_run -k 2>/dev/null || true
+    wineserver_run -w 2>/dev/null || true
+    wineserver_run -f -p &
+    pids+=($!)
+    # The first client waits for the server's start-up, the devices' included.
+    wine_run reg query 'HKLM\Software\Wine' >/dev/null 2>&1
+}
+stop_wine() {
+    wineserver_run -k 2>/dev/null || true
+}
+
+# map_ports COMn=PATH ...: the ports Wine maps onto the given Unix paths (pseudo-terminals),
+# which mountmgr reads when the server starts. Restarts the server.
+map_ports() {
+    local mapping
+    stop_wine
+    wineserver_run -w 2>/dev/null || true
+    wine_run reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1 || true
+    for mapping in "$@"; do
+        wine_run reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ \
+            /d "${mapping#*=}" /f >/dev/null
+    done
+    start_wineserver
+}
+
+# set_serialcomm NAME=DATA ...: the system's list of serial ports exactly these values (REG_SZ;
+# NAME=dword:N for a value of another type). Holds until the server ends. The key itself stays:
+# it lives in the volatile part of the registry, where it cannot be made anew.
+set_serialcomm() {
+    local value
+    wine_run reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /va /f >/dev/null
+    for value in "$@"; do
+        case ${value#*=} in
+            dword:*)
+                wine_run reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "${value%%=*}" \
+                    /t REG_DWORD /d "${value#*=dword:}" /f >/dev/null ;;
+            *)
+                wine_run reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "${value%%=*}" \
+                    /t REG_SZ /d "${value#*=}" /f >/dev/null ;;
+        esac
+    done
+}
+
+# A Unix path as the Windows programs see it (drive Z: is the root).
+windows_path() {
+    printf 'Z:%s' "${1//\//\\}"
+}
