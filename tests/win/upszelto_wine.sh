@@ -215,6 +215,14 @@ main_visible || fail "closing About hid the main window"
 [ "$(probe send TForm1 0x0011 0 0)" = 1 ] || fail "the end-of-session query was refused"
 echo "beeper toggle sent, method stored, About opens and closes, end of session consented"
 
+# ---- The shell restarts: the icon comes back ----------------------------------------------------
+probe tray-gone TForm1 || fail "the probe could not take the icon out of the tray"
+icon_gone() { ! icon_in_tray; }
+wait_for 5 icon_gone || fail "the icon stayed in the tray"
+probe taskbar-created TForm1
+wait_for 5 icon_in_tray || fail "the icon did not come back when the taskbar was made anew"
+echo "the icon comes back into a taskbar made anew"
+
 # ---- A mains failure: the countdown, the UPS switch-off, the power request ---------------------
 # Trigger "при отказе сети", hibernate (chosen above), the UPS off after "1 минуту", and a
 # countdown of four seconds, written by hand as the user would.
@@ -267,9 +275,11 @@ box_open() { [ -n "$(probe box)" ]; }
 box_closed() { ! probe box; }
 
 # ---- A refused power request is reported --------------------------------------------------------
-# The recorder refuses with the system's "access denied" (error 5); no UPS switch-off is chosen.
+# The recorder refuses with the system's "access denied" (error 5); the UPS, told to switch off
+# in a minute, is told to cancel that again.
 mkdir "$work/run2"
-printf '[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nOffMethod=0\r\nOFFAfter=0\r\n' >"$work/run2/UPSZelto.ini"
+printf '[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nOffMethod=0\r\nOffUPS=1\r\nOFFAfter=0\r\n' \
+    >"$work/run2/UPSZelto.ini"
 : >"$work/commands.log"
 start_program "$work/run2" ZELTO_POWER_REFUSE=5
 wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the second program does not poll"
@@ -280,9 +290,21 @@ text=$(probe box ok)
 wait_for 5 box_closed || fail "the error box did not close"
 [ "$(cat "$work/run2/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
     fail "the power request: $(cat "$work/run2/power.log")"
-! grep -q ' S[0-9][0-9]R0000$' "$work/commands.log" || fail "the UPS was told to switch off"
+others=$(grep -v -e ' Q1$' -e ' # ' "$work/commands.log" | cut -d' ' -f2 | tr '\n' ' ')
+[ "$others" = "S01R0000 C " ] || fail "the UPS got '$others', not the switch-off and its cancel"
 sim "mains on"
-echo "a refused power-off is reported in an error box with the system's reason"
+echo "a refused power-off withdraws the UPS switch-off and is reported with the system's reason"
+
+# Stand-by on a machine without S3 (Wine reports none) is pointed out when it is chosen.
+tree=$(probe tree TForm1)
+method_id=$(grep -E 'class=ComboBox rect=144,192,' <<<"$tree" | sed -E 's/^control id=([0-9]+) .*/\1/')
+probe select TForm1 "$method_id" 2
+wait_for 10 box_open || fail "no warning for stand-by without S3"
+text=$(probe box ok)
+[ "$text" = "Метод выключения «Ждущий режим» не сработает при отказе сети: ждущий режим на этом компьютере отключён или не поддерживается. Включите его в настройках системы или выберите другой метод." ] ||
+    fail "the stand-by warning: $text"
+wait_for 5 box_closed || fail "the warning box did not close"
+echo "stand-by on a machine without it is pointed out when chosen"
 
 # ---- "Выход" ends the program -------------------------------------------------------------------
 exit_id=$(probe tree TForm1 | grep -E 'class=Button rect=328,224,' | sed -E 's/^control id=([0-9]+) .*/\1/')
@@ -302,6 +324,12 @@ port_list | grep -qE 'text=COM7 items=COM12\|COM3\|COM7 selected=2$' ||
     fail "the port list from SERIALCOMM: $(port_list)"
 wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not poll COM7 from the list"
 echo "the port list comes from SERIALCOMM, sorted, and the stored index opens COM7"
+# A pick is stored by its place in the list and by its name.
+list_id=$(port_list | sed -E 's/^control id=([0-9]+) .*/\1/')
+probe select TForm1 "$list_id" 0
+picked() { grep -q $'^COMPortPath=COM12\r$' "$work/run3/UPSZelto.ini" && grep -q $'^COMPort=0\r$' "$work/run3/UPSZelto.ini"; }
+wait_for 5 picked || fail "the pick of COM12 was not stored: $(cat "$work/run3/UPSZelto.ini")"
+echo "a pick is stored by place and by name"
 probe send TForm1 0x0010 0 0 >/dev/null  # WM_CLOSE: hides, never ends the program
 kill -0 "$program" || fail "closing the main window ended the program"
 probe click TForm1 2  # "Выход", whose id is the cancel id (Escape)

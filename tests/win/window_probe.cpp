@@ -9,6 +9,10 @@
 //   winprobe click CLASS ID        clicks a button or a picture
 //   winprobe send CLASS MSG W L    sends a message to the window; prints the result
 //   winprobe show CLASS            brings the window to the screen (as the tray click does)
+//   winprobe tray-gone CLASS       takes the window's tray icon (id 1) out of the tray, as a
+//                                  restarting shell loses it
+//   winprobe taskbar-created CLASS tells the window the taskbar was made anew, as a restarted
+//                                  shell tells every window
 //   winprobe menu                  the open popup menu's screen rectangle: x y width height
 //   winprobe shot CLASS FILE       saves what the screen shows of the window as a bitmap file
 //
@@ -19,6 +23,7 @@
 #include <commctrl.h>
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -269,6 +274,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"shot") {
         return Shot(top, argument(2));
+    }
+    if (command == L"tray-gone") {
+        NOTIFYICONDATAW icon{};
+        icon.cbSize = sizeof icon;
+        icon.hWnd = top;
+        icon.uID = 1;
+        return Shell_NotifyIconW(NIM_DELETE, &icon) ? 0 : 1;
+    }
+    if (command == L"taskbar-created") {
+        SendMessageW(top, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+        return 0;
     }
     if (command == L"show") {
         ShowWindow(top, SW_SHOWNORMAL);
