@@ -35,4 +35,9 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
     ConnectWindowToProgram(form_, program_);
 }
 
+void ZeltoApplication::StartNutServer() {
+    Settings settings(store_);
+    nut_ = NutServer::Start(settings, errors_, program_.Nut());
+}
+
 }  // namespace zelto

@@ -15,6 +15,7 @@
 #include "qt/logind_power_requests.h"
 #include "qt/main_window.h"
 #include "qt/message_box_reporter.h"
+#include "qt/nut_server.h"
 #include "qt/qt_com_port.h"
 #include "qt/qt_port_table.h"
 
@@ -32,16 +33,24 @@ public:
     ZeltoApplication& operator=(const ZeltoApplication&) = delete;
 
     // Start-up: settings, port list, port and the first tick; then Timer1 polls. The main
-    // window stays hidden: the program lives in the tray.
-    void Start() { form_.FormCreate(); }
+    // window stays hidden: the program lives in the tray. Then the NUT server, when the settings
+    // turn it on.
+    void Start() {
+        form_.FormCreate();
+        StartNutServer();
+    }
 
     TForm1& Form() { return form_; }
     CountdownDialog& Countdown() { return countdown_; }
     MessageBoxReporter& Errors() { return errors_; }
     QtComPort& Port() { return port_; }
     Program& Main() { return program_; }
+    // The NUT server, while the settings turn it on; null otherwise.
+    NutServer* Nut() { return nut_.get(); }
 
 private:
+    void StartNutServer();
+
     // Destroyed in the reverse order: the program before the parts it holds references to.
     MessageBoxReporter errors_;
     FileSettingsStore store_;
@@ -51,6 +60,7 @@ private:
     TForm1 form_;
     CountdownDialog countdown_;
     Program program_;
+    std::unique_ptr<NutServer> nut_;
 };
 
 }  // namespace zelto

@@ -12,6 +12,7 @@
 #include "core/monitor/countdown.h"
 #include "core/monitor/display.h"
 #include "core/monitor/power_requests.h"
+#include "core/monitor/secondaries.h"
 
 namespace zelto {
 
@@ -25,6 +26,8 @@ struct MonitorParts {
     PowerRequests& power;
     ErrorReporter& errors;
     Settings& settings;
+    // Machines following this UPS over the network; none when null.
+    Secondaries* secondaries = nullptr;
 };
 
 class Monitor {

@@ -26,6 +26,9 @@ void Monitor::Timer1Timer() {
     const std::uint64_t tick = ++ticksStarted_;
     RunGuarded(parts_.errors, [this, tick] {
         parts_.display.ShowLinkState(parts_.state.LinkOk);
+        if (parts_.secondaries) {
+            parts_.secondaries->TickStarted(parts_.port.IsOpen());
+        }
         ParseStatus();
         if (ticksStarted_ != tick) {
             // A countdown opened by this tick let later ticks run; the last of them has already
@@ -50,6 +53,9 @@ void Monitor::ParseStatus() {
     // The record is handled: empty the buffer now, so that ticks running inside a countdown
     // opened below start from an empty one and do not mistake this record for part of theirs.
     state.RxBuffer.clear();
+    if (parts_.secondaries) {
+        parts_.secondaries->RecordHandled(record, batteryTenths, state);
+    }
     HandlePowerState(record.OnBattery(), batteryTenths, ++state.RecordSequence);
 }
 

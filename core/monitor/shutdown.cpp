@@ -20,6 +20,9 @@ void Monitor::RunShutdown() {
     if (parts_.countdown.Run(state.CountdownSeconds) != CountdownGo) {
         return;
     }
+    if (parts_.secondaries) {
+        parts_.secondaries->ShutdownCommitted();
+    }
     // The UPS first: if the computer goes down, the UPS must already know to switch off.
     const bool upsTold =
         state.UpsOffIndex >= kFirstShutdownDelay && state.UpsOffIndex <= kLastShutdownDelay;

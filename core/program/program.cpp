@@ -39,7 +39,7 @@ Program::Program(const Platform& platform)
     : platform_(platform),
       settings_(platform.store),
       monitor_(MonitorParts{state_, platform.port, platform.display, platform.countdown,
-                            platform.power, platform.errors, settings_}) {}
+                            platform.power, platform.errors, settings_, &nut_}) {}
 
 void Program::FormCreate() {
     // Each step stands on its own: a bad value is reported, but the tray icon, the port and

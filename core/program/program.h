@@ -16,6 +16,7 @@
 #include "core/monitor/monitor.h"
 #include "core/monitor/power_requests.h"
 #include "core/program/main_view.h"
+#include "core/program/nut_feed.h"
 
 namespace zelto {
 
@@ -53,6 +54,8 @@ public:
     void Image5Click() { monitor_.Image5Click(); }
 
     ProgramState& State() { return state_; }
+    // What the NUT server publishes; a front end that runs one hands it its wait.
+    NutFeed& Nut() { return nut_; }
     const std::vector<PortEntry>& PortList() const { return ports_; }
 
 private:
@@ -70,6 +73,7 @@ private:
     Platform platform_;
     ProgramState state_;
     Settings settings_;
+    NutFeed nut_;
     Monitor monitor_;
     PortKeeper keeper_;
     std::vector<PortEntry> ports_;

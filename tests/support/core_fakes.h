@@ -19,6 +19,7 @@
 #include "core/monitor/countdown.h"
 #include "core/monitor/display.h"
 #include "core/monitor/power_requests.h"
+#include "core/monitor/secondaries.h"
 
 namespace zelto::fakes {
 
@@ -223,6 +224,21 @@ public:
     CapabilityAnswer Capability(PowerAction action) override {
         asked.push_back(action);
         return capability;
+    }
+};
+
+// The wait for the secondaries: returns at once after running `whileWaiting` (nested ticks go
+// there).
+class FakeSecondaryWait : public SecondaryWait {
+public:
+    int waits = 0;
+    std::function<void()> whileWaiting;
+
+    void Wait() override {
+        ++waits;
+        if (whileWaiting) {
+            whileWaiting();
+        }
     }
 };
 

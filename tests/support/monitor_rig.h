@@ -6,6 +6,7 @@
 #include "core/base/program_state.h"
 #include "core/base/settings.h"
 #include "core/monitor/monitor.h"
+#include "core/program/nut_feed.h"
 #include "tests/support/core_fakes.h"
 #include "tests/support/status_records.h"
 
@@ -20,7 +21,9 @@ struct MonitorRig {
     FakeErrorReporter errors;
     FakeSettingsStore store;
     Settings settings{store};
-    Monitor monitor{MonitorParts{state, port, display, countdown, power, errors, settings}};
+    // What the NUT server would publish; no server waits unless a test hands the feed a wait.
+    NutFeed nut;
+    Monitor monitor{MonitorParts{state, port, display, countdown, power, errors, settings, &nut}};
 
     // The bytes arrive, then one tick runs.
     void TickWith(const std::string& bytes) {

@@ -1,0 +1,51 @@
+#include "core/program/nut_startup.h"
+
+namespace zelto {
+namespace {
+
+std::string Joined(const std::vector<std::string>& items, std::string_view separator) {
+    std::string text;
+    for (const std::string& item : items) {
+        if (!text.empty()) {
+            text += separator;
+        }
+        text += item;
+    }
+    return text;
+}
+
+}  // namespace
+
+NutSettingsRead ReadNutServerSettings(Settings& settings) {
+    return ReadNutSettings(
+        [&settings](std::string_view key) { return settings.FindSetting(kNutSection, key); });
+}
+
+std::string ProgramVersion() {
+    return ZELTO_VERSION;
+}
+
+std::string NutEndpointText(std::string_view address, int port) {
+    const bool v6 = address.find(':') != std::string_view::npos;
+    std::string text = v6 ? "[" + std::string(address) + "]" : std::string(address);
+    return text + ":" + std::to_string(port);
+}
+
+std::string NutStartupReport(const std::vector<std::string>& settingProblems,
+                             const std::vector<std::string>& listenFailures) {
+    std::string text;
+    if (!settingProblems.empty()) {
+        text = "Сервер NUT: неверные значения в разделе [" + std::string(kNutSection) + "] файла " +
+               std::string(kSettingsFileName) +
+               ", вместо них действуют значения по умолчанию: " + Joined(settingProblems, ", ");
+    }
+    if (!listenFailures.empty()) {
+        if (!text.empty()) {
+            text += ".\n";
+        }
+        text += "Сервер NUT не смог открыть " + Joined(listenFailures, ", ");
+    }
+    return text;
+}
+
+}  // namespace zelto

@@ -1,0 +1,175 @@
+// The NUT server's connections without sockets: admission, pipelined and split requests, logins
+// and their count, the failed-login hold, the output cap and the idle timeout.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "core/nut/nut_clients.h"
+
+namespace zelto {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = NutClients::Clock;
+
+NutSnapshot OnLine() {
+    NutSnapshot snapshot;
+    snapshot.link = NutLink::Fresh;
+    snapshot.record =
+        NutRecordFields{"230.0", "230.0", "230.0", "020", "50.0", "27.2", "25.0", "00001001"};
+    snapshot.batteryCharge = 87;
+    return snapshot;
+}
+
+NutSettings Settings() {
+    NutSettings settings;
+    settings.enabled = true;
+    settings.users = {{"monuser", "s3cret"}};
+    settings.limits.maxClients = 3;
+    settings.limits.maxClientsPerAddress = 2;
+    settings.limits.idleTimeoutSeconds = 5;
+    return settings;
+}
+
+class Clients : public ::testing::Test {
+protected:
+    NutClients::Id Open(const std::string& address = "127.0.0.1") {
+        const auto id = clients.Open(address, start);
+        EXPECT_TRUE(id) << address;
+        return id.value_or(0);
+    }
+    NutOutput Say(NutClients::Id id, const std::string& bytes, Clock::duration at = 0s) {
+        return clients.Receive(id, bytes, start + at);
+    }
+
+    NutSnapshot snapshot = OnLine();
+    NutClients clients{Settings(), "1.0.0", snapshot};
+    Clock::time_point start = Clock::now();
+};
+
+TEST_F(Clients, LimitsInTotalAndPerAddress) {
+    const auto a1 = Open("10.0.0.1");
+    Open("10.0.0.1");
+    EXPECT_FALSE(clients.Open("10.0.0.1", start)) << "a third from one address";
+    Open("10.0.0.2");
+    EXPECT_FALSE(clients.Open("10.0.0.3", start)) << "a fourth in all";
+    EXPECT_EQ(clients.OpenCount(), 3);
+    clients.Close(a1);
+    EXPECT_TRUE(clients.Open("10.0.0.1", start));
+}
+
+TEST_F(Clients, PipelinedRequestsAnsweredInOrderAndSplitOnesOnce) {
+    const auto id = Open();
+    EXPECT_EQ(Say(id, "VER\nNETVER\r\n").text,
+              "UPS Zelto NUT server 1.0.0 - built-in read-only NUT server\n1.3\n");
+    std::string replies;
+    for (const char c : std::string("GET VAR zelto ups.status\n")) {
+        replies += Say(id, std::string(1, c)).text;
+    }
+    EXPECT_EQ(replies, "VAR zelto ups.status \"OL\"\n");
+}
+
+TEST_F(Clients, LoginsCountUntilTheConnectionCloses) {
+    const auto secondary = Open("127.0.0.1");
+    const auto reader = Open("::1");
+    const NutOutput login = Say(secondary, "USERNAME monuser\nPASSWORD s3cret\nLOGIN zelto\n");
+    EXPECT_EQ(login.text, "OK\nOK\nOK\n");
+    EXPECT_FALSE(login.hold);
+    EXPECT_EQ(login.notices, std::vector<std::string>{"NUT: monuser logged in from 127.0.0.1"});
+    EXPECT_EQ(clients.LoginCount(), 1);
+    EXPECT_EQ(Say(reader, "GET NUMLOGINS zelto\n").text, "NUMLOGINS zelto 1\n");
+    EXPECT_EQ(Say(reader, "LIST CLIENT zelto\n").text,
+              "BEGIN LIST CLIENT zelto\nCLIENT zelto 127.0.0.1\nEND LIST CLIENT zelto\n");
+    // One LOGIN per connection.
+    EXPECT_EQ(Say(secondary, "LOGIN zelto\n").text, "ERR ALREADY-LOGGED-IN\n");
+    EXPECT_EQ(clients.LoginCount(), 1);
+
+    // However it ended: LOGOUT, a dropped line or a kill all come here.
+    clients.Close(secondary);
+    EXPECT_EQ(clients.LoginCount(), 0);
+    EXPECT_EQ(Say(reader, "GET NUMLOGINS zelto\n").text, "NUMLOGINS zelto 0\n");
+    EXPECT_EQ(Say(secondary, "VER\n").text, "") << "a closed connection is answered";
+}
+
+TEST_F(Clients, FailedLoginHoldsItsReplyAndWhatFollows) {
+    const auto id = Open("192.168.1.9");
+    const NutOutput first = Say(id, "USERNAME monuser\nPASSWORD wrong\nLOGIN zelto\nVER\n");
+    EXPECT_EQ(first.text, "OK\nOK\n");
+    EXPECT_TRUE(first.hold);
+    EXPECT_EQ(first.notices,
+              std::vector<std::string>{"NUT: login as monuser from 192.168.1.9 refused"});
+    EXPECT_TRUE(clients.Held(id));
+    // Lines arriving while held wait their turn.
+    EXPECT_EQ(Say(id, "NETVER\n").text, "");
+
+    const NutOutput resumed = clients.Resume(id, start);
+    EXPECT_FALSE(clients.Held(id));
+    EXPECT_EQ(resumed.text,
+              "ERR ACCESS-DENIED\nUPS Zelto NUT server 1.0.0 - built-in read-only NUT server\n"
+              "1.3\n");
+    EXPECT_FALSE(resumed.close);
+    EXPECT_EQ(clients.LoginCount(), 0);
+}
+
+TEST_F(Clients, TheThirdFailedLoginClosesTheConnection) {
+    const auto id = Open();
+    EXPECT_EQ(Say(id, "USERNAME monuser\nPASSWORD wrong\n").text, "OK\nOK\n");
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        EXPECT_TRUE(Say(id, "LOGIN zelto\n").hold) << attempt;
+        const NutOutput reply = clients.Resume(id, start);
+        EXPECT_EQ(reply.text, "ERR ACCESS-DENIED\n") << attempt;
+        EXPECT_EQ(reply.close, attempt == 3) << attempt;
+    }
+    EXPECT_EQ(Say(id, "VER\n").text, "");
+}
+
+TEST_F(Clients, AClientSendingOnWhileHeldIsDropped) {
+    const auto id = Open();
+    EXPECT_TRUE(Say(id, "USERNAME a\nPASSWORD b\nLOGIN zelto\n").hold);
+    std::string flood;
+    for (int i = 0; i < 64; ++i) {
+        flood += "VER\n";
+    }
+    EXPECT_FALSE(Say(id, flood).drop) << "64 lines may wait";
+    EXPECT_TRUE(Say(id, "VER\n").drop);
+    EXPECT_EQ(clients.Resume(id, start).text, "");
+}
+
+TEST(ClientsOutputCap, ARequestWhoseAnswersPassTheCapDropsTheClient) {
+    NutSnapshot snapshot = OnLine();
+    NutSettings settings = Settings();
+    settings.limits.outputCapBytes = 200;
+    NutClients clients(settings, "1.0.0", snapshot);
+    const auto id = clients.Open("127.0.0.1", Clock::now());
+    ASSERT_TRUE(id);
+    EXPECT_FALSE(clients.Receive(*id, "GET VAR zelto ups.load\n", Clock::now()).drop);
+    // The variable list is longer than 200 bytes.
+    const NutOutput list = clients.Receive(*id, "LIST VAR zelto\nVER\n", Clock::now());
+    EXPECT_TRUE(list.drop);
+    EXPECT_EQ(clients.Receive(*id, "VER\n", Clock::now()).text, "");
+}
+
+TEST_F(Clients, OnlyWholeLinesKeepAConnectionFromIdling) {
+    const auto quiet = Open();
+    const auto trickling = Open("::1");
+    EXPECT_TRUE(clients.Idle(start + 4s).empty());
+    Say(trickling, "VE", 4s);
+    Say(quiet, "VER\n", 4s);
+    EXPECT_EQ(clients.Idle(start + 5s), std::vector<NutClients::Id>{trickling});
+    EXPECT_EQ(clients.Idle(start + 8s), std::vector<NutClients::Id>{trickling});
+    EXPECT_EQ(clients.Idle(start + 9s), (std::vector<NutClients::Id>{quiet, trickling}));
+}
+
+TEST_F(Clients, LogoutAnswersThenClosesAndIgnoresTheRest) {
+    const auto id = Open();
+    const NutOutput bye = Say(id, "LOGOUT\nVER\n");
+    EXPECT_EQ(bye.text, "OK Goodbye\n");
+    EXPECT_TRUE(bye.close);
+    EXPECT_EQ(Say(id, "VER\n").text, "");
+}
+
+}  // namespace
+}  // namespace zelto
