@@ -11,6 +11,9 @@
 #   - the About dialog; the end-of-session query answered with consent;
 #   - a mains failure runs the countdown, the UPS switch-off command reaches the simulator and
 #     the power request reaches the recorder; a refused request is reported in an error box;
+#   - the NUT server on loopback: Linux's upsc lists the readings and errs on an unknown UPS, a
+#     failed login waits out its delay without holding others up, a secondary's LOGIN counts, and
+#     after a mains failure FSD shows while the power request waits for the secondary to leave;
 #   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
 #     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0.
 #
@@ -311,6 +314,105 @@ exit_id=$(probe tree TForm1 | grep -E 'class=Button rect=328,224,' | sed -E 's/^
 probe click TForm1 "$exit_id"
 end_program
 echo "\"Выход\" ends the program with status 0"
+
+# ---- The NUT server ----------------------------------------------------------------------------
+# Turned on for 127.0.0.1 on a free port; Linux's own NUT clients reach it through Wine's host
+# sockets. A secondary logged in holds the program's power request back after the countdown,
+# while ups.status carries FSD, until it leaves.
+python=/usr/bin/python3
+nut_port=$("$python" -c 'import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])')
+ups="zelto@127.0.0.1:$nut_port"
+mkdir "$work/run5"
+printf '[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nOffMethod=0\r\nOffUPS=1\r\nOFFAfter=3\r\n[NUT]\r\nNutServer=1\r\nNutListen=127.0.0.1\r\nNutPort=%s\r\nNutUsers=mon:secret\r\nNutFsdWait=60\r\n' \
+    "$nut_port" >"$work/run5/UPSZelto.ini"
+: >"$work/commands.log"
+start_program "$work/run5"
+wait_for 15 upsc "$ups" ups.status || fail "the NUT server does not answer on 127.0.0.1:$nut_port"
+wait_for 10 sh -c "upsc '$ups' input.voltage 2>/dev/null | grep -qx 228.0" ||
+    fail "input.voltage: $(upsc "$ups" input.voltage 2>&1)"
+readings=$(upsc "$ups" 2>&1)
+for line in 'ups.status: OL' 'input.voltage: 228.0' 'output.voltage: 228.0' 'ups.load: 15' \
+    'input.frequency: 50.0' 'battery.voltage: 13.60' 'ups.temperature: 35.0' 'device.type: ups'; do
+    grep -qxF "$line" <<<"$readings" || fail "upsc lists no '$line': $readings"
+done
+unknown=$(upsc "nosuch@127.0.0.1:$nut_port" 2>&1) && fail "an unknown UPS answered: $unknown"
+grep -q "Error: Unknown UPS" <<<"$unknown" || fail "the unknown UPS's error: $unknown"
+echo "NUT server: upsc lists the readings on 127.0.0.1:$nut_port, an unknown UPS is an error"
+
+# A failed login is answered only after its delay; meanwhile the others are served at once.
+"$python" - "$nut_port" >"$work/failed-login.out" 2>&1 <<'PY' &
+import socket, sys, time
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
+start = time.monotonic()
+s.sendall(b"USERNAME mon\nPASSWORD wrong\nLOGIN zelto\n")
+got = b""
+while got.count(b"\n") < 3:
+    more = s.recv(100)
+    if not more:
+        break
+    got += more
+print(round(time.monotonic() - start, 1), got.decode().replace("\n", "|"))
+PY
+pids+=($!)
+sleep 0.3
+quick_start=$(date +%s%N)
+upsc "$ups" ups.status >/dev/null || fail "upsc failed during another client's failed login"
+quick_ms=$((($(date +%s%N) - quick_start) / 1000000))
+wait "${pids[-1]}" || fail "the failed-login client: $(cat "$work/failed-login.out")"
+read -r seconds replies <"$work/failed-login.out"
+[ "$replies" = "OK|OK|ERR ACCESS-DENIED|" ] || fail "the failed login's replies: $replies"
+"$python" -c "import sys; sys.exit(not 0.9 <= $seconds <= 3)" ||
+    fail "the failed login was answered after $seconds s, not after its delay"
+[ "$quick_ms" -lt 900 ] || fail "upsc took $quick_ms ms during another client's failed login"
+echo "a failed login is answered after ${seconds} s; upsc meanwhile in ${quick_ms} ms"
+
+# The secondary: logged in until it is told to leave.
+"$python" - "$nut_port" "$work/leave" >"$work/secondary.out" 2>&1 <<'PY' &
+import os, socket, sys, time
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
+s.sendall(b"USERNAME mon\nPASSWORD secret\nLOGIN zelto\n")
+got = b""
+while got.count(b"\n") < 3:
+    got += s.recv(100)
+print(got.decode().replace("\n", "|"), flush=True)
+deadline = time.monotonic() + 90
+while not os.path.exists(sys.argv[2]) and time.monotonic() < deadline:
+    time.sleep(0.1)
+s.close()
+PY
+secondary=$!
+pids+=("$secondary")
+wait_for 5 grep -qxF 'OK|OK|OK|' "$work/secondary.out" ||
+    fail "the secondary's login: $(cat "$work/secondary.out")"
+[ "$(upsc -c "$ups" 2>/dev/null)" = 127.0.0.1 ] || fail "upsc -c: $(upsc -c "$ups" 2>&1)"
+echo "a secondary's LOGIN counts (upsc -c lists 127.0.0.1)"
+
+# The mains fail: the countdown runs out, FSD is set, and neither the UPS command nor the power
+# request goes out while the secondary stays; the poll goes on meanwhile.
+sim "mains off"
+wait_for 5 countdown_visible || fail "no countdown on the mains failure"
+fsd() { upsc "$ups" ups.status 2>/dev/null | grep -qw FSD; }
+wait_for 10 fsd || fail "no FSD after the countdown: $(upsc "$ups" ups.status 2>&1)"
+[ ! -s "$work/run5/power.log" ] || fail "the power request went out before the secondary left"
+polls_before=$(grep -c ' Q1$' "$work/commands.log")
+sleep 2
+[ ! -s "$work/run5/power.log" ] || fail "the power request went out while the secondary stayed"
+grep -q ' S01R0000$' "$work/commands.log" && fail "the UPS was told to switch off before the secondary left"
+[ "$(grep -c ' Q1$' "$work/commands.log")" -gt "$polls_before" ] ||
+    fail "the poll stopped during the wait for the secondary"
+touch "$work/leave"
+wait_for 10 test -s "$work/run5/power.log" || fail "no power request after the secondary left"
+[ "$(cat "$work/run5/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
+    fail "the power request: $(cat "$work/run5/power.log")"
+wait_for 5 grep -q ' S01R0000$' "$work/commands.log" || fail "the UPS was not told to switch off"
+sim "mains on"
+echo "mains failure: FSD in ups.status while the secondary stays; its leaving lets the UPS" \
+    "command and the power request go"
+probe click TForm1 2
+end_program
 
 # ---- The port list from the system's table ------------------------------------------------------
 # Without "Ports", the list is SERIALCOMM's ports in the list's order; COMPort picks COM7.
