@@ -14,6 +14,7 @@
 #   - the NUT server on loopback: Linux's upsc lists the readings and errs on an unknown UPS, a
 #     failed login waits out its delay without holding others up, a secondary's LOGIN counts, and
 #     after a mains failure FSD shows while the power request waits for the secondary to leave;
+#     a port in use is reported in an error box;
 #   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
 #     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0.
 #
@@ -413,6 +414,36 @@ echo "mains failure: FSD in ups.status while the secondary stays; its leaving le
     "command and the power request go"
 probe click TForm1 2
 end_program
+
+# A port another program listens on: the server's start-up reports it, and the program runs on.
+"$python" - "$work/release-port" >"$work/held-port" 2>&1 <<'PY' &
+import os, socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen()
+print(s.getsockname()[1], flush=True)
+deadline = time.monotonic() + 60
+while not os.path.exists(sys.argv[1]) and time.monotonic() < deadline:
+    time.sleep(0.1)
+PY
+pids+=($!)
+wait_for 5 test -s "$work/held-port" || fail "no port held for the server"
+held=$(cat "$work/held-port")
+mkdir "$work/run6"
+printf '[UPS]\r\nPorts=COM7\r\nCompOff=6\r\n[NUT]\r\nNutServer=1\r\nNutListen=127.0.0.1\r\nNutPort=%s\r\n' \
+    "$held" >"$work/run6/UPSZelto.ini"
+: >"$work/commands.log"
+start_program "$work/run6"
+wait_for 10 box_open || fail "no error box for the port in use"
+text=$(probe box ok)
+[[ "$text" == "Сервер NUT не смог открыть 127.0.0.1:$held ("*")" ]] || fail "the port in use's box: $text"
+wait_for 5 box_closed || fail "the error box did not close"
+touch "$work/release-port"
+: >"$work/commands.log"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program stopped polling after the report"
+probe click TForm1 2
+end_program
+echo "a port in use is reported: $text"
 
 # ---- The port list from the system's table ------------------------------------------------------
 # Without "Ports", the list is SERIALCOMM's ports in the list's order; COMPort picks COM7.
