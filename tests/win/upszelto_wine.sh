@@ -12,7 +12,8 @@
 #   - a mains failure runs the countdown, the UPS switch-off command reaches the simulator and
 #     the power request reaches the recorder; a refused request is reported in an error box;
 #   - the NUT server on loopback: Linux's upsc lists the readings and errs on an unknown UPS, a
-#     failed login waits out its delay without holding others up, a secondary's LOGIN counts, and
+#     200 KB line is skipped and a ninth connection from one address refused, a failed login
+#     waits out its delay without holding others up, a secondary's LOGIN counts, and
 #     after a mains failure FSD shows while the power request waits for the secondary to leave;
 #     a port in use is reported in an error box;
 #   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
@@ -342,6 +343,56 @@ done
 unknown=$(upsc "nosuch@127.0.0.1:$nut_port" 2>&1) && fail "an unknown UPS answered: $unknown"
 grep -q "Error: Unknown UPS" <<<"$unknown" || fail "the unknown UPS's error: $unknown"
 echo "NUT server: upsc lists the readings on 127.0.0.1:$nut_port, an unknown UPS is an error"
+
+# Hostile clients: a 200 KB line is skipped and the next one answered; a ninth connection from
+# one address is closed at once, and once the eight close, a new one is served again.
+"$python" - "$nut_port" >"$work/hostile.out" 2>&1 <<'PY' || fail "hostile clients: $(cat "$work/hostile.out")"
+import socket, sys, time
+port = int(sys.argv[1])
+
+def connect():
+    return socket.create_connection(("127.0.0.1", port), timeout=10)
+
+def answer(s, request):
+    s.sendall(request)
+    got = b""
+    while not got.endswith(b"\n"):
+        more = s.recv(4096)
+        if not more:
+            return got + b"<closed>"
+        got += more
+    return got
+
+with connect() as s:
+    s.sendall(b"A" * 200000 + b"\n")
+    got = answer(s, b"GET VAR zelto ups.status\n")
+    while b"VAR zelto" not in got and not got.endswith(b"<closed>"):
+        got += answer(s, b"")
+    assert got.endswith(b'VAR zelto ups.status "OL"\n'), got[-200:]
+eight = [connect() for _ in range(8)]
+for s in eight:
+    assert answer(s, b"GET VAR zelto ups.load\n") == b'VAR zelto ups.load "15"\n'
+ninth = connect()
+try:
+    refused = answer(ninth, b"VER\n") == b"<closed>"
+except ConnectionError:
+    refused = True
+assert refused, "a ninth connection from 127.0.0.1 was served"
+for s in eight:
+    s.close()
+deadline = time.monotonic() + 5
+while True:
+    try:
+        with connect() as s:
+            if answer(s, b"GET VAR zelto ups.load\n") == b'VAR zelto ups.load "15"\n':
+                break
+    except ConnectionError:
+        pass
+    assert time.monotonic() < deadline, "no connection served after the eight closed"
+    time.sleep(0.2)
+print("ok")
+PY
+echo "hostile clients: a 200 KB line skipped, the ninth connection from one address refused"
 
 # A failed login is answered only after its delay; meanwhile the others are served at once.
 "$python" - "$nut_port" >"$work/failed-login.out" 2>&1 <<'PY' &
