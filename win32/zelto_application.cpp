@@ -11,6 +11,11 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power)
     form1_.Attach(program_, form2_, aboutBox_, errors_);
 }
 
+void ZeltoApplication::StartNutServer() {
+    Settings settings(store_);
+    nut_ = NutServer::Start(settings, errors_, program_.Nut());
+}
+
 int ZeltoApplication::Run() {
     MSG message{};
     for (;;) {

@@ -1,8 +1,10 @@
 #pragma once
 // The whole Windows program put together from its parts: the settings file in the current
 // directory, the serial port, the system's port table, the three windows and the error boxes,
-// wired to the program. The power requests come from the caller: the program proper passes the
-// real ones, its test build a recorder.
+// wired to the program, and the NUT server when the settings turn it on. The power requests come
+// from the caller: the program proper passes the real ones, its test build a recorder.
+
+#include <memory>
 
 #include "core/program/program.h"
 #include "win32/about_box.h"
@@ -10,6 +12,7 @@
 #include "win32/images.h"
 #include "win32/main_window.h"
 #include "win32/message_box_reporter.h"
+#include "win32/nut_server.h"
 #include "win32/registry_port_table.h"
 #include "win32/ui_style.h"
 #include "win32/win32_com_port.h"
@@ -24,14 +27,22 @@ public:
     ZeltoApplication& operator=(const ZeltoApplication&) = delete;
 
     // Start-up: settings, tray icon, port list, port and the first tick; then Timer1 polls. The
-    // main window stays hidden: the program lives in the tray.
-    void Start() { form1_.FormCreate(); }
+    // main window stays hidden: the program lives in the tray. Then the NUT server, when the
+    // settings turn it on.
+    void Start() {
+        form1_.FormCreate();
+        StartNutServer();
+    }
     // The message loop until Exit; the exit code.
     int Run();
 
     TForm1& Form1() { return form1_; }
+    // The NUT server, while the settings turn it on; null otherwise.
+    NutServer* Nut() { return nut_.get(); }
 
 private:
+    void StartNutServer();
+
     // Destroyed in the reverse order: the program before the parts it holds references to.
     UiStyle ui_;
     Images images_;
@@ -43,6 +54,7 @@ private:
     TForm2 form2_;
     TAboutBox aboutBox_;
     Program program_;
+    std::unique_ptr<NutServer> nut_;
 };
 
 }  // namespace zelto

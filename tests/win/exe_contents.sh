@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What upszelto.exe carries, read from the file itself (no Wine needed):
-#   - it imports only DLLs every Windows has: the C++ runtime and threads are linked in;
+#   - it imports only DLLs every Windows has (Winsock for the NUT server among them): the C++
+#     runtime and threads are linked in;
 #   - it makes the power requests itself (ExitWindowsEx, SetSuspendState), while the test build
 #     upszelto-test.exe, the one every other test runs, has no way to make them;
 #   - the application icon in 16, 32 and 48 px, 32-bit with alpha; the twelve pictures of each
@@ -28,7 +29,7 @@ test_imports=$("$objdump" -p "$test_exe")
 dlls() { sed -nE 's/^\s*DLL Name: (.*)$/\1/p' <<<"$1" | tr '[:upper:]' '[:lower:]' | sort; }
 
 # ---- Imports ------------------------------------------------------------------------------------
-system_dlls=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll powrprof.dll shell32.dll user32.dll "
+system_dlls=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll powrprof.dll shell32.dll user32.dll ws2_32.dll "
 for dll in $(dlls "$exe_imports"); do
     [[ "$system_dlls" == *" $dll "* ]] || fail "upszelto.exe imports $dll, which Windows does not ship"
 done

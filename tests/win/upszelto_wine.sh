@@ -11,6 +11,11 @@
 #   - the About dialog; the end-of-session query answered with consent;
 #   - a mains failure runs the countdown, the UPS switch-off command reaches the simulator and
 #     the power request reaches the recorder; a refused request is reported in an error box;
+#   - the NUT server on loopback: Linux's upsc lists the readings and errs on an unknown UPS, a
+#     200 KB line is skipped and a ninth connection from one address refused, a failed login
+#     waits out its delay without holding others up, a secondary's LOGIN counts, and
+#     after a mains failure FSD shows while the power request waits for the secondary to leave;
+#     a port in use is reported in an error box;
 #   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
 #     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0.
 #
@@ -349,6 +354,185 @@ exit_id=$(probe tree TForm1 | grep -E 'class=Button rect=328,224,' | sed -E 's/^
 probe click TForm1 "$exit_id"
 end_program
 echo "\"Выход\" ends the program with status 0"
+
+# ---- The NUT server ----------------------------------------------------------------------------
+# Turned on for 127.0.0.1 on a free port; Linux's own NUT clients reach it through Wine's host
+# sockets. A secondary logged in holds the program's power request back after the countdown,
+# while ups.status carries FSD, until it leaves.
+python=/usr/bin/python3
+nut_port=$("$python" -c 'import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])')
+ups="zelto@127.0.0.1:$nut_port"
+mkdir "$work/run5"
+printf '[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nOffMethod=0\r\nOffUPS=1\r\nOFFAfter=3\r\n[NUT]\r\nNutServer=1\r\nNutListen=127.0.0.1\r\nNutPort=%s\r\nNutUsers=mon:secret\r\nNutFsdWait=60\r\n' \
+    "$nut_port" >"$work/run5/UPSZelto.ini"
+: >"$work/commands.log"
+start_program "$work/run5"
+wait_for 15 upsc "$ups" ups.status || fail "the NUT server does not answer on 127.0.0.1:$nut_port"
+wait_for 10 sh -c "upsc '$ups' input.voltage 2>/dev/null | grep -qx 228.0" ||
+    fail "input.voltage: $(upsc "$ups" input.voltage 2>&1)"
+readings=$(upsc "$ups" 2>&1)
+for line in 'ups.status: OL' 'input.voltage: 228.0' 'output.voltage: 228.0' 'ups.load: 15' \
+    'input.frequency: 50.0' 'battery.voltage: 13.60' 'ups.temperature: 35.0' 'device.type: ups'; do
+    grep -qxF "$line" <<<"$readings" || fail "upsc lists no '$line': $readings"
+done
+unknown=$(upsc "nosuch@127.0.0.1:$nut_port" 2>&1) && fail "an unknown UPS answered: $unknown"
+grep -q "Error: Unknown UPS" <<<"$unknown" || fail "the unknown UPS's error: $unknown"
+echo "NUT server: upsc lists the readings on 127.0.0.1:$nut_port, an unknown UPS is an error"
+
+# Hostile clients: a 200 KB line is skipped and the next one answered; a ninth connection from
+# one address is closed at once, and once the eight close, a new one is served again.
+"$python" - "$nut_port" >"$work/hostile.out" 2>&1 <<'PY' || fail "hostile clients: $(cat "$work/hostile.out")"
+import socket, sys, time
+port = int(sys.argv[1])
+
+def connect():
+    return socket.create_connection(("127.0.0.1", port), timeout=10)
+
+def answer(s, request):
+    s.sendall(request)
+    got = b""
+    while not got.endswith(b"\n"):
+        more = s.recv(4096)
+        if not more:
+            return got + b"<closed>"
+        got += more
+    return got
+
+with connect() as s:
+    s.sendall(b"A" * 200000 + b"\n")
+    got = answer(s, b"GET VAR zelto ups.status\n")
+    while b"VAR zelto" not in got and not got.endswith(b"<closed>"):
+        got += answer(s, b"")
+    assert got.endswith(b'VAR zelto ups.status "OL"\n'), got[-200:]
+eight = [connect() for _ in range(8)]
+for s in eight:
+    assert answer(s, b"GET VAR zelto ups.load\n") == b'VAR zelto ups.load "15"\n'
+ninth = connect()
+try:
+    refused = answer(ninth, b"VER\n") == b"<closed>"
+except ConnectionError:
+    refused = True
+assert refused, "a ninth connection from 127.0.0.1 was served"
+for s in eight:
+    s.close()
+deadline = time.monotonic() + 5
+while True:
+    try:
+        with connect() as s:
+            if answer(s, b"GET VAR zelto ups.load\n") == b'VAR zelto ups.load "15"\n':
+                break
+    except ConnectionError:
+        pass
+    assert time.monotonic() < deadline, "no connection served after the eight closed"
+    time.sleep(0.2)
+print("ok")
+PY
+echo "hostile clients: a 200 KB line skipped, the ninth connection from one address refused"
+
+# A failed login is answered only after its delay; meanwhile the others are served at once.
+"$python" - "$nut_port" >"$work/failed-login.out" 2>&1 <<'PY' &
+import socket, sys, time
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
+start = time.monotonic()
+s.sendall(b"USERNAME mon\nPASSWORD wrong\nLOGIN zelto\n")
+got = b""
+while got.count(b"\n") < 3:
+    more = s.recv(100)
+    if not more:
+        break
+    got += more
+print(round(time.monotonic() - start, 1), got.decode().replace("\n", "|"))
+PY
+pids+=($!)
+sleep 0.3
+quick_start=$(date +%s%N)
+upsc "$ups" ups.status >/dev/null || fail "upsc failed during another client's failed login"
+quick_ms=$((($(date +%s%N) - quick_start) / 1000000))
+wait "${pids[-1]}" || fail "the failed-login client: $(cat "$work/failed-login.out")"
+read -r seconds replies <"$work/failed-login.out"
+[ "$replies" = "OK|OK|ERR ACCESS-DENIED|" ] || fail "the failed login's replies: $replies"
+"$python" -c "import sys; sys.exit(not 0.9 <= $seconds <= 3)" ||
+    fail "the failed login was answered after $seconds s, not after its delay"
+[ "$quick_ms" -lt 900 ] || fail "upsc took $quick_ms ms during another client's failed login"
+echo "a failed login is answered after ${seconds} s; upsc meanwhile in ${quick_ms} ms"
+
+# The secondary: logged in until it is told to leave.
+"$python" - "$nut_port" "$work/leave" >"$work/secondary.out" 2>&1 <<'PY' &
+import os, socket, sys, time
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=10)
+s.sendall(b"USERNAME mon\nPASSWORD secret\nLOGIN zelto\n")
+got = b""
+while got.count(b"\n") < 3:
+    got += s.recv(100)
+print(got.decode().replace("\n", "|"), flush=True)
+deadline = time.monotonic() + 90
+while not os.path.exists(sys.argv[2]) and time.monotonic() < deadline:
+    time.sleep(0.1)
+s.close()
+PY
+secondary=$!
+pids+=("$secondary")
+wait_for 5 grep -qxF 'OK|OK|OK|' "$work/secondary.out" ||
+    fail "the secondary's login: $(cat "$work/secondary.out")"
+[ "$(upsc -c "$ups" 2>/dev/null)" = 127.0.0.1 ] || fail "upsc -c: $(upsc -c "$ups" 2>&1)"
+echo "a secondary's LOGIN counts (upsc -c lists 127.0.0.1)"
+
+# The mains fail: the countdown runs out, FSD is set, and neither the UPS command nor the power
+# request goes out while the secondary stays; the poll goes on meanwhile.
+sim "mains off"
+wait_for 5 countdown_visible || fail "no countdown on the mains failure"
+fsd() { upsc "$ups" ups.status 2>/dev/null | grep -qw FSD; }
+wait_for 10 fsd || fail "no FSD after the countdown: $(upsc "$ups" ups.status 2>&1)"
+[ ! -s "$work/run5/power.log" ] || fail "the power request went out before the secondary left"
+polls_before=$(grep -c ' Q1$' "$work/commands.log")
+sleep 2
+[ ! -s "$work/run5/power.log" ] || fail "the power request went out while the secondary stayed"
+grep -q ' S01R0000$' "$work/commands.log" && fail "the UPS was told to switch off before the secondary left"
+[ "$(grep -c ' Q1$' "$work/commands.log")" -gt "$polls_before" ] ||
+    fail "the poll stopped during the wait for the secondary"
+touch "$work/leave"
+wait_for 10 test -s "$work/run5/power.log" || fail "no power request after the secondary left"
+[ "$(cat "$work/run5/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
+    fail "the power request: $(cat "$work/run5/power.log")"
+wait_for 5 grep -q ' S01R0000$' "$work/commands.log" || fail "the UPS was not told to switch off"
+sim "mains on"
+echo "mains failure: FSD in ups.status while the secondary stays; its leaving lets the UPS" \
+    "command and the power request go"
+probe click TForm1 2
+end_program
+
+# A port another program listens on: the server's start-up reports it, and the program runs on.
+"$python" - "$work/release-port" >"$work/held-port" 2>&1 <<'PY' &
+import os, socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen()
+print(s.getsockname()[1], flush=True)
+deadline = time.monotonic() + 60
+while not os.path.exists(sys.argv[1]) and time.monotonic() < deadline:
+    time.sleep(0.1)
+PY
+pids+=($!)
+wait_for 5 test -s "$work/held-port" || fail "no port held for the server"
+held=$(cat "$work/held-port")
+mkdir "$work/run6"
+printf '[UPS]\r\nPorts=COM7\r\nCompOff=6\r\n[NUT]\r\nNutServer=1\r\nNutListen=127.0.0.1\r\nNutPort=%s\r\n' \
+    "$held" >"$work/run6/UPSZelto.ini"
+: >"$work/commands.log"
+start_program "$work/run6"
+wait_for 10 box_open || fail "no error box for the port in use"
+text=$(probe box ok)
+[[ "$text" == "Сервер NUT не смог открыть 127.0.0.1:$held ("*")" ]] || fail "the port in use's box: $text"
+wait_for 5 box_closed || fail "the error box did not close"
+touch "$work/release-port"
+: >"$work/commands.log"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program stopped polling after the report"
+probe click TForm1 2
+end_program
+echo "a port in use is reported: $text"
 
 # ---- The port list from the system's table ------------------------------------------------------
 # Without "Ports", the list is SERIALCOMM's ports in the list's order; COMPort picks COM7.
