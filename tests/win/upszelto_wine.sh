@@ -15,7 +15,7 @@
 #     200 KB line is skipped and a ninth connection from one address refused, a failed login
 #     waits out its delay without holding others up, a secondary's LOGIN counts, and
 #     after a mains failure FSD shows while the power request waits for the secondary to leave;
-#     a port in use is reported in an error box;
+#     a port in use at 127.0.0.1 is reported in an error box while ::1 is served;
 #   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
 #     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0.
 #
@@ -504,7 +504,8 @@ echo "mains failure: FSD in ups.status while the secondary stays; its leaving le
 probe click TForm1 2
 end_program
 
-# A port another program listens on: the server's start-up reports it, and the program runs on.
+# A port another program listens on at 127.0.0.1: the server's start-up reports it, and the
+# program runs on, serving on the other loopback address it listens on by default, ::1.
 "$python" - "$work/release-port" >"$work/held-port" 2>&1 <<'PY' &
 import os, socket, sys, time
 s = socket.socket()
@@ -519,7 +520,7 @@ pids+=($!)
 wait_for 5 test -s "$work/held-port" || fail "no port held for the server"
 held=$(cat "$work/held-port")
 mkdir "$work/run6"
-printf '[UPS]\r\nPorts=COM7\r\nCompOff=6\r\n[NUT]\r\nNutServer=1\r\nNutListen=127.0.0.1\r\nNutPort=%s\r\n' \
+printf '[UPS]\r\nPorts=COM7\r\nCompOff=6\r\n[NUT]\r\nNutServer=1\r\nNutPort=%s\r\n' \
     "$held" >"$work/run6/UPSZelto.ini"
 : >"$work/commands.log"
 start_program "$work/run6"
@@ -530,9 +531,14 @@ wait_for 5 box_closed || fail "the error box did not close"
 touch "$work/release-port"
 : >"$work/commands.log"
 wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program stopped polling after the report"
+ipv6=$("$python" -c 'import socket, sys
+s = socket.create_connection(("::1", int(sys.argv[1])), timeout=10)
+s.sendall(b"GET VAR zelto input.voltage\n")
+print(s.recv(100).decode().strip())' "$held" 2>&1) || true
+[ "$ipv6" = 'VAR zelto input.voltage "228.0"' ] || fail "the server on [::1]:$held: $ipv6"
 probe click TForm1 2
 end_program
-echo "a port in use is reported: $text"
+echo "a port in use is reported ($text) and [::1] is served"
 
 # ---- The port list from the system's table ------------------------------------------------------
 # Without "Ports", the list is SERIALCOMM's ports in the list's order; COMPort picks COM7.

@@ -1,13 +1,18 @@
 // The Windows front end's parts that need no window, on the Windows runtime under Wine: text
 // conversion, the serial line's settings, the power calls and their recorder, the settings file on
-// disk and the error boxes' queue.
+// disk, the error boxes' queue, and the NUT server's wait for its secondaries.
 #include <gtest/gtest.h>
 
+#include "win32/nut_server.h"
+
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <deque>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/base/errors.h"
@@ -290,6 +295,124 @@ TEST(ErrorBoxes, TheFirstIsDueAndTheRestWaitInTheQueue) {
     EXPECT_EQ(reporter.Due(), std::optional<std::string>("Range check error"));
     EXPECT_EQ(reporter.Queue().Waiting(),
               std::deque<std::string>{"Unable to write to C:\\UPSZelto.ini"});
+}
+
+}  // namespace
+}  // namespace zelto
+
+namespace zelto {
+namespace {
+
+using NutClock = std::chrono::steady_clock;
+
+// A client of the NUT server in the same thread: non-blocking, so that the thread's messages,
+// the server's among them, are pumped while it waits for an answer.
+class LoopbackClient {
+public:
+    explicit LoopbackClient(int port) : socket_(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {
+        u_long nonBlocking = 1;
+        ioctlsocket(socket_, FIONBIO, &nonBlocking);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<u_short>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    }
+    ~LoopbackClient() { Close(); }
+    LoopbackClient(const LoopbackClient&) = delete;
+    LoopbackClient& operator=(const LoopbackClient&) = delete;
+
+    void Close() {
+        if (socket_ != INVALID_SOCKET) {
+            closesocket(socket_);
+            socket_ = INVALID_SOCKET;
+        }
+    }
+    SOCKET Socket() const { return socket_; }
+
+    // Sends `request` and collects what comes back until `lines` lines or 5 s have passed.
+    std::string Ask(const std::string& request, int lines) {
+        std::size_t sent = 0;
+        std::string answer;
+        const auto deadline = NutClock::now() + std::chrono::seconds(5);
+        while (NutClock::now() < deadline) {
+            if (sent < request.size()) {
+                const int n = send(socket_, request.data() + sent,
+                                   static_cast<int>(request.size() - sent), 0);
+                if (n > 0) {
+                    sent += static_cast<std::size_t>(n);
+                }
+            }
+            char bytes[512];
+            const int got = recv(socket_, bytes, sizeof bytes, 0);
+            if (got > 0) {
+                answer.append(bytes, static_cast<std::size_t>(got));
+            }
+            if (std::count(answer.begin(), answer.end(), '\n') >= lines) {
+                break;
+            }
+            MSG message{};
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&message);
+            }
+            Sleep(5);
+        }
+        return answer;
+    }
+
+private:
+    SOCKET socket_;
+};
+
+NutSettings WaitSettings(int fsdWaitSeconds) {
+    NutSettings settings;
+    settings.enabled = true;
+    settings.listen = {"127.0.0.1"};
+    settings.port = 0;
+    settings.users = {NutUser{"mon", "secret"}};
+    settings.fsdWaitSeconds = fsdWaitSeconds;
+    return settings;
+}
+
+double SecondsSince(NutClock::time_point start) {
+    return std::chrono::duration<double>(NutClock::now() - start).count();
+}
+
+TEST(NutServerWait, EndsAtOnceWithoutLoginsWhenTheSecondaryLeavesOrWhenTimeIsUp) {
+    NutFeed feed;
+    NutServer server(WaitSettings(2), feed);
+    ASSERT_TRUE(server.Listen().empty());
+    ASSERT_GT(server.Port(), 0);
+
+    // Nobody logged in: no wait at all, though a client is connected.
+    LoopbackClient reader(server.Port());
+    EXPECT_EQ(reader.Ask("HELP\n", 1).substr(0, 18), "Commands: HELP VER");
+    auto start = NutClock::now();
+    server.Wait();
+    EXPECT_LT(SecondsSince(start), 0.3);
+
+    // A secondary that stays: the wait runs its full 2 s, and the server goes on answering.
+    LoopbackClient secondary(server.Port());
+    ASSERT_EQ(secondary.Ask("USERNAME mon\nPASSWORD secret\nLOGIN zelto\n", 3), "OK\nOK\nOK\n");
+    ASSERT_EQ(server.LoginCount(), 1);
+    start = NutClock::now();
+    server.Wait();
+    EXPECT_GE(SecondsSince(start), 1.9);
+    EXPECT_LT(SecondsSince(start), 3.0);
+    EXPECT_EQ(reader.Ask("HELP\n", 1).substr(0, 18), "Commands: HELP VER");
+
+    // The secondary leaves 300 ms into the wait: the wait ends soon after, not at its end.
+    start = NutClock::now();
+    std::thread leaving([&secondary] {
+        Sleep(300);
+        secondary.Close();
+    });
+    server.Wait();
+    const double waited = SecondsSince(start);
+    leaving.join();
+    EXPECT_GE(waited, 0.25);
+    EXPECT_LT(waited, 1.0);
+    EXPECT_EQ(server.LoginCount(), 0);
 }
 
 }  // namespace
