@@ -147,6 +147,10 @@ protected:
 
 TEST_F(ShutdownProcess, OutageSendsTheUpsSwitchOffThenHibernatesOnce) {
     StartAll(With(kHibernateOnFailure, "2"));
+    // Without a polling program there is no query to time the failure from.
+    if (HasFatalFailure()) {
+        return;
+    }
     AskedOnce("CanHibernate yes");
     const std::int64_t query = FailMains();
 
