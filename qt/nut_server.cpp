@@ -65,24 +65,7 @@ NutServer::~NutServer() {
 
 std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& errors,
                                             NutFeed& feed) {
-    NutSettingsRead read;
-    if (!RunGuarded(errors, [&] { read = ReadNutServerSettings(settings); })) {
-        return nullptr;
-    }
-    std::unique_ptr<NutServer> server;
-    std::vector<std::string> failures;
-    if (read.settings.enabled) {
-        server = std::make_unique<NutServer>(read.settings, feed);
-        failures = server->Listen();
-        if (!server->Listening()) {
-            server.reset();
-        }
-    }
-    const std::string report = NutStartupReport(read.problems, failures);
-    if (!report.empty()) {
-        errors.Report(report);
-    }
-    return server;
+    return StartNutServer<NutServer>(settings, errors, feed);
 }
 
 std::vector<std::string> NutServer::Listen() {

@@ -2,10 +2,12 @@
 // Start-up's part in the NUT server: its settings, from section "NUT" of the settings file, and
 // what the user is told when they or the listening go wrong. The front end runs the server.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/base/error_reporter.h"
 #include "core/base/settings.h"
 #include "core/nut/nut_settings.h"
 
@@ -24,5 +26,32 @@ std::string NutEndpointText(std::string_view address, int port);
 // could not listen on.
 std::string NutStartupReport(const std::vector<std::string>& settingProblems,
                              const std::vector<std::string>& listenFailures);
+
+// Start-up of a front end's server: the settings from section "NUT", and a server when they turn
+// it on and it listens on at least one address; whatever went wrong is reported once. `Server`
+// is built from the settings and the rest of `arguments`, and offers Listen() -> the failures
+// and Listening().
+template <typename Server, typename... Arguments>
+std::unique_ptr<Server> StartNutServer(Settings& settings, ErrorReporter& errors,
+                                       Arguments&... arguments) {
+    NutSettingsRead read;
+    if (!RunGuarded(errors, [&] { read = ReadNutServerSettings(settings); })) {
+        return nullptr;
+    }
+    std::unique_ptr<Server> server;
+    std::vector<std::string> failures;
+    if (read.settings.enabled) {
+        server = std::make_unique<Server>(read.settings, arguments...);
+        failures = server->Listen();
+        if (!server->Listening()) {
+            server.reset();
+        }
+    }
+    const std::string report = NutStartupReport(read.problems, failures);
+    if (!report.empty()) {
+        errors.Report(report);
+    }
+    return server;
+}
 
 }  // namespace zelto
