@@ -112,9 +112,10 @@ std::optional<std::string> CapabilityWarning(PowerAction action, const Capabilit
                            "метод.";
                 case PowerAction::Hibernate:
                     return fails +
-                           "спящий режим на этом компьютере не настроен (ему нужен раздел "
-                           "или файл подкачки не меньше объёма памяти) или не "
-                           "поддерживается. Настройте его" +
+                           "спящий режим на этом компьютере не настроен или не "
+                           "поддерживается. Настройте его (в Linux ему нужен раздел или файл "
+                           "подкачки не меньше объёма памяти, в Windows его включает "
+                           "«powercfg /hibernate on»)" +
                            orOther;
                 case PowerAction::Suspend:
                     return fails +

@@ -29,12 +29,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -250,7 +250,8 @@ protected:
     }
     // Waits for the one box with `text` and closes it.
     void WaitAndCloseTheOneBox(const QString& text) {
-        EXPECT_TRUE(clock_->RunUntil([] { return !OpenBoxes().empty(); }, 8)) << "no box: " << Str(text);
+        EXPECT_TRUE(clock_->RunUntil([] { return !OpenBoxes().empty(); }, 8))
+            << "no box: " << Str(text);
         CloseTheOneBox(text);
     }
     QComboBox* Combo(const char* name) const { return live_->Form().findChild<QComboBox*>(name); }
@@ -889,8 +890,9 @@ INSTANTIATE_TEST_SUITE_P(
         MethodAnswer{
             "na",
             "Метод выключения «Спящий режим» не сработает при отказе сети: спящий режим на этом "
-            "компьютере не настроен (ему нужен раздел или файл подкачки не меньше объёма памяти) "
-            "или не поддерживается. Настройте его или выберите другой метод.",
+            "компьютере не настроен или не поддерживается. Настройте его (в Linux ему нужен "
+            "раздел или файл подкачки не меньше объёма памяти, в Windows его включает «powercfg "
+            "/hibernate on») или выберите другой метод.",
             "Метод выключения «Ждущий режим» не сработает при отказе сети: ждущий режим на этом "
             "компьютере отключён или не поддерживается. Включите его в настройках системы или "
             "выберите другой метод."}),

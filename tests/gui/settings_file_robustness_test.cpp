@@ -20,8 +20,8 @@
 #include <gtest/gtest.h>
 
 #include "core/base/errors.h"
-#include "qt/file_settings_store.h"
 #include "core/base/settings.h"
+#include "qt/file_settings_store.h"
 #include "tests/support/file_system_rig.h"
 #include "tests/support/settings_write.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/link/port_table.h"
 #include "core/program/main_view.h"
 #include "core/program/program.h"
-#include "core/link/port_table.h"
 #include "tests/support/core_fakes.h"
 
 namespace zelto::fakes {

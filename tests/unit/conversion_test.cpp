@@ -42,9 +42,27 @@ TEST(Conversion, AcceptsDecimalHexBlanksAndSigns) {
 
 TEST(Conversion, RejectsWithTheWholeTextInTheMessage) {
     const char* rejected[] = {
-        "",    "   ",  "-",  "+",    "$",    "0x",         "1 ",          "1.5",
-        "12a", "a12",  "- 5", "+-1", "--1",  "\t1",        "2147483648",  "-2147483649",
-        "$80000000",  "0x1FFFFFFFF", "99999999999999999999", "1e3", "٣",
+        "",
+        "   ",
+        "-",
+        "+",
+        "$",
+        "0x",
+        "1 ",
+        "1.5",
+        "12a",
+        "a12",
+        "- 5",
+        "+-1",
+        "--1",
+        "\t1",
+        "2147483648",
+        "-2147483649",
+        "$80000000",
+        "0x1FFFFFFFF",
+        "99999999999999999999",
+        "1e3",
+        "٣",
     };
     for (const std::string text : rejected) {
         try {

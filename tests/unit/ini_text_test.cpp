@@ -53,9 +53,8 @@ TEST(IniWrite, ChangesOnlyItsOwnLineOrAddsOne) {
     const WriteCase cases[] = {
         {"new file", "", "COMPort", "-1", "[UPS]\nCOMPort=-1\n"},
         {"replace keeps the rest byte for byte",
-         "; keep me\r\n[UPS]\r\nCompOff=1 ; old\r\nOffUPS=3\r\n\r\n[Other]\r\nx=y\r\n",
-         "compoff", "6",
-         "; keep me\r\n[UPS]\r\nCompOff=6\r\nOffUPS=3\r\n\r\n[Other]\r\nx=y\r\n"},
+         "; keep me\r\n[UPS]\r\nCompOff=1 ; old\r\nOffUPS=3\r\n\r\n[Other]\r\nx=y\r\n", "compoff",
+         "6", "; keep me\r\n[UPS]\r\nCompOff=6\r\nOffUPS=3\r\n\r\n[Other]\r\nx=y\r\n"},
         {"added at the end of its section, before the blank lines",
          "[UPS]\nCompOff=1\n\n[Other]\nx=y\n", "OffUPS", "2",
          "[UPS]\nCompOff=1\nOffUPS=2\n\n[Other]\nx=y\n"},

@@ -210,16 +210,16 @@ TEST(SettingsRobustness, TheStoreGivesTheSeparatorAndTheNewFileLineEnd) {
     const Case cases[] = {
         {"Linux, new file", "/home/a", '/', "\n", "/home/a/UPSZelto.ini", nullptr,
          "[UPS]\nCOMPort=0\n"},
-        {"Windows, new file", "C:\\Users\\a", '\\', "\r\n", "C:\\Users\\a\\UPSZelto.ini",
-         nullptr, "[UPS]\r\nCOMPort=0\r\n"},
+        {"Windows, new file", "C:\\Users\\a", '\\', "\r\n", "C:\\Users\\a\\UPSZelto.ini", nullptr,
+         "[UPS]\r\nCOMPort=0\r\n"},
         {"Windows, drive root", "D:\\", '\\', "\r\n", "D:\\UPSZelto.ini", nullptr,
          "[UPS]\r\nCOMPort=0\r\n"},
         {"Windows, an LF file stays LF", "C:\\x", '\\', "\r\n", "C:\\x\\UPSZelto.ini",
          "[UPS]\nCompOff=1\n", "[UPS]\nCompOff=1\nCOMPort=0\n"},
         {"Linux, a CRLF file stays CRLF", "/x", '/', "\n", "/x/UPSZelto.ini",
          "[UPS]\r\nCompOff=1\r\n", "[UPS]\r\nCompOff=1\r\nCOMPort=0\r\n"},
-        {"Windows, a file without a line end yet", "C:\\x", '\\', "\r\n",
-         "C:\\x\\UPSZelto.ini", "[UPS]", "[UPS]\r\nCOMPort=0\r\n"},
+        {"Windows, a file without a line end yet", "C:\\x", '\\', "\r\n", "C:\\x\\UPSZelto.ini",
+         "[UPS]", "[UPS]\r\nCOMPort=0\r\n"},
     };
     for (const auto& c : cases) {
         FakeSettingsStore store;
