@@ -276,15 +276,7 @@ void NutServer::SocketEvent(UINT message, SOCKET socket, WORD event, WORD error)
             // The peer is done sending: what it sent before is still answered.
             while (Read(id)) {
             }
-            if (Connection* connection = Find(id)) {
-                if (clients_.Held(id)) {
-                    // The held reply follows when the delay is over; it closes then.
-                    connection->closeWhenSent = true;
-                } else {
-                    connection->closeWhenSent = true;
-                    Send(id);
-                }
-            }
+            PeerDone(id);
             break;
         default:
             break;
@@ -298,8 +290,14 @@ bool NutServer::Read(Id id) {
     }
     char bytes[kReadChunk];
     const int got = recv(connection->socket, bytes, sizeof bytes, 0);
-    if (got <= 0) {
-        if (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
+    if (got == 0) {
+        // The end of the peer's stream may be read before its FD_CLOSE comes, and Wine then
+        // posts none: the connection would go on counting against the limits until idle.
+        PeerDone(id);
+        return false;
+    }
+    if (got < 0) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) {
             Drop(id);
         }
         return false;
@@ -367,6 +365,18 @@ void NutServer::Send(Id id) {
         connections_.erase(id);
         shutdown(socket, SD_SEND);
         closesocket(socket);
+    }
+}
+
+void NutServer::PeerDone(Id id) {
+    Connection* connection = Find(id);
+    if (connection == nullptr) {
+        return;
+    }
+    connection->closeWhenSent = true;
+    // A held reply follows when the delay is over, and the connection closes then.
+    if (!clients_.Held(id)) {
+        Send(id);
     }
 }
 

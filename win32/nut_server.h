@@ -67,6 +67,8 @@ private:
     // Takes one chunk from the connection and answers it; false when nothing more is to be read
     // now (held, closed, or no data).
     bool Read(Id id);
+    // The peer will send no more: answer what it sent, then close.
+    void PeerDone(Id id);
     // Queues what the core answered and acts on it; false when the connection is closing or
     // gone.
     bool Deliver(Id id, const NutOutput& output);
