@@ -53,6 +53,7 @@
 #include <vector>
 
 #include "support/event_pump.h"
+#include "support/file_access_as.h"
 #include "support/file_system_rig.h"
 #include "support/hand_clock.h"
 #include "support/live_program.h"
@@ -609,23 +610,6 @@ bool SameDevice(const std::string& a, const std::string& b) {
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_rdev == second.st_rdev;
 }
-
-// The calling thread's file accesses as another user and groups: root opens any device, and the
-// program opens its port on this thread. Leaving the superuser's filesystem id also drops the
-// capabilities that override file permissions, until it is restored.
-class FileAccessAs {
-public:
-    FileAccessAs(uid_t uid, gid_t gid) {
-        ::setfsgid(gid);
-        ::setfsuid(uid);
-    }
-    ~FileAccessAs() {
-        ::setfsuid(0);
-        ::setfsgid(0);
-    }
-    FileAccessAs(const FileAccessAs&) = delete;
-    FileAccessAs& operator=(const FileAccessAs&) = delete;
-};
 
 TEST_F(FaultScenarios, TwoErrorsAtStartUpAreBothShownOneAfterTheOther) {
     ASSERT_TRUE(sim_.Start()) << sim_.Output();

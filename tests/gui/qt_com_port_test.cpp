@@ -22,10 +22,13 @@
 
 #include "qt/qt_port_table.h"
 #include "support/event_pump.h"
+#include "support/file_access_as.h"
 #include "support/pty_sim.h"
 
 namespace zelto {
 namespace {
+
+using test::FileAccessAs;
 
 using namespace std::chrono_literals;
 using test::RunEventLoop;
@@ -175,23 +178,6 @@ TEST(QtComPortOpen, FailedOpenClosesThePortOpenBefore) {
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.ComWrite(kQuery), 0u);
 }
-
-// The calling thread's file accesses as another user and group: root opens any device, and
-// QSerialPort opens on the calling thread. Leaving the superuser's filesystem id also drops the
-// capabilities that override file permissions, until it is restored.
-class FileAccessAs {
-public:
-    FileAccessAs(uid_t uid, gid_t gid) {
-        ::setfsgid(gid);
-        ::setfsuid(uid);
-    }
-    ~FileAccessAs() {
-        ::setfsuid(0);
-        ::setfsgid(0);
-    }
-    FileAccessAs(const FileAccessAs&) = delete;
-    FileAccessAs& operator=(const FileAccessAs&) = delete;
-};
 
 // The simulator's terminal made to look like a serial device: owned by root and the group,
 // readable and writable by both, by nobody else; its link reachable by everyone, as /dev is.
