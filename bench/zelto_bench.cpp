@@ -1,6 +1,7 @@
 // The in-process benchmarks bench/run prints:
 //   zelto_bench records [RECORDS [WARM-UP]]   memory over RECORDS records (10000, 1000)
 //   zelto_bench countdown [OUTAGES]           mains failure to countdown dialog (6)
+//   zelto_bench open                          tray click to the main window's first paint
 // Offscreen unless QT_QPA_PLATFORM says otherwise.
 #include <QApplication>
 
@@ -10,6 +11,7 @@
 
 #include "bench/countdown_latency.h"
 #include "bench/record_memory.h"
+#include "bench/window_open_latency.h"
 
 namespace {
 
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
     if (mode == "countdown") {
         return zelto::bench::RunCountdownLatency(static_cast<int>(Argument(argc, argv, 2, 6)));
     }
-    std::fprintf(stderr, "usage: zelto_bench records [RECORDS [WARM-UP]] | countdown [OUTAGES]\n");
+    if (mode == "open") {
+        return zelto::bench::RunWindowOpenLatency();
+    }
+    std::fprintf(stderr,
+                 "usage: zelto_bench records [RECORDS [WARM-UP]] | countdown [OUTAGES] | open\n");
     return 2;
 }
