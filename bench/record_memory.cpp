@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/memory_port.h"
 #include "core/program/program.h"
+#include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
 #include "qt/message_box_reporter.h"
-#include "bench/memory_port.h"
-#include "qt/countdown_dialog.h"
+#include "qt/zelto_application.h"
 #include "support/memory_sample.h"
 
 namespace zelto::bench {
@@ -100,7 +101,7 @@ int RunRecordMemory(std::size_t records, std::size_t warmUp) {
     TForm1 form;
     CountdownDialog countdown(&form);
     Program program(Platform{store, port, portTable, form, form, countdown, power, errors});
-    form.Attach(program);
+    ConnectWindowToProgram(form, program);
     form.FormCreate();
     // The ticks come from here, one per record, as fast as the window takes them.
     form.Timer1().stop();

@@ -1,34 +1,16 @@
 #include "qt/about_box.h"
 
-#include <qdrawutil.h>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include "core/base/product.h"
 #include "qt/images.h"
-#include "qt/main_window.h"
+#include "qt/widgets.h"
 
 namespace zelto {
 namespace {
-
-// A lowered outer and a raised inner bevel, one pixel each, around the panel's background.
-class BevelPanel : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-        qDrawShadePanel(&painter, rect(), palette(), true, 1);
-        qDrawShadePanel(&painter, rect().adjusted(1, 1, -1, -1), palette(), false, 1);
-    }
-};
 
 QLabel* EmptyLabel(const char* name, QWidget* parent, const QPoint& at) {
     auto label = new QLabel(parent);
@@ -66,7 +48,7 @@ TAboutBox::TAboutBox(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName("AboutBox");
     setWindowTitle(QString::fromUtf8(kAboutCaption));
-    setFont(TForm1::WindowFont());
+    setFont(WindowFont());
     setFixedSize(kAboutWidth, kAboutHeight);
 
     Panel1 = new BevelPanel(this);
@@ -85,7 +67,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     ProductName->move(88, 16);
     ProductName->adjustSize();
 
-    // Present but empty, as on the original form.
+    // Present but empty, as in the window's design.
     Comments = EmptyLabel("Comments", Panel1, QPoint(88, 32));
     Label23 = EmptyLabel("Label23", Panel1, QPoint(88, 48));
     Label24 = EmptyLabel("Label24", Panel1, QPoint(8, 56));
@@ -114,7 +96,7 @@ TAboutBox::TAboutBox(QWidget* parent)
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {
-    PlaceAtScreenCentre();
+    CentreOnScreen(*this);
     QDialog::showEvent(event);
     Memo1->setFocus(Qt::OtherFocusReason);
 }
@@ -134,14 +116,6 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void TAboutBox::PlaceAtScreenCentre() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect placed(QPoint(0, 0), frameGeometry().size());
-        placed.moveCenter(screen->availableGeometry().center());
-        move(placed.topLeft());
-    }
 }
 
 }  // namespace zelto

@@ -34,8 +34,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void PlaceAtScreenCentre();
-
     QWidget* Panel1;
     QLabel* ProgramIcon;
     QLabel* ProductName;

@@ -6,12 +6,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <algorithm>
 
 #include "core/base/product.h"
+#include "qt/widgets.h"
 
 namespace zelto {
 namespace {
@@ -81,7 +81,7 @@ int CountdownDialog::Run(std::uint16_t& seconds) {
     setResult(0);
     seconds_ = &seconds;
     ShowSeconds();
-    PlaceAtScreenCentre();
+    CentreOnScreen(*this);
     (lastFocused_ ? lastFocused_.data() : Button1)->setFocus(Qt::OtherFocusReason);
     Timer1.start();
     const int result = exec();
@@ -120,7 +120,7 @@ void CountdownDialog::reject() {
 void CountdownDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Once shown, the frame around the client area is known and can be centred as a whole.
-    PlaceAtScreenCentre();
+    CentreOnScreen(*this);
 }
 
 void CountdownDialog::keyPressEvent(QKeyEvent* event) {
@@ -165,16 +165,6 @@ void CountdownDialog::Timer1Timer() {
 void CountdownDialog::ShowSeconds() {
     Label2->setText(QString::number(seconds_ != nullptr ? *seconds_ : 0));
     FitWidth(Label2, 18);
-}
-
-void CountdownDialog::PlaceAtScreenCentre() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return;
-    }
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->geometry().center());
-    move(frame.topLeft());
 }
 
 }  // namespace zelto

@@ -42,7 +42,6 @@ protected:
 private:
     void Timer1Timer();
     void ShowSeconds();
-    void PlaceAtScreenCentre();
 
     QLabel* Label1;
     QLabel* Label2;

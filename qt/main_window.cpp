@@ -1,11 +1,8 @@
 #include "qt/main_window.h"
 
-#include <qdrawutil.h>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFontDatabase>
-#include <QGuiApplication>
 #include <QHash>
 #include <QLabel>
 #include <QMouseEvent>
@@ -13,40 +10,19 @@
 #include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
+#include <QStringList>
 
-#include "core/program/program.h"
+#include "core/program/main_window_layout.h"
 #include "qt/about_box.h"
 #include "qt/countdown_dialog.h"
 #include "qt/drop_down_list.h"
 #include "qt/images.h"
-#include "qt/main_window_layout.h"
-#include "qt/tray_icon.h"
+#include "qt/widgets.h"
 #include "qt/window_visibility.h"
 
 namespace zelto {
 namespace {
-
-// The upper panel's look: a lowered outer and a raised inner bevel, one pixel each, around a
-// filled background; with `raisedInner` false only the lowered edge is drawn.
-class BevelPanel : public QWidget {
-public:
-    BevelPanel(QWidget* parent, bool raisedInner) : QWidget(parent), raisedInner_(raisedInner) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-        qDrawShadePanel(&painter, rect(), palette(), true, 1);
-        if (raisedInner_) {
-            qDrawShadePanel(&painter, rect().adjusted(1, 1, -1, -1), palette(), false, 1);
-        }
-    }
-
-private:
-    bool raisedInner_;
-};
 
 // A horizontal rule: an etched line (shadow above light) along the bottom of its box.
 class Rule : public QWidget {
@@ -110,8 +86,8 @@ QWidget* Create(const ControlRow& row, QWidget* parent) {
         case ControlKind::Value: {
             auto label = new QLabel(text, parent);
             label->setTextFormat(Qt::PlainText);
-            // Bottom-aligned in a 13-pixel line the baseline sits where the original font
-            // put it, so the second line of a two-line caption and the reading beside it share
+            // Bottom-aligned in a 13-pixel line the baseline sits where the window design's
+            // font put it, so the second line of a two-line caption and the reading beside it share
             // one baseline.
             label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
             return label;
@@ -146,8 +122,13 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
-void FillList(QComboBox* list, const QStringList& items) {
-    list->addItems(items);
+// The fixed entries of a policy list, index for index.
+void FillList(QComboBox* list, PolicyList policy) {
+    const int count = PolicySettingFor(policy).count;
+    for (int index = 0; index < count; ++index) {
+        const auto item = PolicyItem(policy, index);
+        list->addItem(QString::fromUtf8(item.data(), static_cast<int>(item.size())));
+    }
     list->setCurrentIndex(-1);
 }
 
@@ -161,11 +142,11 @@ TForm1::TForm1(QWidget* parent)
     setWindowTitle(QString::fromUtf8(kDesignCaption));
     setWindowIcon(AppIcon());
     setFont(WindowFont());
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(kMainWindowWidth, kMainWindowHeight);
     BuildControls();
     StyleControls();
     ConnectControls();
-    CentreOnScreen();
+    CentreOnScreen(*this);
 
     timer1_.setObjectName("Timer1");
     timer1_.setTimerType(Qt::PreciseTimer);
@@ -179,21 +160,12 @@ TForm1::TForm1(QWidget* parent)
     // Modal for this window only: the tray icon, a window of its own, keeps answering clicks
     // while the dialog is open.
     AboutBox_->setWindowModality(Qt::WindowModal);
+
+    connect(&tray_, &TrayIcon::ShowHide, this, &TForm1::ShowHideExecute);
+    connect(&tray_, &TrayIcon::N1Click, this, &TForm1::N1Click);
 }
 
 TForm1::~TForm1() = default;
-
-QFont TForm1::WindowFont() {
-    if (QFontDatabase::hasFamily("MS Sans Serif")) {
-        QFont font("MS Sans Serif");
-        font.setPointSize(8);
-        return font;
-    }
-    QFont font;
-    font.setFamilies({"DejaVu Sans Condensed", "DejaVu Sans"});
-    font.setPointSizeF(7.5);
-    return font;
-}
 
 void TForm1::BuildControls() {
     QHash<QString, QWidget*> built;
@@ -201,7 +173,7 @@ void TForm1::BuildControls() {
         QWidget* parent = row.parent == nullptr ? this : built.value(row.parent);
         QWidget* widget = Create(row, parent);
         widget->setObjectName(row.name);
-        widget->setGeometry(row.geometry);
+        widget->setGeometry(ToQRect(row.geometry));
         if (row.kind == ControlKind::Value) {
             QFont bold = font();
             bold.setBold(true);
@@ -246,14 +218,14 @@ void TForm1::StyleControls() {
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    // A flat bar that fills its white frame, as small as the original's.
+    // A flat bar that fills its white frame, as small as the window design's.
     ProgressBar1->setStyleSheet(
         "QProgressBar { border: none; background: white; }"
         "QProgressBar::chunk { background-color: palette(highlight); }");
 
-    FillList(ComboBox1, PolicyItems(PolicyList::Trigger));
-    FillList(ComboBox2, PolicyItems(PolicyList::Method));
-    FillList(ComboBox3, PolicyItems(PolicyList::UpsDelay));
+    FillList(ComboBox1, PolicyList::Trigger);
+    FillList(ComboBox2, PolicyList::Method);
+    FillList(ComboBox3, PolicyList::UpsDelay);
 
     Image5->setCursor(Qt::PointingHandCursor);
     Image5->setToolTip(QString::fromUtf8(kBeeperHint));
@@ -280,29 +252,8 @@ void TForm1::ConnectControls() {
     connect(escape, &QShortcut::activated, this, &TForm1::Button3Click);
 }
 
-void TForm1::CentreOnScreen() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect placed(QPoint(0, 0), size());
-        placed.moveCenter(screen->availableGeometry().center());
-        move(placed.topLeft());
-    }
-}
-
-void TForm1::Attach(Program& program) {
-    program_ = &program;
-    tray_ = std::make_unique<TrayIcon>(program.State());
-    connect(tray_.get(), &TrayIcon::ShowHide, this, &TForm1::ShowHideExecute);
-    connect(tray_.get(), &TrayIcon::N1Click, this, &TForm1::N1Click);
-}
-
-bool& TForm1::WindowHidden() {
-    return program_ != nullptr ? program_->State().WindowHidden : detachedHidden_;
-}
-
 void TForm1::FormCreate() {
-    if (program_ != nullptr) {
-        program_->FormCreate();
-    }
+    emit startingUp();
     timer1_.start();
 }
 
@@ -342,9 +293,7 @@ void TForm1::SetCaption(const std::string& caption) {
 }
 
 void TForm1::AddTrayIcon() {
-    if (tray_) {
-        tray_->SetTrayIcon(TrayAdd, AppIcon());
-    }
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
 }
 
 // Display
@@ -401,9 +350,8 @@ void TForm1::ShowTray(int picture, const std::string& tip) {
     const bool changed = picture != trayPicture_ || newTip != trayTip_;
     trayPicture_ = picture;
     trayTip_ = newTip;
-    if (tray_ && changed) {
-        // The tip goes with it from TrayTip, which the program set to `tip` just before.
-        tray_->SetTrayIcon(TrayModify, QIcon(ListImage16(picture)));
+    if (changed) {
+        tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(picture)), tip);
     }
     emit trayChanged(trayPicture_, trayTip_);
 }
@@ -420,9 +368,7 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::ExitAppExecute() {
-    if (tray_) {
-        tray_->SetTrayIcon(TrayDelete, AppIcon());
-    }
+    tray_.SetTrayIcon(TrayDelete, AppIcon(), "");
     // A countdown showing now ends as "program ending", so that no power action follows when
     // its loop returns.
     if (countdown_ != nullptr) {
@@ -434,7 +380,7 @@ void TForm1::ExitAppExecute() {
 }
 
 void TForm1::ShowHideExecute() {
-    ShowHide(*this, WindowHidden());
+    ShowHide(*this, *windowHidden_);
 }
 
 void TForm1::N1Click() {
@@ -442,50 +388,36 @@ void TForm1::N1Click() {
 }
 
 void TForm1::ComboBox1Change(int index) {
-    if (program_ != nullptr) {
-        program_->PolicyChanged(PolicyList::Trigger, index);
-    }
+    emit policyChosen(PolicyList::Trigger, index);
 }
 
 void TForm1::ComboBox2Change(int index) {
-    if (program_ != nullptr) {
-        program_->PolicyChanged(PolicyList::Method, index);
-    }
+    emit policyChosen(PolicyList::Method, index);
 }
 
 void TForm1::ComboBox3Change(int index) {
-    if (program_ != nullptr) {
-        program_->PolicyChanged(PolicyList::UpsDelay, index);
-    }
+    emit policyChosen(PolicyList::UpsDelay, index);
 }
 
 void TForm1::ComboBox4DropDown() {
-    if (program_ != nullptr) {
-        program_->RefreshPortList();
-    }
+    emit portListOpening();
 }
 
 void TForm1::ComboBox4Change(int index) {
-    if (program_ != nullptr) {
-        program_->ComboBox4Change(index);
-    }
+    emit portChosen(index);
 }
 
 void TForm1::Image5Click() {
-    if (program_ != nullptr) {
-        program_->Image5Click();
-    }
+    emit beeperToggleRequested();
 }
 
 void TForm1::Timer1Timer() {
-    if (program_ != nullptr) {
-        program_->Timer1Timer();
-    }
+    emit pollTick();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
-    HideToTray(*this, WindowHidden());
+    HideToTray(*this, *windowHidden_);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

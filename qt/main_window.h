@@ -1,20 +1,19 @@
 #pragma once
 // TForm1, the main window: the readings, the pictures, the port list and the three policy lists.
-// It shows what the program tells it (MainView, Display) and forwards the user's actions and the
-// poll timer to the program.
+// It shows what the program tells it (MainView, Display) and announces the user's actions and the
+// poll timer's ticks as signals, which the assembly connects to the program.
 
 #include <QPalette>
-#include <QPixmap>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
-#include <memory>
 #include <vector>
 
 #include "core/monitor/display.h"
 #include "core/program/main_view.h"
+#include "qt/tray_icon.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -25,9 +24,7 @@ class QPushButton;
 namespace zelto {
 
 class CountdownDialog;
-class Program;
 class TAboutBox;
-class TrayIcon;
 
 class TForm1 : public QWidget, public MainView, public Display {
     Q_OBJECT
@@ -36,13 +33,13 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Routes the window's events and ticks to the program, and gives the tray icon its tip and
-    // the window its WindowHidden; until then they do nothing.
-    void Attach(Program& program);
+    // The flag that says whether the window is hidden in the tray: the window's own until the
+    // assembly hands it the program's WindowHidden.
+    void ShareWindowHidden(bool& windowHidden) { windowHidden_ = &windowHidden; }
     // The countdown dialog a showing of which Exit must end first.
     void SetCountdownDialog(CountdownDialog& dialog) { countdown_ = &dialog; }
-    // Start-up: the program restores the settings, opens the port and runs the first tick; then
-    // Timer1 takes over the polling (also when a start-up step failed).
+    // Start-up: startingUp() lets the program restore the settings, open the port and run the
+    // first tick; then Timer1 takes over the polling (also when a start-up step failed).
     void FormCreate();
 
     // MainView
@@ -68,15 +65,24 @@ public:
     int TrayPicture() const { return trayPicture_; }
     QString TrayTip() const { return trayTip_; }
     QTimer& Timer1() { return timer1_; }
-    // The tray icon with PopupMenu1; null until Attach.
-    TrayIcon* Tray() const { return tray_.get(); }
+    // The tray icon with PopupMenu1.
+    TrayIcon* Tray() { return &tray_; }
     TAboutBox& AboutBox() const { return *AboutBox_; }
 
-    // The window's font: the original's MS Sans Serif when present, otherwise a narrow DejaVu
-    // sized so that every text keeps to the original positions.
-    static QFont WindowFont();
-
 signals:
+    // The events the program handles. FormCreate: start-up, before Timer1 starts.
+    void startingUp();
+    // ComboBox1Change, ComboBox2Change, ComboBox3Change: the user picked an entry.
+    void policyChosen(PolicyList list, int index);
+    // ComboBox4DropDown: the user is opening the port list.
+    void portListOpening();
+    // ComboBox4Change: the user picked a port.
+    void portChosen(int index);
+    // Image5Click: the user asked the UPS to switch its beeper.
+    void beeperToggleRequested();
+    // Timer1Timer: one poll tick.
+    void pollTick();
+
     // Button1 was clicked; the About dialog opens right after.
     void aboutRequested();
     void trayChanged(int picture, const QString& tip);
@@ -114,17 +120,14 @@ private:
     void ConnectControls();
     QLabel* ReadingLabel(Reading which) const;
     QComboBox* PolicyCombo(PolicyList list) const;
-    void CentreOnScreen();
-    // The program's WindowHidden, or the window's own flag before Attach.
-    bool& WindowHidden();
 
-    Program* program_ = nullptr;
     QTimer timer1_;
     int trayPicture_ = -1;
     QString trayTip_;
-    std::unique_ptr<TrayIcon> tray_;
+    TrayIcon tray_;
     CountdownDialog* countdown_ = nullptr;
-    bool detachedHidden_ = true;
+    bool ownHidden_ = true;
+    bool* windowHidden_ = &ownHidden_;
     std::vector<QPalette> linkPalettes_;  // the port list's text red, then black
 
     // Controls by their names; all are children of the window.

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QFont>
 
-#include "core/base/program_state.h"
 #include "core/monitor/tray_tip_limit.h"
 #include "qt/images.h"
 
@@ -15,7 +14,7 @@ constexpr int kPictureShowHide = 11;  // 16 px list: a green arrow
 
 }  // namespace
 
-TrayIcon::TrayIcon(const ProgramState& state, QObject* parent) : QObject(parent), state_(state) {
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
     BuildPopupMenu1();
     icon_.setContextMenu(&popupMenu1_);
     connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::IconActivated);
@@ -43,14 +42,14 @@ void TrayIcon::BuildPopupMenu1() {
     connect(N1_, &QAction::triggered, this, &TrayIcon::N1Click);
 }
 
-void TrayIcon::SetTrayIcon(int action, const QIcon& icon) {
-    const QString tip = QString::fromStdString(LimitTrayTip(state_.TrayTip));
+void TrayIcon::SetTrayIcon(int action, const QIcon& icon, const std::string& tip) {
+    const QString shown = QString::fromStdString(LimitTrayTip(tip));
     switch (action) {
         case TrayAdd:
             // Adding an icon that is already there fails in the tray and leaves it as it is.
             if (!present_) {
                 icon_.setIcon(icon);
-                icon_.setToolTip(tip);
+                icon_.setToolTip(shown);
                 icon_.show();
                 present_ = true;
             }
@@ -63,7 +62,7 @@ void TrayIcon::SetTrayIcon(int action, const QIcon& icon) {
             // Only an icon in the tray can change; after delete it stays gone.
             if (present_) {
                 icon_.setIcon(icon);
-                icon_.setToolTip(tip);
+                icon_.setToolTip(shown);
             }
             break;
         default:

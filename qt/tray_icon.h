@@ -1,7 +1,7 @@
 #pragma once
 // The program's icon in the notification area: its picture and tool tip, the clicks on it and
-// PopupMenu1. SetTrayIcon mirrors the tray's own add / delete / modify requests; the tip always
-// comes from the program's TrayTip.
+// PopupMenu1. SetTrayIcon mirrors the tray's own add / delete / modify requests, each with the
+// picture and tip it asks for.
 
 #include <QIcon>
 #include <QMenu>
@@ -9,11 +9,11 @@
 #include <QString>
 #include <QSystemTrayIcon>
 
+#include <string>
+
 class QAction;
 
 namespace zelto {
-
-struct ProgramState;
 
 enum TrayAction : int {
     TrayAdd = 1,
@@ -25,13 +25,13 @@ class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    explicit TrayIcon(const ProgramState& state, QObject* parent = nullptr);
+    explicit TrayIcon(QObject* parent = nullptr);
     ~TrayIcon() override;
 
     // Add puts the icon into the tray (once: a second add changes nothing), modify changes the
     // picture and tip of an icon that is there, delete takes it out; any other action does
-    // nothing. The tip is TrayTip, cut to the 63 characters the tray holds.
-    void SetTrayIcon(int action, const QIcon& icon);
+    // nothing. The tip (UTF-8) is cut to the 63 characters the tray holds.
+    void SetTrayIcon(int action, const QIcon& icon, const std::string& tip);
 
     // Whether the icon is in the tray, and what it carries.
     bool Present() const { return present_; }
@@ -54,7 +54,6 @@ private:
     void BuildPopupMenu1();
     void IconActivated(QSystemTrayIcon::ActivationReason reason);
 
-    const ProgramState& state_;
     // The menu outlives the icon that shows it.
     QMenu popupMenu1_;
     QSystemTrayIcon icon_;

@@ -10,6 +10,19 @@ std::unique_ptr<LogindPowerRequests> MakePowerRequests(const std::optional<QStri
 
 }  // namespace
 
+void ConnectWindowToProgram(TForm1& form, Program& program) {
+    QObject::connect(&form, &TForm1::startingUp, [&program] { program.FormCreate(); });
+    QObject::connect(&form, &TForm1::policyChosen, [&program](PolicyList list, int index) {
+        program.PolicyChanged(list, index);
+    });
+    QObject::connect(&form, &TForm1::portListOpening, [&program] { program.RefreshPortList(); });
+    QObject::connect(&form, &TForm1::portChosen,
+                     [&program](int index) { program.ComboBox4Change(index); });
+    QObject::connect(&form, &TForm1::beeperToggleRequested, [&program] { program.Image5Click(); });
+    QObject::connect(&form, &TForm1::pollTick, [&program] { program.Timer1Timer(); });
+    form.ShareWindowHidden(program.State().WindowHidden);
+}
+
 ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress)
     : power_(MakePowerRequests(powerBusAddress)),
       // The program keeps a reference to the countdown, so the dialog exists (hidden) before
@@ -19,7 +32,7 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
       program_(Platform{store_, port_, portTable_, form_, form_, countdown_, *power_, errors_}) {
     countdown_.setWindowModality(Qt::WindowModal);
     form_.SetCountdownDialog(countdown_);
-    form_.Attach(program_);
+    ConnectWindowToProgram(form_, program_);
 }
 
 }  // namespace zelto

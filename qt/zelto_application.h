@@ -20,6 +20,10 @@
 
 namespace zelto {
 
+// Connects the window's events and ticks to the program, and lets the window keep the program's
+// WindowHidden.
+void ConnectWindowToProgram(TForm1& form, Program& program);
+
 class ZeltoApplication {
 public:
     // Power requests go to the system bus, or to `powerBusAddress` when one is given.

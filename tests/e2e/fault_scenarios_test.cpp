@@ -33,7 +33,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/link/port_keeper.h"
 #include "support/event_pump.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
@@ -50,9 +49,9 @@ constexpr int kTickMs = 200;
 // The simulator's answer delay: well inside one tick, as 196 ms is inside a second.
 const char* const kAnswerDelayMs = "20";
 constexpr std::size_t kRecordBytes = 47;
-// A lost port is tried again every kReopenTicks; allow for the tick that notices the loss and
-// the one that reads the first answer after the reopen.
-constexpr std::size_t kRecoveryTicks = PortKeeper::kReopenTicks + 3;
+// A lost port is tried again every third tick; allow for the tick that notices the loss and the
+// one that reads the first answer after the reopen.
+constexpr std::size_t kRecoveryTicks = 6;
 
 const QColor kBlack(Qt::black);
 const QColor kRed(Qt::red);
@@ -467,7 +466,7 @@ TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
         EXPECT_TRUE(PumpUntil([this] { return !live_->Port().IsOpen(); }, 4 * kTickMs * 1ms))
             << "the hung-up port stayed open";
         // Attempts to reopen fail while nothing is there, and say nothing.
-        ASSERT_TRUE(PumpTicks(3 * PortKeeper::kReopenTicks));
+        ASSERT_TRUE(PumpTicks(9));
         EXPECT_FALSE(live_->Port().IsOpen());
         EXPECT_EQ(ListColour(), kRed);
 
@@ -495,7 +494,7 @@ TEST_F(FaultScenarios, PortHeldByAnotherProgramIsTakenOnceFree) {
     ASSERT_TRUE(sim_.WaitForCommand("Q1", 1, 5s)) << Str(holder.Output());
 
     StartProgram();
-    ASSERT_TRUE(PumpTicks(3 * PortKeeper::kReopenTicks + 1));
+    ASSERT_TRUE(PumpTicks(10));
     EXPECT_FALSE(live_->Port().IsOpen()) << "opened a port another program holds";
     for (std::size_t i = 0; i < ticks_.size(); ++i) {
         EXPECT_FALSE(ticks_[i].linkOk) << "tick " << i;

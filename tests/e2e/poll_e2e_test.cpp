@@ -26,6 +26,7 @@
 
 #include "qt/images.h"
 #include "support/event_pump.h"
+#include "support/hand_clock.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/program_process.h"
@@ -81,7 +82,8 @@ bool SameImage(const QPixmap& a, const QPixmap& b) {
     return !a.isNull() && !b.isNull() && a.toImage() == b.toImage();
 }
 
-// The whole program in this process, on the simulator, in a working folder of its own.
+// The whole program in this process, on the simulator, in a working folder of its own. Its
+// ticks come by hand, each as soon as the answer to the last query is in.
 class LiveWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -99,8 +101,10 @@ protected:
 
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
+        clock_ = std::make_unique<HandClock>(*live_);
     }
     void TearDown() override {
+        clock_.reset();
         live_.reset();
         QDir::setCurrent(previousFolder_);
     }
@@ -117,7 +121,7 @@ protected:
 
     // Waits for the first record: the readings leave their design-time texts.
     bool WaitForRecord() {
-        return PumpUntil([this] { return Text("Label1") == "228.0 V"; }, 4s);
+        return clock_->RunUntil([this] { return Text("Label1") == "228.0 V"; }, 4);
     }
 
     void Click(QWidget* widget) {
@@ -136,6 +140,7 @@ protected:
     QTemporaryDir folder_;
     QString previousFolder_;
     std::unique_ptr<LiveProgram> live_;
+    std::unique_ptr<HandClock> clock_;
 };
 
 TEST_F(LiveWindow, ShowsTheSimulatorsRecordInEveryReading) {
@@ -158,7 +163,7 @@ TEST_F(LiveWindow, ShowsTheSimulatorsRecordInEveryReading) {
     EXPECT_EQ(Text("Label20"), "100 %");
 
     // The list turns black on the tick after the record.
-    EXPECT_TRUE(PumpUntil([this] { return ListColour() == QColor(Qt::black); }, 2s))
+    EXPECT_TRUE(clock_->RunUntil([this] { return ListColour() == QColor(Qt::black); }, 1))
         << "link still shown as " << ListColour().name().toStdString();
     EXPECT_EQ(live_->Errors().OpenBox(), nullptr);
 }
@@ -171,20 +176,21 @@ TEST_F(LiveWindow, BeeperPictureFollowsTheClickThroughTheUps) {
     ASSERT_TRUE(sim_.WaitForCommand("Q", 1, 2s)) << "the toggle did not reach the UPS";
     // Nothing changes at once: the picture waits for a record that says so.
     EXPECT_TRUE(SameImage(Beeper(), ListImage32(11)));
-    EXPECT_TRUE(PumpUntil([this] { return SameImage(Beeper(), ListImage32(10)); }, 3s))
+    EXPECT_TRUE(clock_->RunUntil([this] { return SameImage(Beeper(), ListImage32(10)); }, 3))
         << "the beeper-off picture never came";
 
     Click(Control<QLabel>("Image5"));
     ASSERT_TRUE(sim_.WaitForCommand("Q", 2, 2s));
-    EXPECT_TRUE(PumpUntil([this] { return SameImage(Beeper(), ListImage32(11)); }, 3s));
+    EXPECT_TRUE(clock_->RunUntil([this] { return SameImage(Beeper(), ListImage32(11)); }, 3));
 }
 
 TEST_F(LiveWindow, LinkTurnsRedWhenTheSimulatorStops) {
     ASSERT_TRUE(WaitForRecord());
-    ASSERT_TRUE(PumpUntil([this] { return ListColour() == QColor(Qt::black); }, 2s));
+    ASSERT_TRUE(clock_->RunUntil([this] { return ListColour() == QColor(Qt::black); }, 1));
 
     sim_.Stop();
-    EXPECT_TRUE(PumpUntil([this] { return ListColour() == QColor(Qt::red); }, 3s))
+    // The tick after the loss finds nothing; the one after that shows it.
+    EXPECT_TRUE(clock_->RunUntil([this] { return ListColour() == QColor(Qt::red); }, 2))
         << "link still shown as " << ListColour().name().toStdString();
     // The readings keep their last values.
     EXPECT_EQ(Text("Label1"), "228.0 V");

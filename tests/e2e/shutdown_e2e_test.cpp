@@ -1,11 +1,17 @@
 // The shutdown end to end: the real program on the UPS simulator, with the logind stand-in on a
-// private bus taking the power requests. Outages, mains coming back during the countdown, and a
-// refused request, told apart by what the simulator and the stand-in logged and when.
+// private bus taking the power requests. An outage on the real clock, the program in a process of
+// its own; mains coming back during the countdown and a refused request with the program in this
+// process and its timers fired by hand. Told apart by what the simulator and the stand-in logged.
+#include <QDir>
+#include <QEvent>
+#include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/hand_clock.h"
+#include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/program_process.h"
 #include "support/pty_sim.h"
@@ -31,6 +39,10 @@ const ProgramProcess::Settings kHibernateOnFailure = {
 ProgramProcess::Settings With(ProgramProcess::Settings settings, const std::string& offAfter) {
     settings.emplace_back("OFFAfter", offAfter);
     return settings;
+}
+
+std::size_t CountOf(const std::vector<std::string>& commands, const std::string& command) {
+    return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), command));
 }
 
 void SleepUntilMs(std::int64_t ms) {
@@ -140,56 +152,159 @@ TEST_F(ShutdownProcess, OutageSendsTheUpsSwitchOffThenHibernatesOnce) {
     EXPECT_LE(calls[0].ms - query, 4200) << "the request came late";
 }
 
-TEST_F(ShutdownProcess, MainsBackDuringTheCountdownSendsNothingAndRequestsNothing) {
-    StartAll(With(kHibernateOnFailure, "3"));
-    const std::int64_t query = FailMains();
-    // The countdown is showing now; the next nested tick's query sees the mains back.
-    SleepUntilMs(query + 1300);
-    ASSERT_TRUE(sim_.Send("mains on"));
+// The same program in this process, its timers fired by hand (support/hand_clock.h): the polls
+// and the countdown's seconds come as fast as the simulator answers, and what follows the mains
+// is counted in ticks rather than waited out in seconds.
+class ShutdownLive : public ::testing::Test {
+protected:
+    void StartAll(const std::string& settings, const QStringList& standin = {}) {
+        ASSERT_TRUE(bus_.Started()) << bus_.Error().toStdString();
+        logind_ = std::make_unique<LogindStandin>(bus_, standin);
+        ASSERT_TRUE(logind_->Started()) << logind_->Error().toStdString();
+        ASSERT_TRUE(sim_.Start()) << sim_.Output();
+        ASSERT_TRUE(folder_.isValid());
+        const std::string ini =
+            "[UPS]\r\nPorts=" + sim_.LinkPath() + "\r\nCOMPort=0\r\n" + settings;
+        QFile file(folder_.filePath("UPSZelto.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ini.data(), static_cast<qint64>(ini.size()));
+        file.close();
+        previousFolder_ = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(folder_.path()));
 
+        live_ = std::make_unique<LiveProgram>(bus_.Address());
+        live_->Start();
+        clock_ = std::make_unique<HandClock>(*live_, 300ms);
+        ASSERT_TRUE(clock_->CanCountDown());
+        showings_.clock = clock_.get();
+        live_->Countdown().installEventFilter(&showings_);
+        ASSERT_TRUE(clock_->RunUntil([this] { return State().RecordSequence > 0; }, 4))
+            << "no record shown";
+    }
+
+    void TearDown() override {
+        clock_.reset();
+        live_.reset();
+        if (!previousFolder_.isEmpty()) {
+            QDir::setCurrent(previousFolder_);
+        }
+        if (!HasFailure()) {
+            return;
+        }
+        for (const auto& line : sim_.LogLines()) {
+            std::printf("  ups-sim: %s\n", line.c_str());
+        }
+        for (const auto& call : logind_ ? logind_->Calls() : QStringList()) {
+            std::printf("  logind:  %s\n", call.toStdString().c_str());
+        }
+    }
+
+    const ProgramState& State() { return live_->Main().State(); }
+    std::size_t Queries() const { return CountOf(sim_.Commands(), "Q1"); }
+
+    // Counts the countdown's showings and remembers the tick of the latest.
+    class Showings : public QObject {
+    public:
+        const HandClock* clock = nullptr;
+        int count = 0;
+        std::size_t lastTick = 0;
+
+    protected:
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Show) {
+                ++count;
+                lastTick = clock->Ticks();
+            }
+            return false;
+        }
+    };
+
+    PrivateBus bus_;
+    std::unique_ptr<LogindStandin> logind_;
+    PtySim sim_{PtySim::Options{{"--answer-delay", "20"}}};
+    QTemporaryDir folder_;
+    QString previousFolder_;
+    std::unique_ptr<LiveProgram> live_;
+    std::unique_ptr<HandClock> clock_;
+    Showings showings_;
+};
+
+// "при отказе сети", "Спящий режим", "5 минут", a three-second countdown.
+const char* const kHibernateInThree = "CompOff=0\r\nOffMethod=1\r\nOffUPS=5\r\nOFFAfter=3\r\n";
+
+TEST_F(ShutdownLive, MainsBackDuringTheCountdownSendsNothingAndRequestsNothing) {
+    StartAll(kHibernateInThree);
+    // The first poll inside the countdown sees the mains back.
+    bool sent = false;
+    clock_->afterTick = [&] {
+        if (!sent && live_->Countdown().isVisible()) {
+            sent = true;
+            EXPECT_TRUE(sim_.Send("mains on"));
+        }
+    };
+    ASSERT_TRUE(sim_.Send("mains off"));
     // Until well after the three seconds would have run out.
-    SleepUntilMs(query + 1000 + 3000 + 1500);
-    EXPECT_TRUE(Calls().empty()) << "power request despite mains back: " << Calls()[0].text;
-    EXPECT_TRUE(TimesOf(SimLog(), "S05R0000").empty()) << "UPS told to switch off";
-    EXPECT_TRUE(KeepsPolling(Queries(), 1));
+    ASSERT_TRUE(clock_->RunTicks(10));
+    EXPECT_TRUE(sent) << "no countdown on mains failure";
+    EXPECT_EQ(showings_.count, 1);
+    EXPECT_FALSE(live_->Countdown().isVisible());
+    EXPECT_TRUE(State().ShutdownArmed) << "not armed again by the mains";
+    EXPECT_TRUE(logind_->Calls().empty()) << "power request despite mains back";
+    EXPECT_EQ(CountOf(sim_.Commands(), "S05R0000"), 0u) << "UPS told to switch off";
+    const std::size_t before = Queries();
+    ASSERT_TRUE(clock_->RunTicks(2));
+    EXPECT_EQ(Queries(), before + 2) << "the program stopped polling";
 }
 
-TEST_F(ShutdownProcess, MainsBackAndFailingAgainStartsASecondCountdown) {
-    StartAll(With(kHibernateOnFailure, "3"));
-    const std::int64_t first = FailMains();
-    SleepUntilMs(first + 1300);
-    ASSERT_TRUE(sim_.Send("mains on"));
+TEST_F(ShutdownLive, MainsBackAndFailingAgainStartsASecondCountdown) {
+    StartAll(kHibernateInThree);
+    bool back = false;
+    clock_->afterTick = [&] {
+        if (!back && live_->Countdown().isVisible()) {
+            back = true;
+            EXPECT_TRUE(sim_.Send("mains on"));
+        }
+    };
+    ASSERT_TRUE(sim_.Send("mains off"));
     // The tick that reads mains back cancels the countdown and re-arms the trigger.
-    SleepUntilMs(first + 2500);
+    ASSERT_TRUE(clock_->RunUntil([&] { return back && State().ShutdownArmed; }, 8));
+    ASSERT_EQ(showings_.count, 1);
+    EXPECT_FALSE(live_->Countdown().isVisible());
 
-    const std::int64_t second = FailMains();
-    ASSERT_TRUE(logind_->WaitForCalls(1, 7000)) << program_->Output().toStdString();
-    std::this_thread::sleep_for(1500ms);
+    clock_->afterTick = nullptr;
+    ASSERT_TRUE(sim_.Send("mains off"));
+    ASSERT_TRUE(clock_->RunUntil([&] { return !logind_->Calls().empty(); }, 10))
+        << "no power request after the second failure";
+    const std::size_t requestTick = clock_->Ticks();
+    // Time enough for a second request, if one were coming.
+    ASSERT_TRUE(clock_->RunTicks(3));
     EXPECT_EQ(logind_->Calls(), QStringList{"Hibernate false"});
-    const auto calls = Calls();
+    EXPECT_EQ(showings_.count, 2);
+    // The request ends the second countdown, its three seconds after it showed.
+    EXPECT_GE(requestTick, showings_.lastTick + 3);
+    EXPECT_LE(requestTick, showings_.lastTick + 5);
+    const auto calls = ReadTimedLog(logind_->LogPath());
+    const auto switchOffs = TimesOf(ParseTimedLines(sim_.LogLines()), "S05R0000");
     ASSERT_EQ(calls.size(), 1u);
-    // The request ends the second countdown, not the first.
-    EXPECT_GE(calls[0].ms - second, 3700);
-    EXPECT_LE(calls[0].ms - second, 5200);
-    const auto switchOffs = TimesOf(SimLog(), "S05R0000");
     ASSERT_EQ(switchOffs.size(), 1u);
     EXPECT_LE(switchOffs[0], calls[0].ms + kSameMomentMs);
 }
 
-TEST_F(ShutdownProcess, RefusedRequestLeavesTheProgramPolling) {
+TEST_F(ShutdownLive, RefusedRequestLeavesTheProgramPolling) {
     // "никогда" for the UPS: only the power request goes out, and logind refuses it.
-    StartAll({{"CompOff", "0"}, {"OffMethod", "1"}, {"OffUPS", "0"}, {"OFFAfter", "0"}},
+    StartAll("CompOff=0\r\nOffMethod=1\r\nOffUPS=0\r\nOFFAfter=0\r\n",
              {"--refuse",
               "Hibernate=org.freedesktop.login1.SleepVerbNotSupported:Sleep verb not supported"});
-    FailMains();
-
-    ASSERT_TRUE(logind_->WaitForCalls(1, 5000)) << program_->Output().toStdString();
+    ASSERT_TRUE(sim_.Send("mains off"));
+    ASSERT_TRUE(clock_->RunUntil([&] { return !logind_->Calls().empty(); }, 6))
+        << "no power request after the mains failed";
     EXPECT_EQ(
         logind_->Calls(),
         QStringList{"Hibernate false (refused: org.freedesktop.login1.SleepVerbNotSupported)"});
     // The refusal is shown in a box that blocks nothing: the polls go on.
-    EXPECT_TRUE(KeepsPolling(Queries(), 2));
-    EXPECT_TRUE(program_->Running());
+    const std::size_t before = Queries();
+    ASSERT_TRUE(clock_->RunTicks(2));
+    EXPECT_EQ(Queries(), before + 2) << "the program stopped polling";
     for (const auto& command : sim_.Commands()) {
         EXPECT_EQ(command, "Q1") << "no command to the UPS with \"никогда\"";
     }

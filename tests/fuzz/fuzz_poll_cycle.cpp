@@ -74,7 +74,7 @@ public:
         return chunk;
     }
     std::size_t ComWrite(std::string_view bytes) override {
-        if (bytes == zelto::kStatusQuery) {
+        if (bytes == "Q1\r") {
             Check(ticksSinceQuery > 0, "two status queries without a tick between them");
             ticksSinceQuery = 0;
             ++queries;
@@ -188,9 +188,8 @@ private:
         bufferEmptyAtStart_ = state_.RxBuffer.empty();
         monitor_.Timer1Timer();
         // The latest tick started, nested in a countdown or not, decided LinkOk.
-        Check(
-            state_.LinkOk == (bufferEmptyAtStart_ && port_.lastRead == zelto::kStatusRecordLength),
-            "LinkOk does not match a 47-byte read");
+        Check(state_.LinkOk == (bufferEmptyAtStart_ && port_.lastRead == 47),
+              "LinkOk does not match a 47-byte read");
         CheckState();
     }
 

@@ -23,6 +23,9 @@
 namespace zelto {
 namespace {
 
+// Pictures in each image list, as the windows use them: indexes 0 to 11.
+constexpr int kPicturesPerList = 12;
+
 using Loader = std::function<QPixmap(int)>;
 
 struct ListUnderTest {
@@ -100,7 +103,7 @@ TEST(ImagesResources, AreLinkedIntoTheExecutable) {
 
 TEST(ImagesLists, EveryPictureLoadsAtItsSizeAndIsNotBlank) {
     for (const auto& list : Lists()) {
-        for (int index = 0; index < kImageListSize; ++index) {
+        for (int index = 0; index < kPicturesPerList; ++index) {
             SCOPED_TRACE(std::string(list.name) + " index " + std::to_string(index));
             const QPixmap pixmap = list.load(index);
             ASSERT_FALSE(pixmap.isNull());
@@ -119,19 +122,19 @@ TEST(ImagesLists, IndexOutsideTheListGivesNullPixmap) {
     for (const auto& list : Lists()) {
         SCOPED_TRACE(list.name);
         EXPECT_TRUE(list.load(-1).isNull());
-        EXPECT_TRUE(list.load(kImageListSize).isNull());
-        EXPECT_FALSE(list.load(kImageListSize - 1).isNull());
+        EXPECT_TRUE(list.load(kPicturesPerList).isNull());
+        EXPECT_FALSE(list.load(kPicturesPerList - 1).isNull());
     }
 }
 
 TEST(ImagesLists, NoTwoSubjectsLookAlike) {
     for (const auto& list : Lists()) {
         std::vector<QImage> images;
-        for (int index = 0; index < kImageListSize; ++index) {
+        for (int index = 0; index < kPicturesPerList; ++index) {
             images.push_back(list.load(index).toImage());
         }
-        for (int a = 0; a < kImageListSize; ++a) {
-            for (int b = a + 1; b < kImageListSize; ++b) {
+        for (int a = 0; a < kPicturesPerList; ++a) {
+            for (int b = a + 1; b < kPicturesPerList; ++b) {
                 EXPECT_NE(images[a], images[b]) << list.name << " indexes " << a << " and " << b;
             }
         }
@@ -334,7 +337,7 @@ TEST(ImagesContactSheet, WritesMagnifiedPictures) {
     ASSERT_TRUE(QDir().mkpath(dir));
     const int cell16 = 16 * kZoom + kGap;
     const int cell32 = 32 * kZoom + kGap;
-    const int width = kGap + std::max(2 * kImageListSize * cell16, kImageListSize * cell32);
+    const int width = kGap + std::max(2 * kPicturesPerList * cell16, kPicturesPerList * cell32);
     QImage sheet(width, 760, QImage::Format_ARGB32);
     sheet.fill(Qt::white);
     {
@@ -347,16 +350,16 @@ TEST(ImagesContactSheet, WritesMagnifiedPictures) {
         int y = kGap;
         painter.drawText(kGap, y + 10, QStringLiteral("ImageList16 (x4, light and dark panel)"));
         y += 16;
-        for (int i = 0; i < kImageListSize; ++i) {
+        for (int i = 0; i < kPicturesPerList; ++i) {
             DrawCell(painter, kGap + i * cell16, y, ListImage16(i), QString::number(i));
             // The same row as a dark tray or menu shows it.
-            DrawCell(painter, kGap + (kImageListSize + i) * cell16, y, ListImage16(i),
+            DrawCell(painter, kGap + (kPicturesPerList + i) * cell16, y, ListImage16(i),
                      QString::number(i), kDarkPanel);
         }
         y += 16 * kZoom + 20;
         painter.drawText(kGap, y + 10, QStringLiteral("ImageList32 (x4)"));
         y += 16;
-        for (int i = 0; i < kImageListSize; ++i) {
+        for (int i = 0; i < kPicturesPerList; ++i) {
             DrawCell(painter, kGap + i * cell32, y, ListImage32(i), QString::number(i));
         }
         y += 32 * kZoom + 20;
@@ -379,11 +382,11 @@ TEST(ImagesContactSheet, WritesMagnifiedPictures) {
         for (const QColor& background : backgrounds) {
             painter.fillRect(kGap, y, sheet.width() - 2 * kGap, 40, background);
             x = 2 * kGap;
-            for (int i = 0; i < kImageListSize; ++i, x += 24) {
+            for (int i = 0; i < kPicturesPerList; ++i, x += 24) {
                 painter.drawPixmap(x, y + 12, ListImage16(i));
             }
             x += 16;
-            for (int i = 0; i < kImageListSize; ++i, x += 40) {
+            for (int i = 0; i < kPicturesPerList; ++i, x += 40) {
                 painter.drawPixmap(x, y + 4, ListImage32(i));
             }
             for (const QPixmap& pixmap : {PlugPicture(), UpsPicture(), ComputerPicture()}) {

@@ -21,12 +21,14 @@
 #include <ostream>
 #include <set>
 
+#include "core/program/main_window_layout.h"
 #include "core/program/program.h"
 #include "qt/about_box.h"
 #include "qt/images.h"
 #include "qt/main_window.h"
-#include "qt/main_window_layout.h"
 #include "qt/tray_icon.h"
+#include "qt/widgets.h"
+#include "qt/zelto_application.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 
@@ -46,7 +48,7 @@ class MainWindow : public ::testing::Test {
 protected:
     MainWindow() {
         portTable.ports = {{"ttyUSB0", "/fake/dev/ttyUSB0"}, {"ttyS1", "/fake/dev/ttyS1"}};
-        form.Attach(program);
+        ConnectWindowToProgram(form, program);
     }
 
     template <class T = QWidget>
@@ -147,7 +149,7 @@ TEST_F(MainWindow, EveryControlOfTheTableIsThereWithItsParentPositionSizeAndText
         SCOPED_TRACE(row.name);
         QWidget* widget = Control(row.name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), row.geometry);
+        EXPECT_EQ(widget->geometry(), ToQRect(row.geometry));
         const QWidget* parent = widget->parentWidget();
         if (row.parent == nullptr) {
             EXPECT_EQ(parent, &form);
@@ -294,7 +296,7 @@ TEST_F(MainWindow, NoTwoTextsAndNoTextAndControlOverlap) {
             ASSERT_FALSE(painted.isEmpty()) << row.name;
             areas.emplace_back(row.name, painted);
         } else if (row.kind != ControlKind::Panel) {
-            areas.emplace_back(row.name, row.geometry);
+            areas.emplace_back(row.name, ToQRect(row.geometry));
         }
     }
     for (std::size_t i = 0; i < areas.size(); ++i) {

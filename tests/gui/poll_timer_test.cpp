@@ -11,6 +11,7 @@
 
 #include "core/program/program.h"
 #include "qt/main_window.h"
+#include "qt/zelto_application.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 
@@ -33,7 +34,7 @@ TEST(PollTimer, KeepsTickingInsideACountdownOpenedByATick) {
     fakes::FakeErrorReporter errors;
     TForm1 form;
     Program program{Platform{store, port, portTable, form, form, countdown, power, errors}};
-    form.Attach(program);
+    ConnectWindowToProgram(form, program);
 
     for (int i = 0; i < 10; ++i) {
         port.AnswerQueries({fakes::PowerRecord("12.0", true)});
@@ -42,16 +43,18 @@ TEST(PollTimer, KeepsTickingInsideACountdownOpenedByATick) {
     int queriesAfter = -1;
     countdown.result = CountdownCancelled;
     countdown.whileShowing = [&](std::uint16_t&) {
-        // What the dialog does: wait in a nested loop, here for three and a half seconds.
+        // What the dialog does: wait in a nested loop, here for four and a half ticks.
         queriesBefore = port.WritesOf("Q1\r");
         QEventLoop nested;
-        QTimer::singleShot(3500, &nested, &QEventLoop::quit);
+        QTimer::singleShot(450, &nested, &QEventLoop::quit);
         nested.exec();
         queriesAfter = port.WritesOf("Q1\r");
         QCoreApplication::exit(0);
     };
 
     form.FormCreate();
+    // The real timer, ten times as fast: its ticks must go on inside the tick it is delivering.
+    form.Timer1().setInterval(100);
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
@@ -60,7 +63,7 @@ TEST(PollTimer, KeepsTickingInsideACountdownOpenedByATick) {
 
     ASSERT_EQ(code, 0) << "the countdown never opened";
     ASSERT_EQ(countdown.runs.size(), 1u);
-    // One query a second went on while the countdown showed.
+    // One query a tick went on while the countdown showed.
     EXPECT_GE(queriesAfter - queriesBefore, 3);
     EXPECT_TRUE(errors.texts.empty());
 }

@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/base/program_state.h"
 #include "qt/images.h"
 #include "qt/tray_icon.h"
 
@@ -29,8 +28,7 @@ QImage Pixels(const QPixmap& pixmap) {
 
 class TrayIconTest : public ::testing::Test {
 protected:
-    ProgramState state_;
-    TrayIcon tray_{state_};
+    TrayIcon tray_;
 };
 
 TEST_F(TrayIconTest, NothingIsInTheTrayUntilAdded) {
@@ -39,64 +37,57 @@ TEST_F(TrayIconTest, NothingIsInTheTrayUntilAdded) {
 }
 
 TEST_F(TrayIconTest, AddPutsTheApplicationIconInWithAnEmptyTip) {
-    tray_.SetTrayIcon(TrayAdd, AppIcon());
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
     EXPECT_TRUE(tray_.Present());
     EXPECT_TRUE(tray_.SystemTrayIcon().isVisible());
     EXPECT_EQ(Pixels(tray_.Icon()), Pixels(AppIcon()));
     EXPECT_TRUE(tray_.ToolTip().isEmpty());
 }
 
-TEST_F(TrayIconTest, ModifyChangesPictureAndTipToTheProgramsTrayTip) {
-    tray_.SetTrayIcon(TrayAdd, AppIcon());
-    state_.TrayTip = "Питание от сети. Заряд батареи: 100%";
-    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)));
+TEST_F(TrayIconTest, ModifyChangesPictureAndTipToTheOnesGiven) {
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
+    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)), "Питание от сети. Заряд батареи: 100%");
     EXPECT_EQ(Pixels(tray_.Icon()), Pixels(ListImage16(8)));
     EXPECT_EQ(tray_.ToolTip(), QString::fromUtf8("Питание от сети. Заряд батареи: 100%"));
 
-    state_.TrayTip = "Питание от UPS. Заряд батареи: 38%";
-    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(2)));
+    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(2)), "Питание от UPS. Заряд батареи: 38%");
     EXPECT_EQ(Pixels(tray_.Icon()), Pixels(ListImage16(2)));
     EXPECT_EQ(tray_.ToolTip(), QString::fromUtf8("Питание от UPS. Заряд батареи: 38%"));
     EXPECT_TRUE(tray_.Present());
 }
 
 TEST_F(TrayIconTest, ATipLongerThan63CharactersIsCut) {
-    state_.TrayTip = std::string(40, 'x') + std::string(30, 'y');
-    tray_.SetTrayIcon(TrayAdd, AppIcon());
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), std::string(40, 'x') + std::string(30, 'y'));
     EXPECT_EQ(tray_.ToolTip(), QString(40, 'x') + QString(23, 'y'));
 
     std::string cyrillic;
     for (int i = 0; i < 70; ++i) {
         cyrillic += "ж";
     }
-    state_.TrayTip = cyrillic;
-    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(0)));
+    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(0)), cyrillic);
     EXPECT_EQ(tray_.ToolTip(), QString(63, QChar(0x0436)));
 }
 
 TEST_F(TrayIconTest, ASecondAddLeavesTheIconAsItWas) {
-    tray_.SetTrayIcon(TrayAdd, AppIcon());
-    state_.TrayTip = "другой";
-    tray_.SetTrayIcon(TrayAdd, QIcon(ListImage16(3)));
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
+    tray_.SetTrayIcon(TrayAdd, QIcon(ListImage16(3)), "другой");
     EXPECT_EQ(Pixels(tray_.Icon()), Pixels(AppIcon()));
     EXPECT_TRUE(tray_.ToolTip().isEmpty());
 }
 
 TEST_F(TrayIconTest, ModifyBeforeAddPutsNothingIntoTheTray) {
-    state_.TrayTip = "Питание от сети. Заряд батареи: 0%";
-    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)));
+    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)), "Питание от сети. Заряд батареи: 0%");
     EXPECT_FALSE(tray_.Present());
     EXPECT_FALSE(tray_.SystemTrayIcon().isVisible());
 }
 
 TEST_F(TrayIconTest, DeleteTakesTheIconOutAndLaterModifiesDoNotBringItBack) {
-    tray_.SetTrayIcon(TrayAdd, AppIcon());
-    tray_.SetTrayIcon(TrayDelete, AppIcon());
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
+    tray_.SetTrayIcon(TrayDelete, AppIcon(), "");
     EXPECT_FALSE(tray_.Present());
     EXPECT_FALSE(tray_.SystemTrayIcon().isVisible());
 
-    state_.TrayTip = "Питание от сети. Заряд батареи: 0%";
-    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)));
+    tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)), "Питание от сети. Заряд батареи: 0%");
     EXPECT_FALSE(tray_.Present());
     EXPECT_FALSE(tray_.SystemTrayIcon().isVisible());
 }
@@ -105,12 +96,11 @@ class TrayIconOtherActions : public TrayIconTest, public ::testing::WithParamInt
 
 TEST_P(TrayIconOtherActions, DoNothing) {
     const int action = GetParam();
-    tray_.SetTrayIcon(action, AppIcon());
+    tray_.SetTrayIcon(action, AppIcon(), "");
     EXPECT_FALSE(tray_.Present()) << "action " << action << " added the icon";
 
-    tray_.SetTrayIcon(TrayAdd, AppIcon());
-    state_.TrayTip = "Питание от сети. Заряд батареи: 0%";
-    tray_.SetTrayIcon(action, QIcon(ListImage16(8)));
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
+    tray_.SetTrayIcon(action, QIcon(ListImage16(8)), "Питание от сети. Заряд батареи: 0%");
     EXPECT_TRUE(tray_.Present()) << "action " << action << " deleted the icon";
     EXPECT_EQ(Pixels(tray_.Icon()), Pixels(AppIcon())) << "action " << action << " modified it";
     EXPECT_TRUE(tray_.ToolTip().isEmpty());
@@ -128,7 +118,7 @@ struct ClickCase {
 class TrayIconClicks : public TrayIconTest, public ::testing::WithParamInterface<ClickCase> {};
 
 TEST_P(TrayIconClicks, AskForTheirToggles) {
-    tray_.SetTrayIcon(TrayAdd, AppIcon());
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
     QSignalSpy toggles(&tray_, &TrayIcon::ShowHide);
     QSignalSpy exits(&tray_, &TrayIcon::N1Click);
     emit tray_.SystemTrayIcon().activated(GetParam().reason);

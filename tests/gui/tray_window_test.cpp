@@ -15,10 +15,11 @@
 
 #include "core/program/program.h"
 #include "qt/about_box.h"
+#include "qt/countdown_dialog.h"
 #include "qt/images.h"
 #include "qt/main_window.h"
 #include "qt/tray_icon.h"
-#include "qt/countdown_dialog.h"
+#include "qt/zelto_application.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
 
@@ -47,7 +48,7 @@ int ExitCodeOfLoopAround(const std::function<void()>& action) {
 
 class TrayWindow : public ::testing::Test {
 protected:
-    TrayWindow() { form.Attach(program); }
+    TrayWindow() { ConnectWindowToProgram(form, program); }
 
     void ClickTray(QSystemTrayIcon::ActivationReason reason = QSystemTrayIcon::Trigger) {
         emit form.Tray()->SystemTrayIcon().activated(reason);

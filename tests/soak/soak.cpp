@@ -42,10 +42,11 @@
 #include <vector>
 
 #include "core/program/program.h"
+#include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
 #include "qt/message_box_reporter.h"
-#include "qt/countdown_dialog.h"
+#include "qt/zelto_application.h"
 #include "support/memory_sample.h"
 #include "support/scripted_ups_port.h"
 
@@ -158,7 +159,7 @@ public:
         // As the program entry puts them together.
         countdown_.setWindowModality(Qt::WindowModal);
         form_.SetCountdownDialog(countdown_);
-        form_.Attach(program_);
+        ConnectWindowToProgram(form_, program_);
         countdown_.installEventFilter(this);
     }
 

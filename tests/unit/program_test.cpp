@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/program_rig.h"
+#include "tests/support/status_records.h"
 
 namespace zelto::fakes {
 namespace {
@@ -58,6 +60,61 @@ TEST(StartUp, StoredValuesAndOutOfRangeIndexes) {
     EXPECT_EQ(rig.SettingsFile(),
               "[UPS]\r\nCompOff=7\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=-1\r\n");
     EXPECT_TRUE(rig.errors.texts.empty());
+}
+
+// The last entry of each list, stored in the settings file, comes back selected and does what it
+// says once the mains fail on an empty battery.
+TEST(StartUp, TheLastEntryOfEachListLoadsAndActs) {
+    const struct {
+        const char* file;
+        int trigger, method, upsDelay;  // the selections shown
+        std::size_t countdowns;
+        std::vector<PowerAction> actions;
+        std::vector<std::string> commands;  // sent to the UPS besides the status queries
+    } cases[] = {
+        // "никогда" never acts, however low the battery.
+        {"[UPS]\nCOMPort=0\nCompOff=6\nOffMethod=0\nOffUPS=0\n", 6, 0, 0, 0, {}, {}},
+        // "Ждущий режим" asks for stand-by; "10 минут" sends the tenth minute code.
+        {"[UPS]\nCOMPort=0\nCompOff=0\nOffMethod=2\nOffUPS=10\n",
+         0,
+         2,
+         10,
+         1,
+         {PowerAction::Suspend},
+         {"S10R0000\r"}},
+        // "при 10% батареи" acts at 8 %.
+        {"[UPS]\nCOMPort=0\nCompOff=5\nOffMethod=1\nOffUPS=1\n",
+         5,
+         1,
+         1,
+         1,
+         {PowerAction::Hibernate},
+         {"S01R0000\r"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ProgramRig rig;
+        rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+        rig.WriteSettingsFile(c.file);
+        rig.program.FormCreate();
+        EXPECT_EQ(rig.view.policy[PolicyList::Trigger], c.trigger);
+        EXPECT_EQ(rig.view.policy[PolicyList::Method], c.method);
+        EXPECT_EQ(rig.view.policy[PolicyList::UpsDelay], c.upsDelay);
+
+        rig.port.Arrive(PowerRecord("10.1", true));
+        rig.program.Timer1Timer();
+        EXPECT_EQ(rig.display.charge, "8 %");
+        EXPECT_EQ(rig.countdown.runs.size(), c.countdowns);
+        EXPECT_EQ(rig.power.actions, c.actions);
+        std::vector<std::string> commands;
+        for (const auto& write : rig.port.writes) {
+            if (write != "Q1\r") {
+                commands.push_back(write);
+            }
+        }
+        EXPECT_EQ(commands, c.commands);
+        EXPECT_TRUE(rig.errors.texts.empty());
+    }
 }
 
 TEST(StartUp, BadValuesAreReportedAndStartUpGoesOn) {
@@ -172,13 +229,11 @@ TEST(LostPort, MissingAtStartUpIsReopenedQuietlyEveryFewTicks) {
 
     rig.port.refuseOpen = false;  // plugged in
     rig.port.openedPath.clear();
-    // Start-up ran the first tick already.
-    for (int tick = 2; tick < PortKeeper::kReopenTicks; ++tick) {
-        rig.program.Timer1Timer();
-        EXPECT_FALSE(rig.port.IsOpen()) << "reopened too soon, tick " << tick;
-    }
+    // Start-up ran the first tick already; the third tries again.
     rig.program.Timer1Timer();
-    EXPECT_TRUE(rig.port.IsOpen());
+    EXPECT_FALSE(rig.port.IsOpen()) << "reopened on the second tick";
+    rig.program.Timer1Timer();
+    ASSERT_TRUE(rig.port.IsOpen());
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
     // The retry sent this tick's query on the reopened port, wrote no settings, showed no box.
     EXPECT_EQ(rig.port.writes.back(), "Q1\r");
@@ -192,14 +247,17 @@ TEST(LostPort, VanishedWhileOpenComesBackAndTheLinkRecovers) {
     rig.program.FormCreate();
     rig.port.ComClose();  // the adapter was pulled: the port layer closed the dead port
     rig.port.refuseOpen = true;
-    for (int tick = 0; tick < 3 * PortKeeper::kReopenTicks; ++tick) {
+    for (int tick = 0; tick < 9; ++tick) {
         rig.program.Timer1Timer();
     }
     EXPECT_FALSE(rig.program.State().LinkOk);
     rig.port.refuseOpen = false;
-    for (int tick = 0; tick < PortKeeper::kReopenTicks; ++tick) {
+    // Every third tick tries again: not the next two, then the third.
+    for (int tick = 0; tick < 2; ++tick) {
         rig.program.Timer1Timer();
+        EXPECT_FALSE(rig.port.IsOpen()) << "reopened too soon, tick " << tick;
     }
+    rig.program.Timer1Timer();
     ASSERT_TRUE(rig.port.IsOpen());
     rig.port.Arrive(std::string("(228.0 228.0 228.0 015 50.0 13.6 35.0 00001001\r"));
     rig.program.Timer1Timer();
@@ -211,7 +269,7 @@ TEST(LostPort, VanishedWhileOpenComesBackAndTheLinkRecovers) {
 TEST(LostPort, NoChosenPortIsNeverOpened) {
     ProgramRig rig;
     rig.program.FormCreate();
-    for (int tick = 0; tick < 3 * PortKeeper::kReopenTicks; ++tick) {
+    for (int tick = 0; tick < 9; ++tick) {
         rig.program.Timer1Timer();
     }
     EXPECT_FALSE(rig.port.IsOpen());
@@ -225,7 +283,7 @@ TEST(LostPort, AfterARefusedWriteThePortInUseIsTheOneKept) {
     rig.store.refuseWrites = true;
     rig.program.ComboBox4Change(1);
     rig.port.ComClose();
-    for (int tick = 0; tick < PortKeeper::kReopenTicks; ++tick) {
+    for (int tick = 0; tick < 3; ++tick) {
         rig.program.Timer1Timer();
     }
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");

@@ -1,13 +1,9 @@
 #pragma once
-// Every control of the main window in one table: the window is built from it and the widget test
-// checks the live window against it, so the two can never drift apart.
+// Every control of the main window in one table: each front end builds TForm1 from it and the
+// widget test checks the live window against it, so the windows and the table never drift apart.
+// Plain data only, so that every front end can read it.
 
-#include <QRect>
-#include <QString>
-#include <QStringList>
 #include <vector>
-
-#include "core/monitor/policy.h"
 
 namespace zelto {
 
@@ -23,23 +19,28 @@ enum class ControlKind {
     Button,   // push button
 };
 
+// Left, top, width and height in pixels.
+struct Rect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
 struct ControlRow {
     const char* name;  // also the widget's objectName
     ControlKind kind;
     const char* parent;  // objectName of the containing control; nullptr: the window itself
-    QRect geometry;      // left, top, width, height within the parent
+    Rect geometry;       // within the parent
     const char* text;    // UTF-8; lines split by '\n'; empty for pictures, lists and bars
 };
 
-inline constexpr int kClientWidth = 409;
-inline constexpr int kClientHeight = 255;
+inline constexpr int kMainWindowWidth = 409;  // the client area
+inline constexpr int kMainWindowHeight = 255;
 inline constexpr const char* kDesignCaption = "123";
 inline constexpr const char* kBeeperHint = "Включить/выключить пищалку UPS";
 
 // Rows in creation order: a parent always comes before its children.
 const std::vector<ControlRow>& MainWindowLayout();
-
-// The fixed items of a policy list, index for index.
-QStringList PolicyItems(PolicyList list);
 
 }  // namespace zelto

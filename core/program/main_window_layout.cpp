@@ -1,12 +1,12 @@
-#include "qt/main_window_layout.h"
+#include "core/program/main_window_layout.h"
 
 namespace zelto {
 
 const std::vector<ControlRow>& MainWindowLayout() {
     using K = ControlKind;
-    // Label heights follow the 13-pixel line of the original 8-point font; two-line captions take
-    // two lines. Label widths reach to just before the next control in the row, so that the wider
-    // fallback font still fits without touching its neighbour.
+    // Label heights follow the 13-pixel line of the window design's 8-point font; two-line
+    // captions take two lines. Label widths reach to just before the next control in the row, so
+    // that the wider fallback font still fits without touching its neighbour.
     static const std::vector<ControlRow> kLayout = {
         {"Panel1", K::Panel, nullptr, {0, 0, 409, 217}, ""},
         {"Label13", K::Text, "Panel1", {160, 8, 70, 13}, "Температура:"},
@@ -50,16 +50,6 @@ const std::vector<ControlRow>& MainWindowLayout() {
         {"Button3", K::Button, nullptr, {328, 224, 75, 25}, "Выход"},
     };
     return kLayout;
-}
-
-QStringList PolicyItems(PolicyList list) {
-    QStringList items;
-    const int count = PolicySettingFor(list).count;
-    for (int index = 0; index < count; ++index) {
-        const auto item = PolicyItem(list, index);
-        items << QString::fromUtf8(item.data(), static_cast<int>(item.size()));
-    }
-    return items;
 }
 
 }  // namespace zelto
