@@ -127,6 +127,8 @@ protected:
         WriteSettings(1, 0);
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
+        // Open, as the user watching it has it: only an open window shows the records.
+        live_->Form().ShowHideExecute();
         live_->Form().Timer1().setInterval(kTickMs);
         auto* countdownTimer = live_->Countdown().findChild<QTimer*>("Timer1");
         ASSERT_NE(countdownTimer, nullptr);
@@ -153,10 +155,10 @@ protected:
     }
 
     QString Text(const char* name) const {
-        const auto* label = live_->Form().findChild<QLabel*>(name);
+        const auto* label = live_->Form().Window().findChild<QLabel*>(name);
         return label != nullptr ? label->text() : QString("(no %1)").arg(name);
     }
-    QComboBox* List() const { return live_->Form().findChild<QComboBox*>("ComboBox4"); }
+    QComboBox* List() const { return live_->Form().Window().findChild<QComboBox*>("ComboBox4"); }
     QColor ListColour() const { return List()->palette().color(QPalette::Text); }
 
     // Runs the event loop until `count` more ticks have been seen.
@@ -216,7 +218,7 @@ protected:
         SCOPED_TRACE("outage with OffUPS " + std::to_string(upsOff) + ", OFFAfter " +
                      std::to_string(offAfter));
         WriteSettings(upsOff, offAfter);
-        auto* upsList = live_->Form().findChild<QComboBox*>("ComboBox3");
+        auto* upsList = live_->Form().Window().findChild<QComboBox*>("ComboBox3");
         ASSERT_NE(upsList, nullptr);
         // As the user picks it: the list emits activated() only for a choice of the user's.
         upsList->setCurrentIndex(upsOff);
