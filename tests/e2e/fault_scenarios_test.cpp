@@ -4,9 +4,10 @@
 // path, and the port held by another program. After each, records must be shown again and a
 // mains failure must still end in exactly one power request.
 //
-// The program's timer and the countdown's run at kTickMs instead of a second. Everything the
-// program does is counted in ticks (the link colour, the reopening of a lost port, the
-// countdown), so only the wall time shrinks; the simulator answers sooner to match.
+// The program's timer and the countdown's are fired by hand (support/hand_clock.h): each tick as
+// soon as the simulator's answer to the last query is in, or after kPatience without one.
+// Everything the program does is counted in ticks (the link colour, the reopening of a lost port,
+// the countdown), so only the wall time shrinks; the simulator answers sooner to match.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -21,6 +22,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,6 +38,7 @@
 #include <vector>
 
 #include "support/event_pump.h"
+#include "support/hand_clock.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/program_process.h"
@@ -45,8 +50,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kTickMs = 200;
-// The simulator's answer delay: well inside one tick, as 196 ms is inside a second.
+// How long a tick waits for an answer before it goes without one.
+constexpr std::chrono::milliseconds kPatience(200);
+// The simulator's answer delay: well inside the patience, as 196 ms is inside a second.
 const char* const kAnswerDelayMs = "20";
 constexpr std::size_t kRecordBytes = 47;
 // A lost port is tried again every third tick; allow for the tick that notices the loss and the
@@ -96,6 +102,7 @@ protected:
     }
 
     void TearDown() override {
+        clock_.reset();
         live_.reset();
         QDir::setCurrent(previousFolder_);
         if (!HasFailure()) {
@@ -129,14 +136,9 @@ protected:
         live_->Start();
         // Open, as the user watching it has it: only an open window shows the records.
         live_->Form().ShowHideExecute();
-        live_->Form().Timer1().setInterval(kTickMs);
-        auto* countdownTimer = live_->Countdown().findChild<QTimer*>("Timer1");
-        ASSERT_NE(countdownTimer, nullptr);
-        countdownTimer->setInterval(kTickMs);
-        // Queued behind the program's own queued tick, so it sees what that tick left.
-        QObject::connect(
-            &live_->Form().Timer1(), &QTimer::timeout, &live_->Form(), [this] { Record(); },
-            Qt::QueuedConnection);
+        clock_ = std::make_unique<HandClock>(*live_, kPatience);
+        ASSERT_TRUE(clock_->CanCountDown());
+        clock_->afterTick = [this] { Record(); };
     }
 
     void Record() {
@@ -161,11 +163,10 @@ protected:
     QComboBox* List() const { return live_->Form().Window().findChild<QComboBox*>("ComboBox4"); }
     QColor ListColour() const { return List()->palette().color(QPalette::Text); }
 
-    // Runs the event loop until `count` more ticks have been seen.
+    // Ticks until `count` more ticks have been seen.
     bool PumpTicks(std::size_t count) {
         const std::size_t until = ticks_.size() + count;
-        return PumpUntil([&] { return ticks_.size() >= until; },
-                         std::chrono::milliseconds(kTickMs * (count + 5)));
+        return clock_->RunUntil([&] { return ticks_.size() >= until; }, count + 2);
     }
 
     // Mains at `volts` and waits until a record shows it with the link black: normal records
@@ -174,12 +175,12 @@ protected:
         const std::size_t from = ticks_.size();
         EXPECT_TRUE(sim_.Send("mains " + volts));
         const QString wanted = QString::fromStdString(volts + " V");
-        const bool shown = PumpUntil(
+        const bool shown = clock_->RunUntil(
             [&] {
                 return ticks_.size() > from && ticks_.back().mains == wanted &&
                        ticks_.back().linkOk && ticks_.back().list == kBlack;
             },
-            5s);
+            12);
         EXPECT_TRUE(shown) << "records not shown again: Label1 " << Str(Text("Label1")) << ", list "
                            << Str(ListColour().name());
         return shown ? ticks_.size() - from : 1000;
@@ -232,7 +233,7 @@ protected:
         const auto callsBefore = logind_->Calls().size();
 
         ASSERT_TRUE(sim_.Send("mains off"));
-        ASSERT_TRUE(PumpUntil([&] { return logind_->Calls().size() > callsBefore; }, 5s))
+        ASSERT_TRUE(clock_->RunUntil([&] { return logind_->Calls().size() > callsBefore; }, 10))
             << "no power request after the mains failed";
         // The countdown is over; a few more ticks on battery must not ask again.
         EXPECT_TRUE(PumpTicks(3));
@@ -257,7 +258,7 @@ protected:
         ASSERT_TRUE(sim_.Send("mains on"));
         ASSERT_TRUE(sim_.Send("output on"));
         EXPECT_LE(ShowsRecordsAgain(volts), 4u);
-        EXPECT_TRUE(PumpUntil([this] { return live_->Main().State().ShutdownArmed; }, 2s));
+        EXPECT_TRUE(clock_->RunUntil([this] { return live_->Main().State().ShutdownArmed; }, 4));
         EXPECT_FALSE(live_->Countdown().isVisible());
         EXPECT_EQ(logind_->Calls().size(), callsBefore + 1);
     }
@@ -274,6 +275,7 @@ protected:
     QTemporaryDir folder_;
     QString previousFolder_;
     std::unique_ptr<LiveProgram> live_;
+    std::unique_ptr<HandClock> clock_;
     std::vector<TickSeen> ticks_;
 };
 
@@ -450,10 +452,35 @@ struct Disappearance {
     const char* name;
     void (PtySim::*end)();
 };
+
+// A terminal held open by the test.
+class HeldTerminal {
+public:
+    explicit HeldTerminal(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~HeldTerminal() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    HeldTerminal(const HeldTerminal&) = delete;
+    HeldTerminal& operator=(const HeldTerminal&) = delete;
+    bool IsOpen() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
 const Disappearance kDisappearances[] = {{"exits", &PtySim::Stop}, {"killed", &PtySim::Kill}};
 
 TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
     ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    // The test keeps each terminal's far end open until the next one is there, so that the
+    // number of a terminal that went away cannot go to one another program opens meanwhile: the
+    // link a killed simulator leaves behind must lead nowhere. Opened before the program opens
+    // the terminal for itself alone.
+    auto held = std::make_unique<HeldTerminal>(sim_.LinkPath());
+    ASSERT_TRUE(held->IsOpen());
     StartProgram();
     ASSERT_LE(ShowsRecordsAgain("228.0"), 4u);
 
@@ -464,8 +491,8 @@ TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
         const std::size_t from = ticks_.size();
         (sim_.*way.end)();
         // The tick after the loss finds nothing; the one after that shows it.
-        EXPECT_TRUE(PumpUntil([this] { return ListColour() == kRed; }, 4 * kTickMs * 1ms));
-        EXPECT_TRUE(PumpUntil([this] { return !live_->Port().IsOpen(); }, 4 * kTickMs * 1ms))
+        EXPECT_TRUE(clock_->RunUntil([this] { return ListColour() == kRed; }, 4));
+        EXPECT_TRUE(clock_->RunUntil([this] { return !live_->Port().IsOpen(); }, 4))
             << "the hung-up port stayed open";
         // Attempts to reopen fail while nothing is there, and say nothing.
         ASSERT_TRUE(PumpTicks(9));
@@ -473,6 +500,8 @@ TEST_F(FaultScenarios, SimulatorGoneAndBackIsReopenedQuietly) {
         EXPECT_EQ(ListColour(), kRed);
 
         ASSERT_TRUE(sim_.Start()) << sim_.Output();
+        held = std::make_unique<HeldTerminal>(sim_.LinkPath());
+        ASSERT_TRUE(held->IsOpen());
         char volts[16];
         std::snprintf(volts, sizeof volts, "%05.1f", 210.0 + row);
         EXPECT_LE(ShowsRecordsAgain(volts), kRecoveryTicks) << "not reopened in time";
