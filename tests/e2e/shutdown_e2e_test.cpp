@@ -132,6 +132,10 @@ protected:
 
 TEST_F(ShutdownProcess, OutageSendsTheUpsSwitchOffThenHibernatesOnce) {
     StartAll(With(kHibernateOnFailure, "2"));
+    // Without a polling program there is no query to time the failure from.
+    if (HasFatalFailure()) {
+        return;
+    }
     const std::int64_t query = FailMains();
 
     ASSERT_TRUE(logind_->WaitForCalls(1, 7000)) << program_->Output().toStdString();
