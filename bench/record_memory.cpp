@@ -15,9 +15,9 @@
 
 #include "bench/memory_port.h"
 #include "core/program/program.h"
-#include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
+#include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
 #include "qt/zelto_application.h"
 #include "support/memory_sample.h"
@@ -73,7 +73,7 @@ void SettleEvents() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void Feed(TForm1& form, std::size_t records) {
+void Feed(MainWindowHost& form, std::size_t records) {
     for (std::size_t i = 0; i < records; ++i) {
         form.Timer1Timer();
         SettleEvents();
@@ -101,14 +101,13 @@ int RunRecordMemory(std::size_t records, std::size_t warmUp) {
     MemoryComPort port;
     NoSystemPorts portTable;
     NoPowerRequests power;
-    TForm1 form;
-    CountdownDialog countdown(&form);
-    Program program(Platform{store, port, portTable, form, form, countdown, power, errors});
+    MainWindowHost form;
+    Program program(Platform{store, port, portTable, form, form, form, power, errors});
     ConnectWindowToProgram(form, program);
     form.FormCreate();
     // The ticks come from here, one per record, as fast as the window takes them.
     form.Timer1().stop();
-    form.show();
+    form.ShowHideExecute();
     SettleEvents();
 
     Feed(form, warmUp);

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QHash>
 #include <QLabel>
 #include <QMouseEvent>
@@ -11,15 +10,14 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStringList>
 
 #include "core/program/main_window_layout.h"
 #include "qt/about_box.h"
-#include "qt/countdown_dialog.h"
 #include "qt/drop_down_list.h"
 #include "qt/images.h"
 #include "qt/widgets.h"
-#include "qt/window_visibility.h"
 
 namespace zelto {
 namespace {
@@ -134,10 +132,11 @@ void FillList(QComboBox* list, PolicyList policy) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(const MainWindowContents& contents, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint) {
+                          Qt::WindowCloseButtonHint),
+      contents_(contents) {
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(kDesignCaption));
     setWindowIcon(AppIcon());
@@ -147,22 +146,6 @@ TForm1::TForm1(QWidget* parent)
     StyleControls();
     ConnectControls();
     CentreOnScreen(*this);
-
-    timer1_.setObjectName("Timer1");
-    timer1_.setTimerType(Qt::PreciseTimer);
-    timer1_.setInterval(1000);
-    // Queued: a tick may open the countdown and wait inside it, and a timer does not fire again
-    // while its own timeout is still being delivered; posted from the timer, each tick runs
-    // on its own and the next ones keep coming inside the countdown's loop.
-    connect(&timer1_, &QTimer::timeout, this, &TForm1::Timer1Timer, Qt::QueuedConnection);
-
-    AboutBox_ = new TAboutBox(this);
-    // Modal for this window only: the tray icon, a window of its own, keeps answering clicks
-    // while the dialog is open.
-    AboutBox_->setWindowModality(Qt::WindowModal);
-
-    connect(&tray_, &TrayIcon::ShowHide, this, &TForm1::ShowHideExecute);
-    connect(&tray_, &TrayIcon::N1Click, this, &TForm1::N1Click);
 }
 
 TForm1::~TForm1() = default;
@@ -206,7 +189,7 @@ void TForm1::BuildControls() {
     static_cast<QLabel*>(find("Image2"))->setPixmap(PlugPicture());
     static_cast<QLabel*>(find("Image3"))->setPixmap(UpsPicture());
     static_cast<QLabel*>(find("Image6"))->setPixmap(AppIconPixmap(32));
-    Image4->setPixmap(ListImage32(0));
+    ShowBatteryPicture(0);
 }
 
 void TForm1::StyleControls() {
@@ -237,7 +220,7 @@ void TForm1::StyleControls() {
 }
 
 void TForm1::ConnectControls() {
-    // activated() comes only from the user: selections made by start-up run no handler.
+    // activated() comes only from the user: selections made by the program run no handler.
     connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
     connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
     connect(ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
@@ -252,12 +235,46 @@ void TForm1::ConnectControls() {
     connect(escape, &QShortcut::activated, this, &TForm1::Button3Click);
 }
 
-void TForm1::FormCreate() {
-    emit startingUp();
-    timer1_.start();
+TAboutBox& TForm1::AboutBox() {
+    if (AboutBox_ == nullptr) {
+        AboutBox_ = new TAboutBox(this);
+        // Modal for this window only: the tray icon, a window of its own, keeps answering
+        // clicks while the dialog is open.
+        AboutBox_->setWindowModality(Qt::WindowModal);
+    }
+    return *AboutBox_;
 }
 
-// MainView
+void TForm1::Paint(const MainWindowContents& contents) {
+    SetCaption(contents.caption);
+    for (std::size_t i = 0; i < kReadingCount; ++i) {
+        readings_[i]->setText(QString::fromStdString(contents.readings[i]));
+    }
+    if (contents.linkOk) {
+        ShowLinkState(*contents.linkOk);
+    }
+    ShowLoadBar(contents.loadPercent);
+    ShowBeeperPicture(contents.beeperPicture);
+    ShowBatteryPicture(contents.batteryPicture);
+    ShowCharge(contents.charge);
+    ShowClockVisible(contents.clockVisible);
+    ShowClock(contents.clock);
+    for (const PolicyList list : {PolicyList::Trigger, PolicyList::Method, PolicyList::UpsDelay}) {
+        SetPolicyIndex(list, contents.policyIndex[static_cast<std::size_t>(list)]);
+    }
+    // The list is filled anew only when its entries differ, so that an open list keeps its
+    // place and nothing is drawn again for nothing.
+    bool samePorts = ComboBox4->count() == static_cast<int>(contents.ports.size());
+    for (int i = 0; samePorts && i < ComboBox4->count(); ++i) {
+        samePorts = ComboBox4->itemText(i).toStdString() == contents.ports[std::size_t(i)];
+    }
+    if (!samePorts) {
+        SetPortList(contents.ports);
+    }
+    SetPortIndex(contents.portIndex);
+}
+
+// The parts
 
 QComboBox* TForm1::PolicyCombo(PolicyList list) const {
     switch (list) {
@@ -292,12 +309,6 @@ void TForm1::SetCaption(const std::string& caption) {
     setWindowTitle(QString::fromStdString(caption));
 }
 
-void TForm1::AddTrayIcon() {
-    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
-}
-
-// Display
-
 QLabel* TForm1::ReadingLabel(Reading which) const {
     return readings_[static_cast<std::size_t>(which)];
 }
@@ -322,12 +333,20 @@ void TForm1::ShowLoadBar(int percent) {
     ProgressBar1->setValue(percent);
 }
 
+// A label repaints for every picture it is given, even the one it shows: the same picture
+// again, every second, is left out.
 void TForm1::ShowBeeperPicture(int picture) {
-    Image5->setPixmap(ListImage32(picture));
+    if (picture != beeperPicture_) {
+        beeperPicture_ = picture;
+        Image5->setPixmap(ListImage32(picture));
+    }
 }
 
 void TForm1::ShowBatteryPicture(int picture) {
-    Image4->setPixmap(ListImage32(picture));
+    if (picture != batteryPicture_) {
+        batteryPicture_ = picture;
+        Image4->setPixmap(ListImage32(picture));
+    }
 }
 
 void TForm1::ShowCharge(const std::string& text) {
@@ -343,48 +362,23 @@ void TForm1::ShowClock(const std::string& text) {
     Label22->setText(QString::fromStdString(text));
 }
 
-void TForm1::ShowTray(int picture, const std::string& tip) {
-    const QString newTip = QString::fromStdString(tip);
-    // The same picture and tip again would still cost a repaint through the tray host every
-    // second, most of what the program spends while it sits hidden.
-    const bool changed = picture != trayPicture_ || newTip != trayTip_;
-    trayPicture_ = picture;
-    trayTip_ = newTip;
-    if (changed) {
-        tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(picture)), tip);
-    }
-    emit trayChanged(trayPicture_, trayTip_);
-}
-
 // Events
+
+void TForm1::showEvent(QShowEvent* event) {
+    // Before the first paint: the window opens with what the program holds now.
+    if (!event->spontaneous()) {
+        Paint(contents_);
+    }
+    QWidget::showEvent(event);
+}
 
 void TForm1::Button1Click() {
     emit aboutRequested();
-    AboutBox_->exec();
+    AboutBox().exec();
 }
 
 void TForm1::Button3Click() {
-    ExitAppExecute();
-}
-
-void TForm1::ExitAppExecute() {
-    tray_.SetTrayIcon(TrayDelete, AppIcon(), "");
-    // A countdown showing now ends as "program ending", so that no power action follows when
-    // its loop returns.
-    if (countdown_ != nullptr) {
-        countdown_->EndForExit();
-    }
-    emit exitRequested();
-    // exit(), not quit(): quit() would first ask the windows to close, and this one refuses.
-    QCoreApplication::exit(0);
-}
-
-void TForm1::ShowHideExecute() {
-    ShowHide(*this, *windowHidden_);
-}
-
-void TForm1::N1Click() {
-    ExitAppExecute();
+    emit exitChosen();
 }
 
 void TForm1::ComboBox1Change(int index) {
@@ -411,13 +405,9 @@ void TForm1::Image5Click() {
     emit beeperToggleRequested();
 }
 
-void TForm1::Timer1Timer() {
-    emit pollTick();
-}
-
 void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
-    HideToTray(*this, *windowHidden_);
+    emit hideRequested();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -7,7 +7,11 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
+
+#include <algorithm>
 
 #include <QByteArray>
 #include <QMetaObject>
@@ -22,6 +26,7 @@ namespace {
 // Enough reads to take in everything a pseudo-terminal or UART can hold between two ticks; the
 // bound keeps a device that never stops talking from holding the GUI thread.
 constexpr int kMaxPollReads = 16;
+constexpr std::size_t kReadChunk = 4096;
 
 // QSerialPort reports a full output queue ("Resource temporarily unavailable") with the same
 // ResourceError as a device that is gone; only the second leaves the line hung up.
@@ -59,7 +64,6 @@ public:
     ~CallScope() {
         if (--owner_.callDepth_ == 0) {
             owner_.CloseIfLost();
-            owner_.SilenceReadNotifier();
         }
     }
     CallScope(const CallScope&) = delete;
@@ -103,6 +107,7 @@ OpenResult QtComPort::ComOpen(const std::string& path, int baud) {
     port_.setDataTerminalReady(true);
     port_.setRequestToSend(false);
     port_.clearError();
+    SilenceReadNotifier();
     return OpenResult::Opened;
 }
 
@@ -129,6 +134,7 @@ std::string QtComPort::AccessGroup(const std::string& path) const {
 
 void QtComPort::ComClose() {
     lost_ = false;
+    rx_.clear();
     if (port_.isOpen()) {
         port_.close();
     }
@@ -144,11 +150,11 @@ std::size_t QtComPort::ComInputCount() {
     if (!port_.isOpen()) {
         return 0;
     }
-    PollDevice();
+    ReadDevice();
     if (lost_) {
         return 0;
     }
-    return static_cast<std::size_t>(port_.bytesAvailable());
+    return rx_.size();
 }
 
 std::string QtComPort::ComRead(std::size_t count) {
@@ -156,11 +162,13 @@ std::string QtComPort::ComRead(std::size_t count) {
     if (!port_.isOpen() || count == 0) {
         return {};
     }
-    if (static_cast<std::size_t>(port_.bytesAvailable()) < count) {
-        PollDevice();
+    if (rx_.size() < count) {
+        ReadDevice();
     }
-    const QByteArray data = port_.read(static_cast<qint64>(count));
-    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+    const std::size_t taken = std::min(count, rx_.size());
+    std::string data = rx_.substr(0, taken);
+    rx_.erase(0, taken);
+    return data;
 }
 
 std::size_t QtComPort::ComWrite(std::string_view bytes) {
@@ -168,14 +176,16 @@ std::size_t QtComPort::ComWrite(std::string_view bytes) {
     if (!port_.isOpen() || bytes.empty()) {
         return 0;
     }
-    const qint64 written = port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    if (written <= 0) {
-        return 0;
+    // Straight to the device when nothing waits before it, so that a query costs no turn of
+    // the event loop; whatever the driver cannot take yet waits in QSerialPort's buffer, which
+    // the event loop empties as the driver takes it.
+    std::size_t sent = port_.bytesToWrite() == 0 ? WriteDevice(bytes) : 0;
+    if (!lost_ && sent < bytes.size()) {
+        const qint64 queued =
+            port_.write(bytes.data() + sent, static_cast<qint64>(bytes.size() - sent));
+        sent += queued > 0 ? static_cast<std::size_t>(queued) : 0;
     }
-    // One non-blocking write to the device now; anything the driver cannot take yet goes out
-    // from the event loop.
-    port_.flush();
-    return lost_ ? 0 : static_cast<std::size_t>(written);
+    return lost_ ? 0 : sent;
 }
 
 void QtComPort::ComPurgeInput() {
@@ -183,7 +193,8 @@ void QtComPort::ComPurgeInput() {
     if (!port_.isOpen()) {
         return;
     }
-    // Empties QSerialPort's own buffer as well as the driver's queue.
+    // Empties the driver's queue and QSerialPort's own buffer as well as ours.
+    rx_.clear();
     port_.clear(QSerialPort::Input);
 }
 
@@ -212,20 +223,68 @@ void QtComPort::OnError(QSerialPort::SerialPortError error) {
         Qt::QueuedConnection);
 }
 
-void QtComPort::PollDevice() {
-    for (int i = 0; i < kMaxPollReads && port_.isOpen() && !lost_; ++i) {
-        if (!port_.waitForReadyRead(0)) {
-            break;
-        }
+void QtComPort::ReadDevice() {
+    // Anything QSerialPort took in itself comes first.
+    if (port_.bytesAvailable() > 0) {
+        const QByteArray held = port_.readAll();
+        rx_.append(held.constData(), static_cast<std::size_t>(held.size()));
+        SilenceReadNotifier();
     }
-    port_.clearError();
+#ifdef Q_OS_UNIX
+    // Straight from the device, which QSerialPort opened non-blocking: no buffer of its own to
+    // fill and no notifier to switch on and off for every answer.
+    const int fd = static_cast<int>(port_.handle());
+    char chunk[kReadChunk];
+    bool gotAny = false;
+    for (int i = 0; i < kMaxPollReads && port_.isOpen() && !lost_; ++i) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            // A terminal hands over at most one line-discipline buffer a read, so a short read
+            // does not mean the queue is empty: read on until the device says so.
+            rx_.append(chunk, static_cast<std::size_t>(got));
+            gotAny = true;
+            continue;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        // A raw terminal answers an empty queue with 0 (no minimum count, no timeout), as it
+        // answers a line that hung up: only a look at the line tells them apart, and after
+        // data it is only the empty queue. Errors other than "nothing yet" may mean it is gone.
+        const bool empty = got == 0 ? gotAny : (errno == EAGAIN || errno == EWOULDBLOCK);
+        if (!empty && LineHungUp(port_)) {
+            lost_ = true;
+        }
+        break;
+    }
+#endif
+}
+
+std::size_t QtComPort::WriteDevice(std::string_view bytes) {
+#ifdef Q_OS_UNIX
+    const int fd = static_cast<int>(port_.handle());
+    ssize_t sent = 0;
+    do {
+        sent = ::write(fd, bytes.data(), bytes.size());
+    } while (sent < 0 && errno == EINTR);
+    if (sent >= 0) {
+        return static_cast<std::size_t>(sent);
+    }
+    // A full output queue is no loss; a device that is gone is.
+    if (errno != EAGAIN && errno != EWOULDBLOCK && LineHungUp(port_)) {
+        lost_ = true;
+    }
+#else
+    Q_UNUSED(bytes);
+#endif
+    return 0;
 }
 
 void QtComPort::SilenceReadNotifier() {
-    // Nothing reads the port between two ticks: each tick polls the device itself. Left on,
+    // Nothing reads the port between two ticks: each tick reads the device itself. Left on,
     // QSerialPort's read notifier would wake the program for every answer only to buffer it,
-    // which is most of what an idle monitor costs. QSerialPort turns it back on whenever it
-    // reads, so it goes off again at the end of each of our calls. A device that vanishes is
+    // which is most of what an idle monitor costs. QSerialPort turns it on when it opens the
+    // port and whenever it reads, so it goes off again after either. A device that vanishes is
     // then noticed by the next call, at most one tick later.
     for (auto* notifier : port_.findChildren<QSocketNotifier*>()) {
         if (notifier->type() == QSocketNotifier::Read) {

@@ -4,6 +4,8 @@
 #include <QSerialPort>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "core/link/com_port.h"
 
@@ -34,12 +36,15 @@ private:
     class CallScope;
 
     void OnError(QSerialPort::SerialPortError error);
-    // Moves whatever the device holds into the port's buffer without waiting.
-    void PollDevice();
+    // Moves whatever the device holds into rx_ without waiting; notes a line that is gone.
+    void ReadDevice();
+    // One non-blocking write to the device: the bytes it took, none when it is gone or full.
+    std::size_t WriteDevice(std::string_view bytes);
     void CloseIfLost();
     void SilenceReadNotifier();
 
     QSerialPort port_;
+    std::string rx_;  // read from the device, not yet taken
     int callDepth_ = 0;
     bool lost_ = false;
     // Counts opens, so a queued close meant for an earlier connection leaves a newer one alone.

@@ -1,8 +1,8 @@
 #pragma once
 // The whole program put together from its real parts: the settings file in the current
-// directory, the serial port, the system's port table, the countdown dialog, power requests
-// and error boxes, wired to the main window. The program entry runs one; tests and benchmarks
-// run one in their own process to look at the widgets.
+// directory, the serial port, the system's port table, power requests and error boxes, wired to
+// the main window's host, which builds the windows when they are first shown. The program entry
+// runs one; tests and benchmarks run one in their own process to look at the widgets.
 
 #include <QString>
 
@@ -14,6 +14,7 @@
 #include "qt/file_settings_store.h"
 #include "qt/logind_power_requests.h"
 #include "qt/main_window.h"
+#include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
 #include "qt/nut_server.h"
 #include "qt/qt_com_port.h"
@@ -21,9 +22,9 @@
 
 namespace zelto {
 
-// Connects the window's events and ticks to the program, and lets the window keep the program's
+// Connects the window's events and ticks to the program, and lets the host keep the program's
 // WindowHidden.
-void ConnectWindowToProgram(TForm1& form, Program& program);
+void ConnectWindowToProgram(MainWindowHost& form, Program& program);
 
 class ZeltoApplication {
 public:
@@ -40,8 +41,9 @@ public:
         StartNutServer();
     }
 
-    TForm1& Form() { return form_; }
-    CountdownDialog& Countdown() { return countdown_; }
+    MainWindowHost& Form() { return form_; }
+    // The countdown dialog, built now if no countdown has shown yet.
+    CountdownDialog& Countdown() { return form_.CountdownWindow(); }
     MessageBoxReporter& Errors() { return errors_; }
     QtComPort& Port() { return port_; }
     Program& Main() { return program_; }
@@ -57,8 +59,7 @@ private:
     QtComPort port_;
     QtPortTable portTable_;
     std::unique_ptr<LogindPowerRequests> power_;
-    TForm1 form_;
-    CountdownDialog countdown_;
+    MainWindowHost form_;
     Program program_;
     std::unique_ptr<NutServer> nut_;
 };

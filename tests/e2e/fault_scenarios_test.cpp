@@ -172,6 +172,8 @@ protected:
     void StartLive() {
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
+        // Open, as the user watching it has it: only an open window shows the records.
+        live_->Form().ShowHideExecute();
         clock_ = std::make_unique<HandClock>(*live_, kPatience);
         ASSERT_TRUE(clock_->CanCountDown());
         clock_->afterTick = [this] { Record(); };
@@ -193,10 +195,10 @@ protected:
     }
 
     QString Text(const char* name) const {
-        const auto* label = live_->Form().findChild<QLabel*>(name);
+        const auto* label = live_->Form().Window().findChild<QLabel*>(name);
         return label != nullptr ? label->text() : QString("(no %1)").arg(name);
     }
-    QComboBox* List() const { return live_->Form().findChild<QComboBox*>("ComboBox4"); }
+    QComboBox* List() const { return live_->Form().Window().findChild<QComboBox*>("ComboBox4"); }
     QColor ListColour() const { return List()->palette().color(QPalette::Text); }
 
     // Ticks until `count` more ticks have been seen.
@@ -255,7 +257,9 @@ protected:
             << "no box: " << Str(text);
         CloseTheOneBox(text);
     }
-    QComboBox* Combo(const char* name) const { return live_->Form().findChild<QComboBox*>(name); }
+    QComboBox* Combo(const char* name) const {
+        return live_->Form().Window().findChild<QComboBox*>(name);
+    }
 
     // Mains fail with the given policy: the countdown runs out and logind is asked to hibernate
     // exactly once, after the UPS got its switch-off command (none with index 0). Then mains come
@@ -264,7 +268,7 @@ protected:
         SCOPED_TRACE("outage with OffUPS " + std::to_string(upsOff) + ", OFFAfter " +
                      std::to_string(offAfter));
         WriteSettings(upsOff, offAfter);
-        auto* upsList = live_->Form().findChild<QComboBox*>("ComboBox3");
+        auto* upsList = live_->Form().Window().findChild<QComboBox*>("ComboBox3");
         ASSERT_NE(upsList, nullptr);
         // As the user picks it: the list emits activated() only for a choice of the user's.
         upsList->setCurrentIndex(upsOff);

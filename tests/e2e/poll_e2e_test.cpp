@@ -103,6 +103,8 @@ protected:
 
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
+        // Open, as the user looking at the readings has it: only an open window shows them.
+        live_->Form().ShowHideExecute();
         clock_ = std::make_unique<HandClock>(*live_);
     }
     void TearDown() override {
@@ -113,7 +115,7 @@ protected:
 
     template <class T = QWidget>
     T* Control(const char* name) {
-        T* control = live_->Form().findChild<T*>(name);
+        T* control = live_->Form().Window().findChild<T*>(name);
         EXPECT_NE(control, nullptr) << name;
         return control;
     }
@@ -163,7 +165,7 @@ TEST_F(LiveWindow, ShowsTheSimulatorsRecordInEveryReading) {
     EXPECT_TRUE(SameImage(Beeper(), ListImage32(11))) << "not the beeper-on picture";
     // Mains present: the mains tip, the on-battery clock hidden, 13.6 V on mains is full.
     EXPECT_EQ(live_->Form().TrayTip(), "Питание от сети. Заряд батареи: 100%");
-    EXPECT_FALSE(Control<QLabel>("Label22")->isVisibleTo(&live_->Form()));
+    EXPECT_FALSE(Control<QLabel>("Label22")->isVisibleTo(&live_->Form().Window()));
     EXPECT_EQ(Text("Label20"), "100 %");
 
     // The list turns black on the tick after the record.

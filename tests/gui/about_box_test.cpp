@@ -153,7 +153,7 @@ TEST_F(AboutBoxTest, TheNoteSaysWhatItShould) {
     }
     const QString note = lines.mid(3).join(' ');
     EXPECT_TRUE(note.contains(QString::fromUtf8("30 МБ"))) << note.toStdString();
-    EXPECT_TRUE(note.contains(QRegularExpression(QString::fromUtf8("(^|\\s)4 МБ"))))
+    EXPECT_TRUE(note.contains(QRegularExpression(QString::fromUtf8("(^|\\s)2,5 МБ"))))
         << note.toStdString();
     EXPECT_TRUE(note.contains(QString::fromUtf8("ошибк"))) << note.toStdString();
     // Russian throughout, apart from the word UPS.

@@ -1,6 +1,6 @@
-// The main window offscreen: its controls against the layout table, the look of the readings,
-// the fixed lists, and the way the program's output reaches the widgets and the user's actions
-// reach the program.
+// The main window offscreen, open: its controls against the layout table, the look of the
+// readings, the fixed lists, and the way the program's output reaches the widgets and the user's
+// actions reach the program.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -26,6 +26,7 @@
 #include "qt/about_box.h"
 #include "qt/images.h"
 #include "qt/main_window.h"
+#include "qt/main_window_host.h"
 #include "qt/tray_icon.h"
 #include "qt/widgets.h"
 #include "qt/zelto_application.h"
@@ -43,17 +44,20 @@ public:
     std::vector<PortEntry> SystemPorts() override { return ports; }
 };
 
-// A window wired to a real program whose platform is all fakes.
+// A window wired to a real program whose platform is all fakes, opened as the user opens it:
+// only an open window gets the program's output.
 class MainWindow : public ::testing::Test {
 protected:
     MainWindow() {
         portTable.ports = {{"ttyUSB0", "/fake/dev/ttyUSB0"}, {"ttyS1", "/fake/dev/ttyS1"}};
         ConnectWindowToProgram(form, program);
+        form.ShowHideExecute();
     }
 
+    TForm1& Window() { return form.Window(); }
     template <class T = QWidget>
     T* Control(const char* name) {
-        return form.findChild<T*>(name);
+        return Window().findChild<T*>(name);
     }
     QLabel* Label(const char* name) { return Control<QLabel>(name); }
     QComboBox* List(const char* name) { return Control<QComboBox>(name); }
@@ -69,7 +73,7 @@ protected:
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;
-    TForm1 form;
+    MainWindowHost form;
     Program program{Platform{store, port, portTable, form, form, countdown, power, errors}};
 };
 
@@ -152,7 +156,7 @@ TEST_F(MainWindow, EveryControlOfTheTableIsThereWithItsParentPositionSizeAndText
         EXPECT_EQ(widget->geometry(), ToQRect(row.geometry));
         const QWidget* parent = widget->parentWidget();
         if (row.parent == nullptr) {
-            EXPECT_EQ(parent, &form);
+            EXPECT_EQ(parent, &Window());
         } else {
             ASSERT_NE(parent, nullptr);
             EXPECT_EQ(parent->objectName(), QString(row.parent));
@@ -348,19 +352,21 @@ TEST_F(MainWindow, ExitIsBoldAndAboutIsNot) {
 }
 
 TEST_F(MainWindow, TheWindowHasAFixedClientAreaAndNoMaximiseButton) {
-    EXPECT_EQ(form.size(), QSize(409, 255));
-    EXPECT_EQ(form.minimumSize(), QSize(409, 255));
-    EXPECT_EQ(form.maximumSize(), QSize(409, 255));
-    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_EQ(Window().size(), QSize(409, 255));
+    EXPECT_EQ(Window().minimumSize(), QSize(409, 255));
+    EXPECT_EQ(Window().maximumSize(), QSize(409, 255));
+    const Qt::WindowFlags flags = Window().windowFlags();
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
-    EXPECT_EQ(form.windowTitle(), QString("123"));
+    EXPECT_EQ(Window().windowTitle(), QString("123"));
 }
 
 TEST_F(MainWindow, TheWindowStartsCentredOnTheScreen) {
+    // Placed when it is built, before the window system adds a frame.
+    MainWindowHost fresh;
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QPoint offset = form.geometry().center() - screen.center();
+    const QPoint offset = fresh.Window().geometry().center() - screen.center();
     EXPECT_LE(std::abs(offset.x()), 1);
     EXPECT_LE(std::abs(offset.y()), 1);
 }
@@ -470,7 +476,7 @@ TEST_F(MainWindow, StartUpFillsThePortListSelectsTheStoredPortAndSetsTheCaption)
     EXPECT_EQ(List("ComboBox1")->currentIndex(), 4);
     EXPECT_EQ(List("ComboBox2")->currentIndex(), 1);
     EXPECT_EQ(List("ComboBox3")->currentIndex(), 5);
-    EXPECT_EQ(form.windowTitle(), QString("ZELTO Homeline"));
+    EXPECT_EQ(Window().windowTitle(), QString("ZELTO Homeline"));
     EXPECT_TRUE(form.Tray()->Present());
     // Start-up ran the first tick itself: the first query is out.
     EXPECT_EQ(port.WritesOf("Q1\r"), 1);
@@ -575,7 +581,7 @@ TEST_F(MainWindow, TheClockAndItsCaptionHideAndShowTogether) {
 }
 
 TEST_F(MainWindow, TheTrayPictureAndTipAreKeptAndAnnounced) {
-    QSignalSpy changed(&form, &TForm1::trayChanged);
+    QSignalSpy changed(&form, &MainWindowHost::trayChanged);
     EXPECT_EQ(form.TrayPicture(), -1);
     form.ShowTray(8, "Питание от сети");
     ASSERT_EQ(changed.count(), 1);
@@ -610,7 +616,7 @@ TEST_F(MainWindow, ClickingTheBeeperSendsTheToggleCommand) {
 }
 
 TEST_F(MainWindow, AboutOpensTheAboutDialogModally) {
-    QSignalSpy about(&form, &TForm1::aboutRequested);
+    QSignalSpy about(&form, &MainWindowHost::aboutRequested);
     QWidget* modal = nullptr;
     QTimer::singleShot(0, &form, [&] {
         modal = QApplication::activeModalWidget();
@@ -635,7 +641,7 @@ int ExitCodeOfLoopAround(const std::function<void()>& action) {
 }
 
 TEST_F(MainWindow, ExitEndsTheEventLoop) {
-    QSignalSpy exiting(&form, &TForm1::exitRequested);
+    QSignalSpy exiting(&form, &MainWindowHost::exitRequested);
     const int code = ExitCodeOfLoopAround(
         [this] { QTest::mouseClick(Control<QPushButton>("Button3"), Qt::LeftButton); });
     EXPECT_EQ(code, 0);
@@ -643,20 +649,18 @@ TEST_F(MainWindow, ExitEndsTheEventLoop) {
 }
 
 TEST_F(MainWindow, EscapeRunsExit) {
-    form.show();
-    form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    QSignalSpy exiting(&form, &TForm1::exitRequested);
-    const int code = ExitCodeOfLoopAround([this] { QTest::keyClick(&form, Qt::Key_Escape); });
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+    QSignalSpy exiting(&form, &MainWindowHost::exitRequested);
+    const int code = ExitCodeOfLoopAround([this] { QTest::keyClick(&Window(), Qt::Key_Escape); });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(exiting.count(), 1);
 }
 
 TEST_F(MainWindow, ClosingOnlyHidesTheWindow) {
-    form.show();
-    program.State().WindowHidden = false;
-    EXPECT_FALSE(form.close());
-    EXPECT_FALSE(form.isVisible());
+    ASSERT_FALSE(program.State().WindowHidden);
+    EXPECT_FALSE(Window().close());
+    EXPECT_FALSE(Window().isVisible());
     EXPECT_TRUE(program.State().WindowHidden);
 }
 
@@ -665,13 +669,13 @@ TEST_F(MainWindow, ClosingOnlyHidesTheWindow) {
 TEST_F(MainWindow, ScreenshotForAPersonToLookAt) {
     const QString dir = QString(ZELTO_BUILD_DIR) + "/screenshots";
     ASSERT_TRUE(QDir().mkpath(dir));
-    EXPECT_TRUE(form.grab().save(dir + "/main_window_design.png"));
+    EXPECT_TRUE(Window().grab().save(dir + "/main_window_design.png"));
 
     port.AnswerQueries({fakes::BuildRecord({})});
     form.FormCreate();
     form.Timer1Timer();
     form.ShowLinkState(true);
-    const QPixmap shot = form.grab();
+    const QPixmap shot = Window().grab();
     EXPECT_EQ(shot.size(), QSize(409, 255));
     EXPECT_TRUE(shot.save(dir + "/main_window.png"));
 }

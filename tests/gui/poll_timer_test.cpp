@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/program/program.h"
-#include "qt/main_window.h"
+#include "qt/main_window_host.h"
 #include "qt/zelto_application.h"
 #include "support/core_fakes.h"
 #include "support/status_records.h"
@@ -32,7 +32,7 @@ TEST(PollTimer, KeepsTickingInsideACountdownOpenedByATick) {
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;
-    TForm1 form;
+    MainWindowHost form;
     Program program{Platform{store, port, portTable, form, form, countdown, power, errors}};
     ConnectWindowToProgram(form, program);
 

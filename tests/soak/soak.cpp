@@ -21,7 +21,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPalette>
@@ -45,6 +44,7 @@
 #include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
+#include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
 #include "qt/zelto_application.h"
 #include "support/memory_sample.h"
@@ -157,11 +157,10 @@ public:
         : options_(options),
           seconds_(options.hours * kHour),
           iniPath_(iniPath),
-          countdown_(&form_),
-          program_(Platform{store_, ups_, portTable_, form_, form_, countdown_, power_, errors_}) {
+          program_(Platform{store_, ups_, portTable_, form_, form_, form_, power_, errors_}),
+          // Built before the day, so that its timer can be taken over.
+          countdown_(form_.CountdownWindow()) {
         // As the program entry puts them together.
-        countdown_.setWindowModality(Qt::WindowModal);
-        form_.SetCountdownDialog(countdown_);
         ConnectWindowToProgram(form_, program_);
         countdown_.installEventFilter(this);
     }
@@ -321,10 +320,10 @@ private:
             form_.ShowHideExecute();
         }
         if (t % 600 == 150) {
-            form_.Image5Click();
+            form_.Window().Image5Click();
         }
         if (t == 3000) {
-            form_.ComboBox4DropDown();
+            form_.Window().ComboBox4DropDown();
         }
         EndLineEvents(now);
 
@@ -454,7 +453,7 @@ private:
 
     // A list choice as the user makes it.
     void Choose(const char* list, int index) {
-        auto* combo = form_.findChild<QComboBox*>(list);
+        auto* combo = form_.Window().findChild<QComboBox*>(list);
         if (combo == nullptr) {
             Fail(std::string("no ") + list);
             return;
@@ -483,9 +482,9 @@ private:
     void EndOfHour(long hour) {
         // The hour's outages are over and a normal record came in the last tick.
         const ProgramState& state = program_.State();
-        const auto* mains = form_.findChild<QLabel*>("Label1");
-        Expect(state.LinkOk && mains != nullptr && mains->text() == "228.0 V" &&
-                   state.ShutdownArmed && !countdown_.isVisible(),
+        // What the window shows, or would show when it opens: it may be hidden now.
+        const std::string& mains = form_.Contents().readings[0];
+        Expect(state.LinkOk && mains == "228.0 V" && state.ShutdownArmed && !countdown_.isVisible(),
                "hour " + std::to_string(hour + 1) + " did not end with records on mains");
         samples_.push_back(SampleMemory());
         char when[32];
@@ -521,9 +520,9 @@ private:
     ScriptedUpsPort ups_;
     NoSystemPorts portTable_;
     CountingPowerRequests power_;
-    TForm1 form_;
-    CountdownDialog countdown_;
+    MainWindowHost form_;
     Program program_;
+    CountdownDialog& countdown_;
 
     QTimer* countdownTimer_ = nullptr;
     QElapsedTimer wall_;

@@ -1,0 +1,229 @@
+#include "qt/main_window_host.h"
+
+#include <QCoreApplication>
+
+#include "qt/about_box.h"
+#include "qt/countdown_dialog.h"
+#include "qt/images.h"
+#include "qt/main_window.h"
+#include "qt/window_visibility.h"
+
+namespace zelto {
+
+MainWindowHost::MainWindowHost() {
+    timer1_.setObjectName("Timer1");
+    timer1_.setTimerType(Qt::PreciseTimer);
+    timer1_.setInterval(1000);
+    // Queued: a tick may open the countdown and wait inside it, and a timer does not fire again
+    // while its own timeout is still being delivered; posted from the timer, each tick runs
+    // on its own and the next ones keep coming inside the countdown's loop.
+    connect(&timer1_, &QTimer::timeout, this, &MainWindowHost::Timer1Timer, Qt::QueuedConnection);
+
+    connect(&tray_, &TrayIcon::ShowHide, this, &MainWindowHost::ShowHideExecute);
+    connect(&tray_, &TrayIcon::N1Click, this, &MainWindowHost::N1Click);
+}
+
+MainWindowHost::~MainWindowHost() = default;
+
+TForm1& MainWindowHost::Window() {
+    if (!window_) {
+        window_ = std::make_unique<TForm1>(contents_);
+        TForm1* window = window_.get();
+        // The user's choices are the contents now, so that the window opens with them again.
+        connect(window, &TForm1::policyChosen, this, [this](PolicyList list, int index) {
+            contents_.PolicyIndexOf(list) = index;
+            emit policyChosen(list, index);
+        });
+        connect(window, &TForm1::portChosen, this, [this](int index) {
+            contents_.portIndex = index;
+            emit portChosen(index);
+        });
+        connect(window, &TForm1::portListOpening, this, &MainWindowHost::portListOpening);
+        connect(window, &TForm1::beeperToggleRequested, this,
+                &MainWindowHost::beeperToggleRequested);
+        connect(window, &TForm1::aboutRequested, this, &MainWindowHost::aboutRequested);
+        connect(window, &TForm1::exitChosen, this, &MainWindowHost::ExitAppExecute);
+        connect(window, &TForm1::hideRequested, this,
+                [this] { HideToTray(*window_, *windowHidden_); });
+    }
+    return *window_;
+}
+
+CountdownDialog& MainWindowHost::CountdownWindow() {
+    if (!countdown_) {
+        // Modal for the main window only, so the tray icon still answers while it counts (Exit
+        // from the tray menu ends it).
+        countdown_ = std::make_unique<CountdownDialog>(&Window());
+        countdown_->setWindowModality(Qt::WindowModal);
+    }
+    return *countdown_;
+}
+
+TAboutBox& MainWindowHost::AboutBox() {
+    return Window().AboutBox();
+}
+
+TForm1* MainWindowHost::Open() const {
+    return window_ && window_->isVisible() ? window_.get() : nullptr;
+}
+
+void MainWindowHost::FormCreate() {
+    emit startingUp();
+    timer1_.start();
+}
+
+// MainView
+
+void MainWindowHost::SetPolicyIndex(PolicyList list, int index) {
+    contents_.PolicyIndexOf(list) = index;
+    if (TForm1* window = Open()) {
+        window->SetPolicyIndex(list, index);
+    }
+}
+
+void MainWindowHost::SetPortList(const std::vector<std::string>& names) {
+    contents_.ports = names;
+    contents_.portIndex = -1;
+    if (TForm1* window = Open()) {
+        window->SetPortList(names);
+    }
+}
+
+void MainWindowHost::SetPortIndex(int index) {
+    contents_.portIndex = index;
+    if (TForm1* window = Open()) {
+        window->SetPortIndex(index);
+    }
+}
+
+void MainWindowHost::SetCaption(const std::string& caption) {
+    contents_.caption = caption;
+    if (TForm1* window = Open()) {
+        window->SetCaption(caption);
+    }
+}
+
+void MainWindowHost::AddTrayIcon() {
+    tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
+}
+
+// Display
+
+void MainWindowHost::ShowLinkState(bool ok) {
+    contents_.linkOk = ok;
+    if (TForm1* window = Open()) {
+        window->ShowLinkState(ok);
+    }
+}
+
+void MainWindowHost::ShowReading(Reading which, const std::string& text) {
+    contents_.ReadingText(which) = text;
+    if (TForm1* window = Open()) {
+        window->ShowReading(which, text);
+    }
+}
+
+void MainWindowHost::ShowLoadBar(int percent) {
+    contents_.loadPercent = percent;
+    if (TForm1* window = Open()) {
+        window->ShowLoadBar(percent);
+    }
+}
+
+void MainWindowHost::ShowBeeperPicture(int picture) {
+    contents_.beeperPicture = picture;
+    if (TForm1* window = Open()) {
+        window->ShowBeeperPicture(picture);
+    }
+}
+
+void MainWindowHost::ShowBatteryPicture(int picture) {
+    contents_.batteryPicture = picture;
+    if (TForm1* window = Open()) {
+        window->ShowBatteryPicture(picture);
+    }
+}
+
+void MainWindowHost::ShowCharge(const std::string& text) {
+    contents_.charge = text;
+    if (TForm1* window = Open()) {
+        window->ShowCharge(text);
+    }
+}
+
+void MainWindowHost::ShowClockVisible(bool visible) {
+    contents_.clockVisible = visible;
+    if (TForm1* window = Open()) {
+        window->ShowClockVisible(visible);
+    }
+}
+
+void MainWindowHost::ShowClock(const std::string& text) {
+    contents_.clock = text;
+    if (TForm1* window = Open()) {
+        window->ShowClock(text);
+    }
+}
+
+void MainWindowHost::ShowTray(int picture, const std::string& tip) {
+    const QString newTip = QString::fromStdString(tip);
+    // The same picture and tip again would still cost a repaint through the tray host every
+    // second, most of what the program spends while it sits hidden.
+    const bool changed = picture != trayPicture_ || newTip != trayTip_;
+    trayPicture_ = picture;
+    trayTip_ = newTip;
+    if (changed) {
+        tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(picture)), tip);
+    }
+    emit trayChanged(trayPicture_, trayTip_);
+}
+
+// Countdown
+
+int MainWindowHost::Run(std::uint16_t& seconds) {
+    return CountdownWindow().Run(seconds);
+}
+
+void MainWindowHost::Cancel() {
+    // A dialog that was never built shows nothing to cancel, and a cancel has no effect on a
+    // later showing.
+    if (countdown_) {
+        countdown_->Cancel();
+    }
+}
+
+// Events
+
+void MainWindowHost::ExitAppExecute() {
+    tray_.SetTrayIcon(TrayDelete, QIcon(), "");
+    // A countdown showing now ends as "program ending", so that no power action follows when
+    // its loop returns.
+    if (countdown_) {
+        countdown_->EndForExit();
+    }
+    emit exitRequested();
+    // exit(), not quit(): quit() would first ask the windows to close, and the main window
+    // refuses.
+    QCoreApplication::exit(0);
+}
+
+void MainWindowHost::ShowHideExecute() {
+    if (*windowHidden_) {
+        ShowHide(Window(), *windowHidden_);
+    } else if (window_) {
+        ShowHide(*window_, *windowHidden_);
+    } else {
+        // Shown by the flag alone, never built: there is nothing to hide.
+        *windowHidden_ = true;
+    }
+}
+
+void MainWindowHost::N1Click() {
+    ExitAppExecute();
+}
+
+void MainWindowHost::Timer1Timer() {
+    emit pollTick();
+}
+
+}  // namespace zelto

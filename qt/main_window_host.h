@@ -1,0 +1,130 @@
+#pragma once
+// What stays of the main window while it has never been opened: Timer1, the tray icon with
+// PopupMenu1, and the contents of the window's controls. It takes the program's output (MainView,
+// Display) and the countdown requests (Countdown), builds TForm1 the first time the user opens
+// it and the countdown dialog the first time a countdown starts, and passes changes on to the
+// window only while it is open. The window's and the tray's events leave it as signals, which
+// the assembly connects to the program.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+#include "core/monitor/countdown.h"
+#include "core/monitor/display.h"
+#include "core/program/main_view.h"
+#include "core/program/main_window_contents.h"
+#include "qt/tray_icon.h"
+
+namespace zelto {
+
+class CountdownDialog;
+class TAboutBox;
+class TForm1;
+
+class MainWindowHost : public QObject, public MainView, public Display, public Countdown {
+    Q_OBJECT
+
+public:
+    MainWindowHost();
+    ~MainWindowHost() override;
+
+    // The flag that says whether the window is hidden in the tray: the host's own until the
+    // assembly hands it the program's WindowHidden.
+    void ShareWindowHidden(bool& windowHidden) { windowHidden_ = &windowHidden; }
+    // Start-up: startingUp() lets the program restore the settings, open the port and run the
+    // first tick; then Timer1 takes over the polling (also when a start-up step failed).
+    void FormCreate();
+
+    // MainView
+    void SetPolicyIndex(PolicyList list, int index) override;
+    void SetPortList(const std::vector<std::string>& names) override;
+    void SetPortIndex(int index) override;
+    void SetCaption(const std::string& caption) override;
+    // SetTrayIcon(add) with the application icon; the tip is still empty.
+    void AddTrayIcon() override;
+
+    // Display
+    void ShowLinkState(bool ok) override;
+    void ShowReading(Reading which, const std::string& text) override;
+    void ShowLoadBar(int percent) override;
+    void ShowBeeperPicture(int picture) override;
+    void ShowBatteryPicture(int picture) override;
+    void ShowCharge(const std::string& text) override;
+    void ShowClockVisible(bool visible) override;
+    void ShowClock(const std::string& text) override;
+    void ShowTray(int picture, const std::string& tip) override;
+
+    // Countdown, shown in TForm2.
+    int Run(std::uint16_t& seconds) override;
+    void Cancel() override;
+
+    // What the main window shows, or would show if it were open.
+    const MainWindowContents& Contents() const { return contents_; }
+    // The main window; null until it has been built.
+    TForm1* WindowIfBuilt() const { return window_.get(); }
+    // The main window, built now (hidden) if it was not yet.
+    TForm1& Window();
+    // The countdown dialog; null until the first countdown.
+    CountdownDialog* CountdownIfBuilt() const { return countdown_.get(); }
+    // The countdown dialog, built now (hidden) if it was not yet; modal for the main window.
+    CountdownDialog& CountdownWindow();
+    TAboutBox& AboutBox();
+
+    // The latest tray picture (index into the 16 px list, -1 before the first) and tip.
+    int TrayPicture() const { return trayPicture_; }
+    QString TrayTip() const { return trayTip_; }
+    QTimer& Timer1() { return timer1_; }
+    // The tray icon with PopupMenu1.
+    TrayIcon* Tray() { return &tray_; }
+
+signals:
+    // The events the program handles. startingUp: FormCreate, before Timer1 starts.
+    void startingUp();
+    // ComboBox1Change, ComboBox2Change, ComboBox3Change: the user picked an entry.
+    void policyChosen(PolicyList list, int index);
+    // ComboBox4DropDown: the user is opening the port list.
+    void portListOpening();
+    // ComboBox4Change: the user picked a port.
+    void portChosen(int index);
+    // Image5Click: the user asked the UPS to switch its beeper.
+    void beeperToggleRequested();
+    // Timer1Timer: one poll tick.
+    void pollTick();
+
+    // Button1 was clicked; the About dialog opens right after.
+    void aboutRequested();
+    void trayChanged(int picture, const QString& tip);
+    // Emitted by ExitAppExecute just before the event loop is told to end.
+    void exitRequested();
+
+public slots:
+    // The Exit command (Button3, Escape, "Закрыть"): takes the icon out of the tray, ends a
+    // showing countdown (no power action follows) and ends the event loop.
+    void ExitAppExecute();
+    // Toggles the window's visibility: the tray's left click and "Открыть / скрыть". The first
+    // showing builds the window.
+    void ShowHideExecute();
+    // "Закрыть" in the tray menu.
+    void N1Click();
+    void Timer1Timer();
+
+private:
+    // The window when it is open, else null: nothing is set on controls nobody can see.
+    TForm1* Open() const;
+
+    MainWindowContents contents_ = DesignContents();
+    QTimer timer1_;
+    int trayPicture_ = -1;
+    QString trayTip_;
+    TrayIcon tray_;
+    bool ownHidden_ = true;
+    bool* windowHidden_ = &ownHidden_;
+    std::unique_ptr<TForm1> window_;
+    // A child of the window, so destroyed before it.
+    std::unique_ptr<CountdownDialog> countdown_;
+};
+
+}  // namespace zelto
