@@ -4,7 +4,8 @@
 
 namespace zelto {
 
-Monitor::Monitor(const MonitorParts& parts) : parts_(parts) {}
+Monitor::Monitor(const MonitorParts& parts)
+    : parts_(parts), events_(parts.events ? *parts.events : noEvents_) {}
 
 void Monitor::Image5Click() {
     // No answer is read: a later status record shows the beeper's new state. A closed port

@@ -11,6 +11,7 @@
 #include "core/link/com_port.h"
 #include "core/monitor/countdown.h"
 #include "core/monitor/display.h"
+#include "core/monitor/monitor_events.h"
 #include "core/monitor/power_requests.h"
 #include "core/monitor/secondaries.h"
 
@@ -28,6 +29,8 @@ struct MonitorParts {
     Settings& settings;
     // Machines following this UPS over the network; none when null.
     Secondaries* secondaries = nullptr;
+    // Whoever keeps the program's past (journal, notifications, history); none when null.
+    MonitorEvents* events = nullptr;
 };
 
 class Monitor {
@@ -60,6 +63,8 @@ private:
     std::uint16_t CountdownLength();
 
     MonitorParts parts_;
+    NoMonitorEvents noEvents_;
+    MonitorEvents& events_;
     // Ticks started so far: a tick resumed after a countdown sees whether others ran meanwhile.
     std::uint64_t ticksStarted_ = 0;
     // An oversized receive queue was reported and has not yet gone back to normal.

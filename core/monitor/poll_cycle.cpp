@@ -24,6 +24,7 @@ const std::string kDegrees = " °C";
 
 void Monitor::Timer1Timer() {
     const std::uint64_t tick = ++ticksStarted_;
+    events_.TickStarted();
     RunGuarded(parts_.errors, [this, tick] {
         parts_.display.ShowLinkState(parts_.state.LinkOk);
         if (parts_.secondaries) {
@@ -49,6 +50,8 @@ void Monitor::ParseStatus() {
     }
     state.LinkOk = true;
     const StatusRecord record(state.RxBuffer);
+    // Told before it is acted on, so that the mains lost comes before the countdown it starts.
+    events_.RecordReceived(record);
     const int batteryTenths = ShowRecord(record);
     // The record is handled: empty the buffer now, so that ticks running inside a countdown
     // opened below start from an empty one and do not mistake this record for part of theirs.

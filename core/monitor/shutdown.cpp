@@ -17,7 +17,10 @@ void Monitor::RunShutdown() {
     }
     state.ShutdownArmed = false;
     state.CountdownSeconds = CountdownLength();
-    if (parts_.countdown.Run(state.CountdownSeconds) != CountdownGo) {
+    events_.CountdownStarted(state.CountdownSeconds);
+    const int result = parts_.countdown.Run(state.CountdownSeconds);
+    events_.CountdownEnded(result);
+    if (result != CountdownGo) {
         return;
     }
     if (parts_.secondaries) {
@@ -28,12 +31,16 @@ void Monitor::RunShutdown() {
         state.UpsOffIndex >= kFirstShutdownDelay && state.UpsOffIndex <= kLastShutdownDelay;
     if (upsTold) {
         parts_.port.ComWrite(SwitchOffCommand(state.UpsOffIndex));
+        events_.SwitchOffSent(state.UpsOffIndex);
     }
     if (const auto action = MethodAction(state.MethodIndex)) {
+        events_.PowerRequested(*action);
         if (const auto refusal = parts_.power.Request(*action)) {
+            events_.PowerRefused(*action, *refusal);
             // The computer keeps running: the UPS must not cut its power after all.
             if (upsTold) {
                 parts_.port.ComWrite(kCancelShutdown);
+                events_.CancelSent();
             }
             parts_.errors.Report(PowerRefusedText(*action, *refusal));
         }

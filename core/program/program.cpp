@@ -39,12 +39,19 @@ Program::Program(const Platform& platform)
     : platform_(platform),
       settings_(platform.store),
       monitor_(MonitorParts{state_, platform.port, platform.display, platform.countdown,
-                            platform.power, platform.errors, settings_, &nut_}) {}
+                            platform.power, platform.errors, settings_, &nut_,
+                            platform.events ? &platform.events->Monitor() : nullptr}) {}
 
 void Program::FormCreate() {
     // Each step stands on its own: a bad value is reported, but the tray icon, the port and
     // polling still come up, so the machine stays protected.
     auto& errors = platform_.errors;
+    if (platform_.events) {
+        // First, so that what start-up reports follows the start in the journal.
+        platform_.events->Started();
+        RunGuarded(errors,
+                   [&] { platform_.events->SetNotifyEnabled(ReadNotifyEnabled(settings_)); });
+    }
     for (const auto& policy : kPolicySettings) {
         // A value that does not convert or lies outside the list acts as the default and shows
         // as such, never as an empty list; the file keeps the text until the user picks.
@@ -99,8 +106,11 @@ void Program::PolicyChanged(PolicyList list, int index) {
     const auto& policy = PolicySettingFor(list);
     // The choice applies from the next tick even when storing it is refused.
     state_.*policy.index = index;
-    RunGuarded(platform_.errors,
-               [&] { settings_.WriteSetting(kSection, policy.key, std::to_string(index)); });
+    const std::string value = std::to_string(index);
+    if (platform_.events) {
+        platform_.events->SettingChanged(policy.key, value);
+    }
+    RunGuarded(platform_.errors, [&] { settings_.WriteSetting(kSection, policy.key, value); });
     if (list == PolicyList::Method) {
         CheckMethod();
     }
@@ -110,6 +120,9 @@ void Program::ComboBox4Change(int index) {
     // The port is opened whether or not the choice can be stored: protection must not hang on a
     // writable settings file.
     OpenPort(index);
+    if (platform_.events) {
+        platform_.events->SettingChanged(kPortPathKey, keeper_.Path());
+    }
     RunGuarded(platform_.errors, [&] {
         // The path first: when only the first of the two writes goes through, the file still
         // names the new port, since the path is what start-up looks at first.

@@ -8,6 +8,7 @@
 #include "core/base/error_reporter.h"
 #include "core/base/program_state.h"
 #include "core/base/settings.h"
+#include "core/events/event_log.h"
 #include "core/link/com_port.h"
 #include "core/link/port_keeper.h"
 #include "core/link/port_table.h"
@@ -29,6 +30,9 @@ struct Platform {
     Countdown& countdown;
     PowerRequests& power;
     ErrorReporter& errors;
+    // The program's past; none is kept when null. A front end that keeps one passes it as
+    // `errors` too, so that every box's text is journalled.
+    EventLog* events = nullptr;
 };
 
 class Program {
