@@ -27,7 +27,11 @@ void ConnectWindowToProgram(MainWindowHost& form, Program& program) {
 
 ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress)
     : power_(MakePowerRequests(powerBusAddress)),
-      program_(Platform{store_, port_, portTable_, form_, form_, form_, *power_, errors_}) {
+      journalFile_(Settings(store_).PathBeside(kJournalFileName)),
+      notifier_(*form_.Tray()),
+      events_(clock_, journalFile_, notifier_, errors_),
+      program_(
+          Platform{store_, port_, portTable_, form_, form_, form_, *power_, events_, &events_}) {
     ConnectWindowToProgram(form_, program_);
 }
 

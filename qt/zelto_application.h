@@ -11,6 +11,7 @@
 
 #include "core/program/program.h"
 #include "qt/countdown_dialog.h"
+#include "qt/event_parts.h"
 #include "qt/file_settings_store.h"
 #include "qt/logind_power_requests.h"
 #include "qt/main_window.h"
@@ -32,6 +33,8 @@ public:
     explicit ZeltoApplication(const std::optional<QString>& powerBusAddress = std::nullopt);
     ZeltoApplication(const ZeltoApplication&) = delete;
     ZeltoApplication& operator=(const ZeltoApplication&) = delete;
+    // The journal's last line of a run that ended in order.
+    ~ZeltoApplication() { events_.Exiting(); }
 
     // Start-up: settings, port list, port and the first tick; then Timer1 polls. The main
     // window stays hidden: the program lives in the tray. Then the NUT server, when the settings
@@ -45,6 +48,7 @@ public:
     // The countdown dialog, built now if no countdown has shown yet.
     CountdownDialog& Countdown() { return form_.CountdownWindow(); }
     MessageBoxReporter& Errors() { return errors_; }
+    EventLog& Events() { return events_; }
     QtComPort& Port() { return port_; }
     Program& Main() { return program_; }
     // The NUT server, while the settings turn it on; null otherwise.
@@ -60,6 +64,10 @@ private:
     QtPortTable portTable_;
     std::unique_ptr<LogindPowerRequests> power_;
     MainWindowHost form_;
+    QtClock clock_;
+    QtJournalFile journalFile_;
+    TrayBalloonNotifier notifier_;
+    EventLog events_;
     Program program_;
     std::unique_ptr<NutServer> nut_;
 };

@@ -13,6 +13,10 @@ constexpr std::size_t kValueBuffer = 2048;
 }  // namespace
 
 std::string Settings::FilePath() {
+    return PathBeside(kSettingsFileName);
+}
+
+std::string Settings::PathBeside(std::string_view fileName) {
     const char separator = store_.PathSeparator();
     std::string path = store_.CurrentDirectory();
     if (path.empty()) {
@@ -21,7 +25,7 @@ std::string Settings::FilePath() {
     if (path.back() != separator) {
         path += separator;
     }
-    return path.append(kSettingsFileName);
+    return path.append(fileName);
 }
 
 std::optional<std::string> Settings::FindSetting(std::string_view section, std::string_view key) {

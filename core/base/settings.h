@@ -20,6 +20,8 @@ public:
 
     // The current directory, a separator and the file name, built anew at every access.
     std::string FilePath();
+    // Another file in the settings file's folder (the journal), built the same way.
+    std::string PathBeside(std::string_view fileName);
 
     // The key's value, or the default when the key or the file is missing. A key present with
     // an empty value gives the empty text.

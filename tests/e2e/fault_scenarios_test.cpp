@@ -668,6 +668,8 @@ TEST_F(FaultScenarios, ReadOnlyWorkingDirectoryStillOpensAndPollsThePort) {
     StartLive();
 
     const QString refused = "Unable to write to " + IniPath() + ".";
+    // The journal beside it cannot be written either: told first, once, and monitoring goes on.
+    CloseTheOneBox("Unable to write to " + folder_.filePath("UPSZelto.log") + ".");
     CloseTheOneBox(refused);
     EXPECT_LE(ShowsRecordsAgain("227.0"), kPolledTicks) << "the port was not polled";
     ASSERT_TRUE(PumpTicks(3));
@@ -782,6 +784,9 @@ TEST_F(FaultScenarios, PortWithoutPermissionIsToldOnceThenOpenedWhenAllowed) {
     ASSERT_EQ(::chmod(sim_.Directory().c_str(), 0755), 0);
     ASSERT_EQ(::chown(device.c_str(), 0, dialoutGid), 0);
     ASSERT_EQ(::chmod(device.c_str(), 0660), 0);
+    // Only the port is refused: the journal stays writable for the outsider.
+    ASSERT_EQ(::chmod(folder_.path().toLocal8Bit().constData(), 0755), 0);
+    ASSERT_EQ(::chmod(folder_.filePath("UPSZelto.log").toLocal8Bit().constData(), 0666), 0);
     {
         const FileAccessAs outsider(65534, 65534);
         WaitAndCloseTheOneBox(QString::fromStdString(

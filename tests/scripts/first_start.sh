@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # First start in an empty directory with the system's serial ports hidden: the program creates
-# UPSZelto.ini holding only the section and "COMPort=-1", and ends cleanly on SIGTERM.
+# UPSZelto.ini holding only the section and "COMPort=-1" and its journal UPSZelto.log, which
+# tells the start and, after a clean end on SIGTERM, the exit.
 set -euo pipefail
 bin=${ZELTO_BUILD_DIR:?}/upszelto
 work=$(mktemp -d)
@@ -38,5 +39,10 @@ if [ "$actual" != "$expected" ]; then
     echo "UPSZelto.ini holds:"; cat -A "$work/UPSZelto.ini" 2>/dev/null || echo '<no file>'
     exit 1
 fi
-[ "$(ls -A "$work" | grep -v out.log)" = "UPSZelto.ini" ] || { echo "stray files:"; ls -A "$work"; exit 1; }
+[ "$(ls -A "$work" | grep -v out.log | tr '\n' ' ')" = "UPSZelto.ini UPSZelto.log " ] ||
+    { echo "stray files:"; ls -A "$work"; exit 1; }
+# Between them whatever start-up told (no system bus here, so the power capability check fails).
+first=$(head -n 1 "$work/UPSZelto.log" | cut -d' ' -f2)
+last=$(tail -n 1 "$work/UPSZelto.log" | cut -d' ' -f2)
+[ "$first $last" = "start exit" ] || { echo "journal:"; cat "$work/UPSZelto.log"; exit 1; }
 echo "first start wrote only [UPS] and COMPort=-1"

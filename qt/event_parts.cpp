@@ -1,0 +1,53 @@
+#include "qt/event_parts.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#include "qt/tray_icon.h"
+
+namespace zelto {
+
+Moment QtClock::Now() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return Moment{now.toSecsSinceEpoch(), now.offsetFromUtc()};
+}
+
+std::uint64_t QtJournalFile::Size() {
+    const QFileInfo info(QString::fromStdString(path_));
+    return info.exists() ? static_cast<std::uint64_t>(info.size()) : 0;
+}
+
+bool QtJournalFile::Append(std::string_view bytes) {
+    // Opened for each line: events are rare, and a file held open would outlive a rotation by
+    // another copy or a user who moved the journal away.
+    QFile file(QString::fromStdString(path_));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        return false;
+    }
+    const auto size = static_cast<qint64>(bytes.size());
+    bool written = file.write(bytes.data(), size) == size && file.flush();
+#ifdef Q_OS_UNIX
+    written = written && ::fdatasync(file.handle()) == 0;
+#endif
+    return written;
+}
+
+bool QtJournalFile::Rotate() {
+    const QString path = QString::fromStdString(path_);
+    const QString old = path + QStringLiteral(".1");
+    QFile::remove(old);
+    return QFile::rename(path, old);
+}
+
+void TrayBalloonNotifier::Show(const Notification& notification) {
+    tray_.SystemTrayIcon().showMessage(QString::fromStdString(notification.title),
+                                       QString::fromStdString(notification.body),
+                                       QSystemTrayIcon::Warning);
+}
+
+}  // namespace zelto
