@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "core/events/event_log.h"
 #include "core/events/history.h"
 #include "core/events/journal.h"
 #include "core/events/journal_line.h"
 #include "core/events/readings.h"
+#include "tests/support/core_fakes.h"
 
 namespace zelto {
 namespace {
@@ -136,6 +138,32 @@ TEST(Journal, AFailureIsReportedOnceAndWritingGoesOn) {
     EXPECT_EQ(rig.file.appends, 4);
     EXPECT_EQ(rig.file.rotations, 1);
     EXPECT_EQ(rig.file.current.substr(0, 6) + rig.file.current.substr(1048576), "three\nfour\n");
+}
+
+// The program's error boxes pass through the event log on their way to the screen.
+TEST(EventLog, JournalsEveryBoxAndTellsItsOwnFailureOnce) {
+    struct FixedClock : Clock {
+        Moment Now() override { return Moment{120, 0}; }
+    } clock;
+    struct NoNotifier : Notifier {
+        void Show(const Notification&) override {}
+    } notifier;
+    MemoryJournalFile file;
+    fakes::FakeErrorReporter boxes;
+    EventLog log(clock, file, notifier, boxes);
+
+    log.Report("Range check error.");
+    EXPECT_EQ(file.current, "1970-01-01T00:02:00+00:00 error text=\"Range check error.\"\n");
+    file.failAppend = true;
+    log.Report("'x' is not a valid integer value.");
+    log.Report("Range check error.");
+    // The journal's own failure is a box too, and is journalled like any other (in vain here).
+    EXPECT_EQ(boxes.texts, (std::vector<std::string>{
+                               "Range check error.", "Unable to write to /cfg/UPSZelto.log",
+                               "'x' is not a valid integer value.", "Range check error."}));
+    ASSERT_EQ(log.JournalLines().Recent().size(), 4u);
+    EXPECT_EQ(log.JournalLines().Recent()[2],
+              "1970-01-01T00:02:00+00:00 error text=\"Unable to write to /cfg/UPSZelto.log\"");
 }
 
 // History ---------------------------------------------------------------------------------------

@@ -285,6 +285,42 @@ TEST(ShutdownProcedure, RefusedPowerRequestWithdrawsTheUpsSwitchOffAndIsReported
     }
 }
 
+TEST(ShutdownProcedure, TellsWhatHappensInTheOrderItHappens) {
+    const struct {
+        int countdownResult;
+        const char* refusal;
+        std::vector<std::string> told;
+    } cases[] = {
+        {CountdownGo,
+         "Access denied",
+         {"tick", "record on mains", "tick", "record on battery", "countdown 7",
+          "countdown ended 1", "switch-off 5 after 1", "request 1 after 1",
+          "refused 1 Access denied after 1", "cancel after 2"}},
+        {CountdownGo,
+         "",
+         {"tick", "record on mains", "tick", "record on battery", "countdown 7",
+          "countdown ended 1", "switch-off 5 after 1", "request 1 after 1"}},
+        {CountdownCancelled,
+         "",
+         {"tick", "record on mains", "tick", "record on battery", "countdown 7",
+          "countdown ended 3"}},
+    };
+    for (const auto& c : cases) {
+        MonitorRig rig;
+        rig.SetOffAfter("7");
+        rig.state.TriggerIndex = 0;  // "при отказе сети"
+        rig.state.MethodIndex = 1;
+        rig.state.UpsOffIndex = 5;
+        rig.countdown.result = c.countdownResult;
+        if (*c.refusal != '\0') {
+            rig.power.refusal = c.refusal;
+        }
+        rig.TickWith(BuildRecord({}));
+        rig.TickWith(PowerRecord("13.0", true));
+        EXPECT_EQ(rig.events.told, c.told) << c.countdownResult << " " << c.refusal;
+    }
+}
+
 TEST(ShutdownProcedure, AcceptedPowerRequestLeavesTheUpsSwitchOffInForce) {
     MonitorRig rig;
     rig.state.MethodIndex = 1;
