@@ -163,7 +163,7 @@ TEST(EventLog, JournalsEveryBoxAndTellsItsOwnFailureOnce) {
                                "'x' is not a valid integer value.", "Range check error."}));
     ASSERT_EQ(log.JournalLines().Recent().size(), 4u);
     EXPECT_EQ(log.JournalLines().Recent()[2],
-              "1970-01-01T00:02:00+00:00 error text=\"Unable to write to /cfg/UPSZelto.log\"");
+              "1970-01-01T00:02:00+00:00 error text=\"Unable to write to /cfg/UPSZelto.log.\"");
 }
 
 // History ---------------------------------------------------------------------------------------
