@@ -1,10 +1,12 @@
-// Program entry: the common controls, the program with its power requests, then the message loop
-// until Exit. The test build (ZELTO_POWER_RECORDER) records its power requests in a file instead
-// of making them; the program proper has no way to do that.
+// Program entry: one program per session, the common controls, the program with its power
+// requests, then the message loop until Exit. A second start only shows the first one's window. The
+// test build (ZELTO_POWER_RECORDER) records its power requests in a file instead of making them;
+// the program proper has no way to do that.
 #include "win32/windows_api.h"
 
 #include <commctrl.h>
 
+#include "win32/single_instance.h"
 #include "win32/zelto_application.h"
 
 #ifdef ZELTO_POWER_RECORDER
@@ -48,6 +50,12 @@ zelto::WindowsPowerRequests MakePowerRequests() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before the port and the settings: a second copy must touch neither.
+    const zelto::SingleInstance instance;
+    if (!instance.First()) {
+        zelto::ShowFirstInstance(L"TForm1", 5000);
+        return 0;
+    }
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES;

@@ -12,6 +12,7 @@
 #include "win32/countdown_dialog.h"
 #include "win32/images.h"
 #include "win32/message_box_reporter.h"
+#include "win32/single_instance.h"
 #include "win32/ui_style.h"
 #include "win32/utf.h"
 
@@ -39,6 +40,7 @@ TForm1::TForm1(const UiStyle& ui, const Images& images)
     : ui_(ui),
       images_(images),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
+      showMainWindow_(ShowMainWindowMessage()),
       panelBrush_(CreateSolidBrush(PanelColour())),
       whiteBrush_(CreateSolidBrush(RGB(255, 255, 255))),
       panelColour_(PanelColour()) {
@@ -200,12 +202,15 @@ void TForm1::ExitAppExecute() {
 }
 
 void TForm1::ShowHideExecute() {
-    bool& hidden = WindowHidden();
-    if (!hidden) {
+    if (!WindowHidden()) {
         HideToTray();
         return;
     }
-    hidden = false;
+    BringToFront();
+}
+
+void TForm1::BringToFront() {
+    WindowHidden() = false;
     ShowWindow(Handle(), SW_SHOWNORMAL);
     // The window the user last worked in goes to the front: a dialog open over the main window,
     // when there is one, so that the focus lands where input is accepted.
@@ -297,6 +302,10 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
+    if (message == showMainWindow_ && showMainWindow_ != 0) {
+        BringToFront();
+        return kShowMainWindowAnswer;
+    }
     switch (message) {
         case WM_TIMER:
             if (wParam == kTimer1 && program_ != nullptr) {
@@ -311,6 +320,8 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     ShowHideExecute();
                 } else if (command == TrayIcon::N1) {
                     ExitAppExecute();
+                } else if (command == TrayIcon::N4 && hooks_.openJournal) {
+                    hooks_.openJournal();
                 }
             }
             return 0;
@@ -380,6 +391,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYENDSESSION:
             // The session may end: the power-off the program requests needs exactly that.
             return TRUE;
+        case WM_ENDSESSION:
+            // The system ends the process once this returns: no destructor runs after it.
+            if (wParam != FALSE && hooks_.sessionEnding) {
+                hooks_.sessionEnding();
+            }
+            return 0;
         default:
             break;
     }

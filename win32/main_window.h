@@ -6,9 +6,11 @@
 #include "win32/windows_api.h"
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/monitor/display.h"
@@ -34,6 +36,13 @@ public:
     // Routes the window's events, the tray and the timer to the program and gives the window
     // its dialogs; until then they do nothing.
     void Attach(Program& program, TForm2& countdown, TAboutBox& about, MessageBoxReporter& errors);
+    // What the window asks of the program around it: the journal window opened from the tray
+    // menu, and the last word before the session ends and takes the process with it.
+    struct Hooks {
+        std::function<void()> openJournal;
+        std::function<void()> sessionEnding;
+    };
+    void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
     // Start-up: the program restores the settings, opens the port and runs the first tick; then
     // Timer1 takes over the polling (also when a start-up step failed).
     void FormCreate();
@@ -61,6 +70,8 @@ public:
     void ExitAppExecute();
     // Toggles the window's visibility: the tray's left click and "Открыть / скрыть".
     void ShowHideExecute();
+    // Shows the window and brings it to the front: what a second start of the program asks for.
+    void BringToFront();
 
     // A control by its name in the layout table; nullptr for an unknown name.
     HWND Control(const std::string& name) const;
@@ -87,6 +98,8 @@ private:
     MessageBoxReporter* errors_ = nullptr;
     std::unique_ptr<TrayIcon> tray_;
     UINT taskbarCreated_ = 0;
+    UINT showMainWindow_ = 0;
+    Hooks hooks_;
     bool detachedHidden_ = true;
     bool linkOk_ = false;
     bool boxWaits_ = false;

@@ -34,6 +34,7 @@ TrayIcon::TrayIcon(HWND owner, const ProgramState& state, const Images& images)
     : owner_(owner), state_(state), images_(images), popupMenu1_(CreatePopupMenu()) {
     const HMENU menu = popupMenu1_.get();
     AppendItem(menu, N3, L"Открыть / скрыть");
+    AppendMenuW(menu, MF_STRING, N4, L"Журнал");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);  // N2
     AppendItem(menu, N1, L"Закрыть");
     SetMenuDefaultItem(menu, N3, FALSE);
@@ -56,6 +57,25 @@ bool TrayIcon::Notify(DWORD action) {
     const std::wstring tip = Widen(LimitTrayTip(state_.TrayTip));
     lstrcpynW(data.szTip, tip.c_str(), static_cast<int>(std::size(data.szTip)));
     return Shell_NotifyIconW(action, &data) != FALSE;
+}
+
+bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!present_) {
+        return false;
+    }
+    // The whole structure, whatever the icon's own requests use: the balloon's fields lie
+    // beyond the tip.
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner_;
+    data.uID = kIconId;
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_WARNING;
+    const std::wstring wideTitle = Widen(title);
+    const std::wstring wideText = Widen(text);
+    lstrcpynW(data.szInfoTitle, wideTitle.c_str(), static_cast<int>(std::size(data.szInfoTitle)));
+    lstrcpynW(data.szInfo, wideText.c_str(), static_cast<int>(std::size(data.szInfo)));
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
 
 void TrayIcon::SetTrayIcon(int action, HICON icon) {

@@ -25,8 +25,9 @@ inline constexpr UINT kTrayMessage = WM_USER + 1;
 
 class TrayIcon {
 public:
-    // The menu's commands, as TrackPopupMenu returns them.
-    enum Command : UINT { N3 = 1, N1 = 2 };
+    // The menu's commands, as TrackPopupMenu returns them: N3 "Открыть / скрыть", N4 "Журнал",
+    // N1 "Закрыть".
+    enum Command : UINT { N3 = 1, N1 = 2, N4 = 3 };
 
     TrayIcon(HWND owner, const ProgramState& state, const Images& images);
     ~TrayIcon();
@@ -38,6 +39,9 @@ public:
     // tip is TrayTip, cut to the 63 characters the tray holds.
     void SetTrayIcon(int action, HICON icon);
     bool Present() const { return present_; }
+    // The icon's balloon with the warning sign: the title cut to 63 characters, the text to 255.
+    // Nothing without an icon in the tray; false when the tray refused it.
+    bool ShowBalloon(const std::string& title, const std::string& text);
 
     // The mouse event of a kTrayMessage: a left click (or double click) gives N3, a right click
     // opens PopupMenu1 at the cursor and gives the command chosen; 0 for anything else.

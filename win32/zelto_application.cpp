@@ -7,13 +7,34 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power)
       // Owned by the main window: no taskbar entries of their own, and modal for it.
       form2_(form1_.Handle(), ui_),
       aboutBox_(form1_.Handle(), ui_, images_),
-      program_(Platform{store_, port_, portTable_, form1_, form1_, form2_, power, errors_}) {
+      journalFile_(Settings(store_).PathBeside(kJournalFileName)),
+      notifier_(form1_),
+      events_(clock_, journalFile_, notifier_, errors_),
+      program_(
+          Platform{store_, port_, portTable_, form1_, form1_, form2_, power, events_, &events_}) {
     form1_.Attach(program_, form2_, aboutBox_, errors_);
+    form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); }});
+}
+
+TJournalForm& ZeltoApplication::JournalWindow() {
+    if (!journalWindow_) {
+        journalWindow_ = std::make_unique<TJournalForm>(ui_, events_.JournalLines());
+        events_.AddSink(*journalWindow_);
+    }
+    return *journalWindow_;
+}
+
+void ZeltoApplication::Exiting() {
+    if (!exited_) {
+        exited_ = true;
+        events_.Exiting();
+    }
 }
 
 void ZeltoApplication::StartNutServer() {
     Settings settings(store_);
-    nut_ = NutServer::Start(settings, errors_, program_.Nut());
+    // Through the event log: the server's error boxes are journalled like the program's.
+    nut_ = NutServer::Start(settings, events_, program_.Nut());
 }
 
 int ZeltoApplication::Run() {

@@ -1,15 +1,19 @@
 #pragma once
 // The whole Windows program put together from its parts: the settings file in the current
 // directory, the serial port, the system's port table, the three windows and the error boxes,
-// wired to the program, and the NUT server when the settings turn it on. The power requests come
+// wired to the program, the event log with its journal beside the settings file and its news in
+// the tray balloon, and the NUT server when the settings turn it on. The power requests come
 // from the caller: the program proper passes the real ones, its test build a recorder.
 
 #include <memory>
 
+#include "core/events/event_log.h"
 #include "core/program/program.h"
 #include "win32/about_box.h"
 #include "win32/countdown_dialog.h"
+#include "win32/event_parts.h"
 #include "win32/images.h"
+#include "win32/journal_window.h"
 #include "win32/main_window.h"
 #include "win32/message_box_reporter.h"
 #include "win32/nut_server.h"
@@ -25,6 +29,8 @@ public:
     explicit ZeltoApplication(PowerRequests& power);
     ZeltoApplication(const ZeltoApplication&) = delete;
     ZeltoApplication& operator=(const ZeltoApplication&) = delete;
+    // The journal's last line of a run that ended in order.
+    ~ZeltoApplication() { Exiting(); }
 
     // Start-up: settings, tray icon, port list, port and the first tick; then Timer1 polls. The
     // main window stays hidden: the program lives in the tray. Then the NUT server, when the
@@ -37,11 +43,16 @@ public:
     int Run();
 
     TForm1& Form1() { return form1_; }
+    EventLog& Events() { return events_; }
+    // The journal window, built now if it has not shown yet.
+    TJournalForm& JournalWindow();
     // The NUT server, while the settings turn it on; null otherwise.
     NutServer* Nut() { return nut_.get(); }
 
 private:
     void StartNutServer();
+    // Journals the exit, once: at the end of the message loop or of the session.
+    void Exiting();
 
     // Destroyed in the reverse order: the program before the parts it holds references to.
     UiStyle ui_;
@@ -53,6 +64,13 @@ private:
     TForm1 form1_;
     TForm2 form2_;
     TAboutBox aboutBox_;
+    Win32Clock clock_;
+    Win32JournalFile journalFile_;
+    TrayBalloonNotifier notifier_;
+    // Listens to the event log once built, so it outlives it.
+    std::unique_ptr<TJournalForm> journalWindow_;
+    EventLog events_;
+    bool exited_ = false;
     Program program_;
     std::unique_ptr<NutServer> nut_;
 };

@@ -254,6 +254,8 @@ stopped || fail "the uninstaller did not end the running program"
 [ ! -e "$start_menu_unix" ] || fail "the Start-menu shortcut stayed"
 [ ! -e "$startup_unix" ] || fail "a Startup shortcut is there"
 [ "$(entries)" = 0 ] || fail "$(entries) uninstall entries after the uninstall"
-[ "$(ls -A "$settings_unix")" = UPSZelto.ini ] || fail "the settings folder holds: $(ls -A "$settings_unix")"
+# The settings and the program's journal beside them stay: they are the user's.
+[ "$(ls -A "$settings_unix" | tr '\n' ' ')" = "UPSZelto.ini UPSZelto.log " ] ||
+    fail "the settings folder holds: $(ls -A "$settings_unix")"
 cmp -s "$settings_unix/UPSZelto.ini" "$work/settings.kept" || fail "the uninstall changed the settings"
 echo "uninstall: the running program ended; program, shortcuts and entry gone; settings kept"

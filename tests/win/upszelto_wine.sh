@@ -17,7 +17,11 @@
 #     after a mains failure FSD shows while the power request waits for the secondary to leave;
 #     a port in use at 127.0.0.1 is reported in an error box while ::1 is served;
 #   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
-#     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0.
+#     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0;
+#   - one copy per session: a second start shows the first one's window and ends, touching
+#     nothing; the journal beside the settings file, line by line as things happen, in order
+#     through an outage with a refused power request, ending with the exit; the journal window
+#     from the tray menu following it; the balloon on a mains failure.
 #
 # Environment: ZELTO_WIN_BUILD (the Windows build), ZELTO_LINUX_BUILD (ups-sim), ZELTO_SOURCE_DIR.
 set -euo pipefail
@@ -137,6 +141,34 @@ expected=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=6\r\nCOMPor
 [ "$(cat "$work/run/UPSZelto.ini")" = "$expected" ] ||
     fail "the settings file after start-up: $(od -c "$work/run/UPSZelto.ini")"
 echo "start-up: icon in the tray, no window, polling COM7, readings shown, COMPort stored"
+
+# The journal's words, one event a line: "start mains-lost ...".
+journal_words() { sed -E 's/^[^ ]+ ([^ ]+).*$/\1/' "$1" | tr '\n' ' '; }
+grep -qE '^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2} start$' \
+    "$work/run/UPSZelto.log" || fail "no start in the journal: $(cat "$work/run/UPSZelto.log")"
+
+# ---- One copy per session -----------------------------------------------------------------------
+# A second start, in a folder of its own, shows the first one's window and ends with status 0,
+# without a settings file, a journal or a port of its own.
+mkdir "$work/second"
+(cd "$work/second" && exec "$hide_ports" wine "$win_build/upszelto-test.exe") \
+    >"$work/second.log" 2>&1 &
+second=$!
+pids+=("$second")
+deadline=$((SECONDS + 20))
+while kill -0 "$second" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
+kill -0 "$second" 2>/dev/null && fail "the second start did not end"
+status=0
+wait "$second" || status=$?
+[ "$status" -eq 0 ] || fail "the second start ended with status $status"
+wait_for 5 main_visible || fail "the second start did not show the first one's main window"
+[ -z "$(ls -A "$work/second")" ] || fail "the second start left files: $(ls "$work/second")"
+kill -0 "$program" 2>/dev/null || fail "the first program ended on the second start"
+[ "$(journal_words "$work/run/UPSZelto.log")" = "start " ] ||
+    fail "the journal after the second start: $(cat "$work/run/UPSZelto.log")"
+probe send TForm1 0x0010 0 0 >/dev/null  # WM_CLOSE: back to the tray
+wait_for 5 main_hidden || fail "the main window did not go back to the tray"
+echo "a second start shows the first one's window and ends with status 0, touching nothing"
 
 # ---- The main window from the tray --------------------------------------------------------------
 click_icon
@@ -267,6 +299,9 @@ wait_for 5 grep -q $'^CompOff=0\r$' "$work/run/UPSZelto.ini" || fail "the trigge
 countdown_visible() { probe tree TForm2 | grep -q '^window class=TForm2 caption=ZELTO Homeline client=295x118 .* visible=1'; }
 sim "mains off"
 wait_for 5 countdown_visible || fail "no countdown on the mains failure"
+# Journalled as it happens, not at the end.
+grep -q ' mains-lost mains=' "$work/run/UPSZelto.log" || fail "no mains-lost in the journal yet"
+wait_for 5 probe balloon || fail "no balloon on the mains failure"
 mark=$(wc -l <"$work/commands.log")
 countdown=$(probe tree TForm2)
 for row in 'class=Static rect=56,24,167,13 visible=1 text=Система будет выключена через' \
@@ -294,6 +329,33 @@ wait_for 5 countdown_hidden || fail "the countdown stayed"
 sim "mains on"
 echo "mains failure: countdown, then S01R0000 to the UPS and the hibernate request recorded"
 
+# ---- The journal window -------------------------------------------------------------------------
+# "Журнал" (the second entry of the tray menu) opens it with the lines of the file; it follows
+# the journal while it shows, and closing it only hides it.
+wait_for 5 grep -q ' mains-back ' "$work/run/UPSZelto.log" || fail "no mains-back in the journal"
+click_icon 3
+wait_for 5 probe menu || fail "a right click did not open the tray menu"
+probe menu-pick 2
+journal_visible() { probe tree TJournalForm | grep -q '^window class=TJournalForm caption=Журнал .* visible=1'; }
+wait_for 5 journal_visible || fail "\"Журнал\" did not open the journal window"
+journal_text() { probe text TJournalForm 100; }
+shows_journal() { [ "$(journal_text)" = "$(cat "$work/run/UPSZelto.log")" ]; }
+wait_for 5 shows_journal || fail "the journal window: $(journal_text)"
+probe select TForm1 "$delay_id" 2
+# The window's last line, once the journal has settled after the mains came back.
+last_line_names() { journal_text | tail -n 1 | grep -qF "$1"; }
+wait_for 5 last_line_names 'setting-changed OffUPS=2' ||
+    fail "the journal window did not follow: $(journal_text | tail -n 2)"
+probe select TForm1 "$delay_id" 1
+wait_for 5 last_line_names 'setting-changed OffUPS=1' ||
+    fail "the journal window did not follow: $(journal_text | tail -n 2)"
+shows_journal || fail "the journal window and the file differ"
+probe send TJournalForm 0x0010 0 0 >/dev/null
+journal_hidden() { probe tree TJournalForm | grep -q '^window class=TJournalForm .* visible=0'; }
+wait_for 5 journal_hidden || fail "the journal window did not close"
+kill -0 "$program" 2>/dev/null || fail "closing the journal window ended the program"
+echo "the journal window opens from the tray menu, shows the file's lines and follows them"
+
 # ---- "Закрыть" from the tray menu ends the program ---------------------------------------------
 click_icon 3
 wait_for 5 probe menu || fail "a right click did not open the tray menu"
@@ -305,6 +367,8 @@ wait_for 5 sh -c "[ -z \"\$(xwininfo -tree -id $panel | grep explorer.exe)\" ]" 
 kept=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nCOMPort=0\r\nOffMethod=1\r\nOFFAfter=6\r\nOffUPS=1\r\n')
 [ "$(cat "$work/run/UPSZelto.ini")" = "$kept" ] ||
     fail "the settings file at the end: $(od -c "$work/run/UPSZelto.ini")"
+[ "$(tail -n 1 "$work/run/UPSZelto.log" | cut -d' ' -f2-)" = exit ] ||
+    fail "the journal does not end with the exit: $(tail -n 3 "$work/run/UPSZelto.log")"
 echo "\"Закрыть\" ends the program with status 0, the icon leaves the tray, the settings are kept"
 
 # ---- A refused power request is reported --------------------------------------------------------
@@ -335,6 +399,7 @@ wait_for 5 box_closed || fail "the error box did not close"
 others=$(grep -v -e ' Q1$' -e ' # ' "$work/commands.log" | cut -d' ' -f2 | tr '\n' ' ')
 [ "$others" = "S01R0000 C " ] || fail "the UPS got '$others', not the switch-off and its cancel"
 sim "mains on"
+wait_for 10 grep -q ' mains-back ' "$work/run2/UPSZelto.log" || fail "no mains-back in the journal"
 echo "an unanswered error box does not hold the countdown back; a refused power-off withdraws"
 echo "the UPS switch-off and is reported with the system's reason, after the box before it"
 
@@ -354,6 +419,17 @@ exit_id=$(probe tree TForm1 | grep -E 'class=Button rect=328,224,' | sed -E 's/^
 probe click TForm1 "$exit_id"
 end_program
 echo "\"Выход\" ends the program with status 0"
+
+# The outage, the refused request and the exit, journalled in the order they happened.
+words=$(journal_words "$work/run2/UPSZelto.log")
+[ "$words" = "start mains-lost error countdown-started countdown-finished ups-switch-off-sent power-request power-refused ups-cancel-sent error mains-back setting-changed error exit " ] ||
+    fail "the journal of the outage: $(cat "$work/run2/UPSZelto.log")"
+grep -qF 'power-refused' "$work/run2/UPSZelto.log" &&
+    grep -F 'power-refused' "$work/run2/UPSZelto.log" | grep -qF 'reason="Access denied."' ||
+    fail "the refusal's reason: $(grep -F power-refused "$work/run2/UPSZelto.log")"
+grep -qF "error text=\"Не удалось выключить компьютер: Access denied.\"" "$work/run2/UPSZelto.log" ||
+    fail "the refusal's box is not journalled: $(grep -F ' error ' "$work/run2/UPSZelto.log")"
+echo "the journal holds the outage, the refusal with its reason and the boxes in order, then exit"
 
 # ---- The NUT server ----------------------------------------------------------------------------
 # Turned on for 127.0.0.1 on a free port; Linux's own NUT clients reach it through Wine's host
@@ -576,3 +652,12 @@ text=$(probe box ok)
 wait_for 5 box_closed || fail "the error box did not close"
 wait_for 10 icon_in_tray || fail "no tray icon after the error"
 echo "a value of the wrong type in SERIALCOMM is reported and the program runs on"
+
+# ---- The end of the session ---------------------------------------------------------------------
+# Windows ends the process once WM_ENDSESSION returns: the exit is journalled before that.
+[ "$(tail -n 1 "$work/run4/UPSZelto.log" | cut -d' ' -f2)" != exit ] ||
+    fail "the journal ends with exit while the program runs"
+probe send TForm1 0x0016 1 0 >/dev/null  # WM_ENDSESSION(TRUE)
+[ "$(tail -n 1 "$work/run4/UPSZelto.log" | cut -d' ' -f2-)" = exit ] ||
+    fail "the end of the session is not journalled: $(tail -n 2 "$work/run4/UPSZelto.log")"
+echo "the end of the session journals the exit"

@@ -1,6 +1,7 @@
 // The Windows front end's parts that need no window, on the Windows runtime under Wine: text
 // conversion, the serial line's settings, the power calls and their recorder, the settings file on
-// disk, the error boxes' queue, and the NUT server's wait for its secondaries.
+// disk, the error boxes' queue, the journal file and the clock, the one-instance rule, and the NUT
+// server's wait for its secondaries.
 #include <gtest/gtest.h>
 
 #include "win32/nut_server.h"
@@ -8,7 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <optional>
 #include <string>
@@ -17,10 +20,15 @@
 
 #include "core/base/errors.h"
 #include "core/base/settings.h"
+#include "core/events/journal.h"
+#include "win32/event_parts.h"
+#include "win32/journal_window.h"
 #include "win32/message_box_reporter.h"
 #include "win32/power_calls.h"
 #include "win32/recorded_power_requests.h"
+#include "win32/single_instance.h"
 #include "win32/system_message.h"
+#include "win32/unique_handle.h"
 #include "win32/utf.h"
 #include "win32/win32_com_port.h"
 #include "win32/win32_settings_store.h"
@@ -285,6 +293,128 @@ TEST(Power, TheRecorderWritesTheCallsAndRefusesWhenTold) {
               "SetSuspendState(TRUE, FALSE, FALSE)\r\n"
               "ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r\n"
               "SetSuspendState(FALSE, FALSE, FALSE)\r\n");
+}
+
+// A file of `size` bytes of 'x'.
+void WriteFileOfSize(const std::wstring& path, std::size_t size) {
+    Win32SettingsStore files;
+    ASSERT_TRUE(files.ReplaceFile(Narrow(path), std::string(size, 'x')));
+}
+
+TEST(JournalFile, RotatesNearOneMebibyteAndKeepsOneOldJournal) {
+    const TemporaryFolder folder;
+    const std::wstring where = folder.Path() + L"\\" + Widen("Журналы");
+    CreateDirectoryW(where.c_str(), nullptr);
+    const std::wstring path = where + L"\\UPSZelto.log";
+    Win32JournalFile file(Narrow(path));
+    std::vector<std::string> failures;
+    Journal journal(file, [&](const std::string& text) { failures.push_back(text); });
+    Win32SettingsStore files;
+
+    EXPECT_EQ(file.Size(), 0u);
+    // 1 MiB less 19 bytes: an 18-character line and its line end just fit, no line after it.
+    WriteFileOfSize(path, 1048557);
+    // An old journal from before is replaced by the rotation.
+    ASSERT_TRUE(files.ReplaceFile(Narrow(path) + ".1", "older\n"));
+    journal.Write("fits exactly here.");
+    EXPECT_EQ(file.Size(), 1048576u);
+    EXPECT_EQ(NamesIn(where), (std::vector<std::wstring>{L"UPSZelto.log", L"UPSZelto.log.1"}));
+    EXPECT_EQ(files.ReadFile(Narrow(path) + ".1"), "older\n");
+
+    journal.Write("2024-03-01T02:59:59+03:00 mains-lost");
+    EXPECT_EQ(files.ReadFile(Narrow(path)), "2024-03-01T02:59:59+03:00 mains-lost\n");
+    const std::string old = files.ReadFile(Narrow(path) + ".1").value_or("");
+    ASSERT_EQ(old.size(), 1048576u);
+    EXPECT_EQ(old.substr(old.size() - 20), "xfits exactly here.\n");
+    journal.Write("2024-03-01T03:00:09+03:00 exit");
+    EXPECT_EQ(files.ReadFile(Narrow(path)),
+              "2024-03-01T02:59:59+03:00 mains-lost\n2024-03-01T03:00:09+03:00 exit\n");
+    EXPECT_EQ(NamesIn(where), (std::vector<std::wstring>{L"UPSZelto.log", L"UPSZelto.log.1"}));
+    EXPECT_TRUE(failures.empty());
+    // The window shows the lines of this run, the one that went to the old journal too.
+    EXPECT_EQ(JournalText(journal), Widen("fits exactly here.\r\n"
+                                          "2024-03-01T02:59:59+03:00 mains-lost\r\n"
+                                          "2024-03-01T03:00:09+03:00 exit"));
+}
+
+TEST(JournalFile, IsWrittenWhileOthersReadItAndMovedWhileNotOpen) {
+    const TemporaryFolder folder;
+    const std::wstring path = folder.Path() + L"\\UPSZelto.log";
+    Win32JournalFile file(Narrow(path));
+    ASSERT_TRUE(file.Append("start\n"));
+    {
+        // A viewer holding the journal open, as a text editor or "type" does.
+        const KernelHandle reader(CreateFileW(path.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(reader);
+        EXPECT_TRUE(file.Append("mains-lost\n"));
+    }
+    EXPECT_EQ(file.Size(), 17u);
+    // No handle stays open between lines: the user may move the journal away.
+    ASSERT_TRUE(MoveFileW(path.c_str(), (folder.Path() + L"\\kept.log").c_str()));
+    EXPECT_TRUE(file.Append("exit\n"));
+    Win32SettingsStore files;
+    EXPECT_EQ(files.ReadFile(Narrow(path)), "exit\n");
+    EXPECT_EQ(files.ReadFile(Narrow(folder.Path()) + "\\kept.log"), "start\nmains-lost\n");
+}
+
+TEST(JournalFile, AJournalThatCannotBeWrittenIsReportedOnce) {
+    const TemporaryFolder folder;
+    const std::string path = Narrow(folder.Path()) + "\\no such folder\\UPSZelto.log";
+    Win32JournalFile file(path);
+    std::vector<std::string> failures;
+    Journal journal(file, [&](const std::string& text) { failures.push_back(text); });
+    journal.Write("start");
+    journal.Write("mains-lost");
+    EXPECT_EQ(failures, std::vector<std::string>{"Unable to write to " + path});
+    EXPECT_FALSE(file.Rotate());
+    EXPECT_EQ(JournalText(journal), L"start\r\nmains-lost");
+}
+
+TEST(Clock, GivesTheSystemTimeWithTheZonesOffset) {
+    Win32Clock clock;
+    const std::int64_t before = static_cast<std::int64_t>(std::time(nullptr));
+    const Moment now = clock.Now();
+    const std::int64_t after = static_cast<std::int64_t>(std::time(nullptr));
+    EXPECT_GE(now.unixSeconds, before);
+    EXPECT_LE(now.unixSeconds, after);
+    // The zone's bias, in minutes west of UTC, with daylight saving when it is in effect.
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = GetTimeZoneInformation(&zone);
+    LONG bias = zone.Bias;
+    if (which == TIME_ZONE_ID_DAYLIGHT) {
+        bias += zone.DaylightBias;
+    } else if (which == TIME_ZONE_ID_STANDARD) {
+        bias += zone.StandardBias;
+    }
+    EXPECT_EQ(now.utcOffsetSeconds, -bias * 60);
+}
+
+TEST(OneInstance, TheFirstHoldsTheNameUntilItEnds) {
+    const std::wstring name = L"Local\\UPSZelto.Test." + std::to_wstring(GetCurrentProcessId()) +
+                              L"." + std::to_wstring(GetTickCount64());
+    {
+        const SingleInstance first(name.c_str());
+        EXPECT_TRUE(first.First());
+        const SingleInstance second(name.c_str());
+        EXPECT_FALSE(second.First());
+        const SingleInstance third(name.c_str());
+        EXPECT_FALSE(third.First());
+    }
+    const SingleInstance later(name.c_str());
+    EXPECT_TRUE(later.First());
+    // Another name is another program.
+    const SingleInstance other((name + L".other").c_str());
+    EXPECT_TRUE(other.First());
+}
+
+TEST(OneInstance, NoWindowToShowEndsTheWaitInTime) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ShowFirstInstance(L"UPSZeltoNoSuchWindowClass", 300));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(300));
+    EXPECT_LT(waited, std::chrono::milliseconds(2000));
 }
 
 TEST(ErrorBoxes, TheFirstIsDueAndTheRestWaitInTheQueue) {

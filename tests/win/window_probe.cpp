@@ -14,6 +14,10 @@
 //   winprobe taskbar-created CLASS tells the window the taskbar was made anew, as a restarted
 //                                  shell tells every window
 //   winprobe menu                  the open popup menu's screen rectangle: x y width height
+//   winprobe menu-pick N           picks entry N (from 1, separators not counted) of the open
+//                                  popup menu with the keyboard, as the user does
+//   winprobe text CLASS ID         the control's whole text, its lines as they are
+//   winprobe balloon               whether a balloon tooltip shows on the screen
 //   winprobe shot CLASS FILE       saves what the screen shows of the window as a bitmap file
 //
 // CLASS is a window class (TForm1, TForm2, TAboutBox) and ID a control id. Exit status 0 when the
@@ -256,6 +260,34 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"box") {
         return Box(argument(1) == L"ok");
     }
+    if (command == L"menu-pick") {
+        const HWND menu = FindWindowW(L"#32768", nullptr);
+        if (menu == nullptr || !IsWindowVisible(menu)) {
+            return 1;
+        }
+        // The menu opens with nothing selected: the first Down selects the first entry.
+        const long entry = std::wcstol(argument(1).c_str(), nullptr, 10);
+        for (long i = 0; i < entry; ++i) {
+            PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        }
+        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+        return 0;
+    }
+    if (command == L"balloon") {
+        bool shown = false;
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                if (IsWindowVisible(window) &&
+                    _wcsicmp(ClassOf(window).c_str(), L"tooltips_class32") == 0 &&
+                    (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON) != 0) {
+                    *reinterpret_cast<bool*>(data) = true;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&shown));
+        return shown ? 0 : 1;
+    }
     if (command == L"menu") {
         const HWND menu = FindWindowW(L"#32768", nullptr);
         RECT at{};
@@ -301,6 +333,20 @@ int wmain(int argc, wchar_t** argv) {
     const HWND control = FindControl(top, std::wcstol(argument(2).c_str(), nullptr, 0));
     if (control == nullptr) {
         return 1;
+    }
+    if (command == L"text") {
+        const LRESULT length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(length));
+        std::wstring lines;
+        for (const wchar_t c : text) {
+            if (c != L'\r') {
+                lines += c;
+            }
+        }
+        Print(lines);
+        return 0;
     }
     if (command == L"red") {
         return Red(control);
