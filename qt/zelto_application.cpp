@@ -37,7 +37,7 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
 
 void ZeltoApplication::StartNutServer() {
     Settings settings(store_);
-    nut_ = NutServer::Start(settings, errors_, program_.Nut());
+    nut_ = NutServer::Start(settings, events_, program_.Nut());
 }
 
 }  // namespace zelto
