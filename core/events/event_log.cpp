@@ -1,5 +1,7 @@
 #include "core/events/event_log.h"
 
+#include "core/base/errors.h"
+
 namespace zelto {
 
 EventLog::EventLog(Clock& clock, JournalFile& file, Notifier& notifier, ErrorReporter& boxes)
@@ -10,8 +12,9 @@ EventLog::EventLog(Clock& clock, JournalFile& file, Notifier& notifier, ErrorRep
       recorder_(clock, sinks_, history_) {}
 
 void EventLog::Report(const std::string& text) {
-    // Journalled first: the box may be the last thing the user sees before the power goes.
-    recorder_.ErrorShown(text);
+    // Journalled first: the box may be the last thing the user sees before the power goes. In
+    // the box's own words, final full stop and all.
+    recorder_.ErrorShown(MessageBoxText(text));
     boxes_.Report(text);
 }
 
