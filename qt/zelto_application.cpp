@@ -25,11 +25,14 @@ void ConnectWindowToProgram(MainWindowHost& form, Program& program) {
     form.ShareWindowHidden(program.State().WindowHidden);
 }
 
-ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress)
+ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress,
+                                   const std::optional<QString>& notificationBusAddress,
+                                   Clock* clock)
     : power_(MakePowerRequests(powerBusAddress)),
       journalFile_(Settings(store_).PathBeside(kJournalFileName)),
-      notifier_(*form_.Tray()),
-      events_(clock_, journalFile_, notifier_, errors_),
+      balloon_(*form_.Tray()),
+      notifier_(balloon_, notificationBusAddress),
+      events_(clock != nullptr ? *clock : clock_, journalFile_, notifier_, errors_),
       program_(
           Platform{store_, port_, portTable_, form_, form_, form_, *power_, events_, &events_}) {
     ConnectWindowToProgram(form_, program_);

@@ -11,6 +11,7 @@
 
 #include "core/program/program.h"
 #include "qt/countdown_dialog.h"
+#include "qt/desktop_notifier.h"
 #include "qt/event_parts.h"
 #include "qt/file_settings_store.h"
 #include "qt/logind_power_requests.h"
@@ -29,8 +30,12 @@ void ConnectWindowToProgram(MainWindowHost& form, Program& program);
 
 class ZeltoApplication {
 public:
-    // Power requests go to the system bus, or to `powerBusAddress` when one is given.
-    explicit ZeltoApplication(const std::optional<QString>& powerBusAddress = std::nullopt);
+    // Power requests go to the system bus, or to `powerBusAddress` when one is given;
+    // notifications to the session bus, or to `notificationBusAddress`. The events are timed by
+    // the system's clock, or by `clock` when one is given, which must outlive this.
+    explicit ZeltoApplication(const std::optional<QString>& powerBusAddress = std::nullopt,
+                              const std::optional<QString>& notificationBusAddress = std::nullopt,
+                              Clock* clock = nullptr);
     ZeltoApplication(const ZeltoApplication&) = delete;
     ZeltoApplication& operator=(const ZeltoApplication&) = delete;
     // The journal's last line of a run that ended in order.
@@ -49,6 +54,7 @@ public:
     CountdownDialog& Countdown() { return form_.CountdownWindow(); }
     MessageBoxReporter& Errors() { return errors_; }
     EventLog& Events() { return events_; }
+    DesktopNotifier& Notifications() { return notifier_; }
     QtComPort& Port() { return port_; }
     Program& Main() { return program_; }
     // The NUT server, while the settings turn it on; null otherwise.
@@ -66,7 +72,8 @@ private:
     MainWindowHost form_;
     QtClock clock_;
     QtJournalFile journalFile_;
-    TrayBalloonNotifier notifier_;
+    TrayBalloonNotifier balloon_;
+    DesktopNotifier notifier_;
     EventLog events_;
     Program program_;
     std::unique_ptr<NutServer> nut_;

@@ -1,7 +1,9 @@
 // The shutdown end to end: the real program on the UPS simulator, with the logind stand-in on a
 // private bus taking the power requests. An outage on the real clock, the program in a process of
 // its own; mains coming back during the countdown and a refused request with the program in this
-// process and its timers fired by hand. Told apart by what the simulator and the stand-in logged.
+// process and its timers fired by hand. Told apart by what the simulator and the stand-in logged,
+// and by the program's own journal, which must hold the story in order and whole lines only, also
+// when the program is killed.
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +53,48 @@ void SleepUntilMs(std::int64_t ms) {
     if (left > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(left));
     }
+}
+
+// A journal line as it must look: local time with its offset, the event, then its fields.
+const std::regex kJournalLine(
+    R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d [a-z-]+( [a-z]+=("([^"\\]|\\.)*"|[^ "]*))*)");
+
+struct JournalText {
+    std::string bytes;               // the whole file
+    std::vector<std::string> lines;  // its lines, without their ends
+    std::vector<std::string> words;  // the event of each line
+};
+
+JournalText ReadJournal(const QString& path) {
+    JournalText journal;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return journal;
+    }
+    journal.bytes = file.readAll().toStdString();
+    std::size_t start = 0;
+    for (std::size_t end = journal.bytes.find('\n'); end != std::string::npos;
+         end = journal.bytes.find('\n', start)) {
+        const std::string line = journal.bytes.substr(start, end - start);
+        journal.lines.push_back(line);
+        const auto first = line.find(' ');
+        const auto second = line.find(' ', first + 1);
+        journal.words.push_back(first == std::string::npos
+                                    ? std::string()
+                                    : line.substr(first + 1, second == std::string::npos
+                                                                 ? std::string::npos
+                                                                 : second - first - 1));
+        start = end + 1;
+    }
+    return journal;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+    std::string text;
+    for (const auto& word : words) {
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
 }
 
 class ShutdownProcess : public ::testing::Test {
@@ -333,6 +378,93 @@ TEST_F(ShutdownLive, RefusedRequestLeavesTheProgramPolling) {
         EXPECT_EQ(command, "Q1") << "no command to the UPS with \"никогда\"";
     }
     EXPECT_EQ(logind_->Requests().size(), 1);
+}
+
+TEST_F(ShutdownProcess, KilledMidRunTheJournalHoldsWholeLinesOfEverythingBefore) {
+    // "никогда": the mains come and go without a countdown.
+    StartAll({{"CompOff", "6"}});
+    if (HasFatalFailure()) {
+        return;
+    }
+    const QString path = program_->Directory() + "/UPSZelto.log";
+    const auto journalled = [&](const std::string& word, std::size_t count) {
+        return PtySim::WaitFor(5s, [&] {
+            const auto words = ReadJournal(path).words;
+            return static_cast<std::size_t>(std::count(words.begin(), words.end(), word)) >= count;
+        });
+    };
+    ASSERT_TRUE(sim_.Send("mains off"));
+    ASSERT_TRUE(journalled("mains-lost", 1));
+    ASSERT_TRUE(sim_.Send("mains on"));
+    ASSERT_TRUE(journalled("mains-back", 1));
+    ASSERT_TRUE(sim_.Send("flags 01001001"));
+    ASSERT_TRUE(journalled("battery-low", 1));
+    // No chance to write anything more.
+    ASSERT_TRUE(program_->Kill());
+
+    const JournalText killed = ReadJournal(path);
+    ASSERT_FALSE(killed.bytes.empty());
+    EXPECT_EQ(killed.bytes.back(), '\n') << "the last line was cut";
+    EXPECT_EQ(Joined(killed.words), "start mains-lost mains-back battery-low");
+    for (const auto& line : killed.lines) {
+        EXPECT_TRUE(std::regex_match(line, kJournalLine)) << line;
+    }
+    EXPECT_NE(killed.lines[1].find(" mains=0.0V "), std::string::npos) << killed.lines[1];
+
+    // Started again on the same folder, the program goes on with the same journal.
+    ASSERT_TRUE(program_->Start()) << program_->Error().toStdString();
+    ASSERT_TRUE(journalled("battery-low", 2)) << program_->Output().toStdString();
+    EXPECT_TRUE(program_->Stop());
+    const JournalText again = ReadJournal(path);
+    EXPECT_EQ(again.bytes.substr(0, killed.bytes.size()), killed.bytes);
+    EXPECT_EQ(Joined(again.words),
+              "start mains-lost mains-back battery-low start battery-low exit");
+    for (const auto& line : again.lines) {
+        EXPECT_TRUE(std::regex_match(line, kJournalLine)) << line;
+    }
+}
+
+TEST_F(ShutdownLive, TheJournalTellsARefusedOutageInOrder) {
+    // A two-second countdown, then "5 минут" for the UPS and hibernation, which logind refuses.
+    StartAll("CompOff=0\r\nOffMethod=1\r\nOffUPS=5\r\nOFFAfter=2\r\n",
+             {"--refuse",
+              "Hibernate=org.freedesktop.login1.SleepVerbNotSupported:Sleep verb not supported"});
+    ASSERT_TRUE(sim_.Send("mains off"));
+    ASSERT_TRUE(clock_->RunUntil([&] { return sim_.WaitForCommand("C", 1, 0ms); }, 10))
+        << "the UPS switch-off was not called off";
+    ASSERT_TRUE(sim_.Send("mains on"));
+    ASSERT_TRUE(clock_->RunUntil([&] { return State().ShutdownArmed; }, 6));
+    ASSERT_TRUE(clock_->RunTicks(1));
+    // The program ends as "Закрыть" ends it.
+    clock_.reset();
+    live_.reset();
+
+    const JournalText journal = ReadJournal(folder_.filePath("UPSZelto.log"));
+    EXPECT_EQ(Joined(journal.words),
+              "start mains-lost countdown-started countdown-finished ups-switch-off-sent "
+              "power-request power-refused ups-cancel-sent error mains-back exit");
+    for (const auto& line : journal.lines) {
+        EXPECT_TRUE(std::regex_match(line, kJournalLine)) << line;
+    }
+    ASSERT_EQ(journal.lines.size(), 11u);
+    const auto endsWith = [&](std::size_t index, const std::string& end) {
+        const std::string& line = journal.lines[index];
+        EXPECT_TRUE(line.size() >= end.size() &&
+                    line.compare(line.size() - end.size(), end.size(), end) == 0)
+            << line << "\n  should end with: " << end;
+    };
+    endsWith(1, " mains=0.0V battery=13.6V charge=100% load=15%");
+    endsWith(2, " seconds=2");
+    endsWith(4, " minutes=5");
+    endsWith(5, " action=hibernate");
+    endsWith(6,
+             " action=hibernate reason=\"org.freedesktop.login1.SleepVerbNotSupported: Sleep "
+             "verb not supported\"");
+    endsWith(8,
+             " text=\"Не удалось перевести компьютер в спящий режим: "
+             "org.freedesktop.login1.SleepVerbNotSupported: Sleep verb not supported.\"");
+    endsWith(10, " exit");
+    EXPECT_EQ(journal.bytes.back(), '\n');
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 # UPS simulator, and xdotool for the mouse:
 #   - the program starts with no window, its icon embedded in the tray;
 #   - the icon's tip follows the records: on mains, then on battery;
+#   - with no notification service on the session bus, mains lost and back show in the tray's
+#     balloon, which a click closes;
 #   - a left click shows the main window with the input focus, a second click hides it;
 #   - the tray still answers while the About dialog is open, Escape does not close About, and
 #     closing About with OK leaves the main window shown;
@@ -156,6 +158,27 @@ tip_window() {
     return 1
 }
 no_tip() { ! tip_window; }
+# The tray balloon, where notifications go when the session has no notification service: a
+# tool-tip window of the program's, taller than the one-line tip.
+balloon_window() {
+    local id
+    for id in $(popups); do
+        is_tooltip "$id" && [ "$(xwininfo -id "$id" | awk '/Height:/ {print $NF}')" -gt 30 ] &&
+            { echo "$id"; return 0; }
+    done
+    return 1
+}
+# expect_balloon WHAT: a balloon shows (telling WHAT) and a click closes it, as a user's would.
+# It sits over the tray's corner, so it must be gone before the icon is hovered or clicked.
+expect_balloon() {
+    local id
+    wait_for 5 balloon_window || fail "no tray balloon for $1"
+    id=$(balloon_window)
+    xdotool mousemove --window "$id" 30 30 click 1
+    wait_for 5 sh -c "! xwininfo -id $id 2>/dev/null | grep -q IsViewable" ||
+        fail "a click did not close the balloon for $1"
+    echo "balloon for $1, closed by a click"
+}
 menu_window() {
     local id
     for id in $(popups); do
@@ -195,6 +218,7 @@ wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not po
 expect_tip "Питание от сети. Заряд батареи: 100%"
 sim "drain 0"
 sim "mains off"
+expect_balloon "mains lost"
 sim "battery 10.5"
 expect_tip "Питание от UPS. Заряд батареи: 38%"
 # The probe tells texts apart: the tip on the screen is no longer the mains one.
@@ -202,6 +226,7 @@ probe=0
 tip_shows "Питание от сети. Заряд батареи: 100%" >/dev/null || probe=$?
 [ "$probe" -eq 1 ] || fail "the probe did not see the on-battery tip as different (status $probe)"
 sim "mains on"
+expect_balloon "mains back"
 expect_tip "Питание от сети. Заряд батареи: 100%"
 xdotool mousemove 10 700
 
@@ -295,6 +320,7 @@ wait_for 10 main_shown || fail "no countdown on mains failure"
 countdown=$(main_shown)
 xwininfo -id "$countdown" | grep -q 'Width: 295$' || fail "the window shown is not the countdown"
 echo "the countdown shows"
+expect_balloon "mains lost, under the countdown"
 click_icon 3
 wait_for 5 menu_window || fail "the menu did not open while the countdown showed"
 menu=$(menu_window)

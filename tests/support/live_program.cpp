@@ -13,7 +13,11 @@ const QString& PrivateAddress(const QString& address) {
 
 }  // namespace
 
-LiveProgram::LiveProgram(const QString& systemBusAddress)
-    : ZeltoApplication(PrivateAddress(systemBusAddress)) {}
+LiveProgram::LiveProgram(const QString& systemBusAddress, const QString& sessionBusAddress,
+                         Clock* clock)
+    : ZeltoApplication(
+          PrivateAddress(systemBusAddress),
+          PrivateAddress(sessionBusAddress.isEmpty() ? systemBusAddress : sessionBusAddress),
+          clock) {}
 
 }  // namespace zelto::test

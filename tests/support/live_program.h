@@ -1,6 +1,7 @@
 #pragma once
 // LiveProgram: the whole real program in this process, exactly as the program entry builds it,
-// except that power requests go to the given bus, which must be a private one.
+// except that power requests and notifications go to the given buses, which must be private
+// ones, and the events may be timed by a clock of the test's.
 //
 //   QDir::setCurrent(folderWithIni);           // UPSZelto.ini with "Ports" naming a simulator
 //   LiveProgram live(bus.Address());
@@ -16,8 +17,12 @@ namespace zelto::test {
 
 class LiveProgram : public ZeltoApplication {
 public:
-    // Ends the test program at once when `systemBusAddress` is, or may be, the real system bus.
-    explicit LiveProgram(const QString& systemBusAddress);
+    // Ends the test program at once when either address is, or may be, the real system bus.
+    // Notifications go to `sessionBusAddress`, or when it is empty to the power requests' bus,
+    // where no notification service runs: never to the desktop the tests happen to run in.
+    // `clock`, when given, must outlive this.
+    explicit LiveProgram(const QString& systemBusAddress, const QString& sessionBusAddress = {},
+                         Clock* clock = nullptr);
 };
 
 }  // namespace zelto::test

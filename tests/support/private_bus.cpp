@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/timed_log.h"
 #include "tools/logind-standin/real_system_bus.h"
 
 namespace zelto::test {
@@ -54,6 +55,18 @@ QString WaitForLine(QProcess& process, const QByteArray& marker) {
         process.waitForReadyRead(100);
     }
     return {};
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 QString FailureText(QProcess& process, const QString& what) {
@@ -221,15 +234,78 @@ bool LogindStandin::WaitForRequests(int count, int timeoutMs) const {
 }
 
 bool LogindStandin::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) {
-            return false;
-        }
-        QThread::msleep(10);
+    return zelto::test::WaitUntil(condition, timeoutMs);
+}
+
+QString NotifyStandinProgram() {
+    return QStringLiteral(ZELTO_BUILD_DIR "/notify-standin");
+}
+
+NotifyStandin::NotifyStandin(const PrivateBus& bus, bool stall) {
+    if (!bus.Started()) {
+        error_ = QStringLiteral("no bus: ") + bus.Error();
+        return;
     }
-    return true;
+    RequirePrivateBus(bus.Address());
+    logPath_ = bus.Directory() + QStringLiteral("/notify.log");
+    for (int n = 2; QFileInfo::exists(logPath_); ++n) {
+        logPath_ = bus.Directory() + QStringLiteral("/notify-%1.log").arg(n);
+    }
+    DieWithParent(process_);
+    QStringList arguments{QStringLiteral("--address"), bus.Address(), QStringLiteral("--log"),
+                          logPath_};
+    if (stall) {
+        arguments << QStringLiteral("--stall");
+    }
+    process_.start(NotifyStandinProgram(), arguments);
+    if (!process_.waitForStarted(kStartTimeoutMs)) {
+        error_ =
+            NotifyStandinProgram() + QStringLiteral(" did not start: ") + process_.errorString();
+        return;
+    }
+    if (WaitForLine(process_, "serving org.freedesktop.Notifications").isEmpty()) {
+        error_ = FailureText(process_, QStringLiteral("notify-standin did not get ready"));
+        Stop(process_);
+        return;
+    }
+    started_ = true;
+}
+
+NotifyStandin::~NotifyStandin() {
+    Stop(process_);
+}
+
+std::vector<ShownNotification> NotifyStandin::Shown() const {
+    std::vector<ShownNotification> shown;
+    for (const TimedLine& line : ReadTimedLog(logPath_)) {
+        const QStringList fields = QString::fromStdString(line.text).split(QLatin1Char('\t'));
+        if (fields.size() < 7 || fields[0] != QLatin1String("Notify")) {
+            continue;
+        }
+        ShownNotification notification;
+        notification.ms = line.ms;
+        notification.app = fields[1];
+        notification.icon = fields[2];
+        notification.summary = fields[3];
+        notification.body = fields[4];
+        notification.urgency = fields[5].section(QLatin1Char('='), 1).toInt();
+        notification.expireMs = fields[6].section(QLatin1Char('='), 1).toInt();
+        notification.answered = fields.size() == 7;
+        shown.push_back(notification);
+    }
+    return shown;
+}
+
+QStringList NotifyStandin::Summaries() const {
+    QStringList summaries;
+    for (const auto& notification : Shown()) {
+        summaries << notification.summary;
+    }
+    return summaries;
+}
+
+bool NotifyStandin::WaitForShown(std::size_t count, int timeoutMs) const {
+    return WaitUntil([&] { return Shown().size() >= count; }, timeoutMs);
 }
 
 }  // namespace zelto::test

@@ -1,6 +1,7 @@
 #pragma once
 // A private dbus-daemon standing in for the system bus, and logind-standin on it, so that tests
-// and the power path never reach the machine's real system bus.
+// and the power path never reach the machine's real system bus. Another private daemon can stand
+// in for the session bus, with notify-standin on it in place of the desktop's notifications.
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -8,8 +9,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace zelto::test {
 
@@ -82,5 +86,47 @@ private:
 
 // The program file of logind-standin in the build folder.
 QString LogindStandinProgram();
+
+// One notification as notify-standin recorded it.
+struct ShownNotification {
+    std::int64_t ms = 0;  // when it arrived, milliseconds since the epoch
+    QString app;
+    QString icon;
+    QString summary;
+    QString body;
+    int urgency = -1;  // the "urgency" hint; -1 without one
+    int expireMs = -1;
+    bool answered = true;  // false when the stand-in left it unanswered
+};
+
+class NotifyStandin {
+public:
+    // Starts notify-standin on `bus`, recording to `bus`.Directory()/notify.log; with `stall`
+    // it leaves every notification unanswered, as a hung service would. Returns once it owns
+    // org.freedesktop.Notifications; check Started().
+    explicit NotifyStandin(const PrivateBus& bus, bool stall = false);
+    ~NotifyStandin();
+    NotifyStandin(const NotifyStandin&) = delete;
+    NotifyStandin& operator=(const NotifyStandin&) = delete;
+
+    bool Started() const { return started_; }
+    QString Error() const { return error_; }
+    QString LogPath() const { return logPath_; }
+    // The notifications recorded so far, oldest first.
+    std::vector<ShownNotification> Shown() const;
+    // Their summaries alone.
+    QStringList Summaries() const;
+    // Waits until at least `count` notifications are recorded; false on timeout.
+    bool WaitForShown(std::size_t count, int timeoutMs) const;
+
+private:
+    QProcess process_;
+    QString logPath_;
+    bool started_ = false;
+    QString error_;
+};
+
+// The program file of notify-standin in the build folder.
+QString NotifyStandinProgram();
 
 }  // namespace zelto::test

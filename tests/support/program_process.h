@@ -103,6 +103,16 @@ public:
         return false;
     }
 
+    // Ends it at once with SIGKILL, as the out-of-memory killer would: nothing more runs in it,
+    // not even its clean exit. True once it is gone.
+    bool Kill() {
+        if (process_.state() == QProcess::NotRunning) {
+            return true;
+        }
+        process_.kill();
+        return process_.waitForFinished(5000);
+    }
+
     bool Running() const { return process_.state() == QProcess::Running; }
     qint64 Pid() const { return process_.processId(); }
     // The test's clock just before the program was started.
