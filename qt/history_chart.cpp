@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QPalette>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -45,7 +46,11 @@ constexpr Legend kLegend[] = {{ChartSeries::Mains, "Сеть"},
 constexpr int kLeftMargin = 46;  // the value labels
 constexpr int kRightMargin = 8;
 constexpr int kPaneGap = 6;
-constexpr int kMaxSteps = 4;
+
+// As many labelled lines as fit with room between their labels, five at most.
+int MaxSteps(int paneHeight, int fontHeight) {
+    return std::clamp(paneHeight / (2 * std::max(fontHeight, 1)), 1, 5);
+}
 
 QString Number(double value, double step) {
     // As many decimals as the step needs: "230", "12.5", "0.2".
@@ -107,10 +112,11 @@ QRect HistoryChart::PlotArea(int pane) const {
 
 ValueScale HistoryChart::ScaleOfPane(int pane) const {
     const Pane& p = Panes()[static_cast<std::size_t>(pane)];
+    const int maxSteps = MaxSteps(PlotArea(pane).height(), QFontMetrics(font()).height());
     if (p.fixed) {
-        return RoundScale(p.fallbackLow, p.fallbackHigh, kMaxSteps);
+        return RoundScale(p.fallbackLow, p.fallbackHigh, maxSteps);
     }
-    return ScaleOf(points_, p.series, p.fallbackLow, p.fallbackHigh, kMaxSteps);
+    return ScaleOf(points_, p.series, p.fallbackLow, p.fallbackHigh, maxSteps);
 }
 
 void HistoryChart::paintEvent(QPaintEvent* /*event*/) {
@@ -156,7 +162,10 @@ void HistoryChart::paintEvent(QPaintEvent* /*event*/) {
             painter.setPen(text);
             const QString label =
                 Number(value, scale.step) + QString::fromUtf8(" ") + QString::fromUtf8(p.unit);
-            const QRect box(0, y - metrics.height() / 2, kLeftMargin - 4, metrics.height());
+            // Kept inside the pane, so that the labels at two panes' edges do not meet.
+            const int boxTop = std::clamp(y - metrics.height() / 2, area.top(),
+                                          area.bottom() + 1 - metrics.height());
+            const QRect box(0, boxTop, kLeftMargin - 4, metrics.height());
             painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
         }
         painter.setPen(QColor(0x90, 0x90, 0x90));

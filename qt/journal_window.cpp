@@ -23,7 +23,7 @@ JournalWindow::JournalWindow(const EventLog& events, Clock& clock, QWidget* pare
 
     auto* layout = new QVBoxLayout(this);  // owned by the window
     layout->setContentsMargins(6, 6, 6, 6);
-    layout->addWidget(&chart_, 3);
+    layout->addWidget(&chart_, 4);
     auto* caption = new QLabel(QString::fromUtf8("Последние события:"), this);
     layout->addWidget(caption);
     layout->addWidget(&lines_, 2);
