@@ -1,5 +1,5 @@
-// Program entry: the application, the platform pieces, the program and its windows, then the
-// event loop until Exit (or SIGTERM / SIGINT) ends it.
+// Program entry: the application, the one-copy lock, the platform pieces, the program and its
+// windows, then the event loop until Exit (or SIGTERM / SIGINT) ends it.
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -13,6 +13,7 @@
 
 #include "core/base/product.h"
 #include "qt/images.h"
+#include "qt/single_instance.h"
 #include "qt/zelto_application.h"
 
 namespace {
@@ -80,7 +81,21 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     const auto signalNotifier = termination.ExitOnSignal();
 
+    // One copy per user, decided before the settings are read or the port opened: a later start
+    // shows the running copy's window and ends.
+    zelto::SingleInstance instance;
+    switch (instance.Claim()) {
+        case zelto::SingleInstance::Role::First:
+            break;
+        case zelto::SingleInstance::Role::Second:
+            return 0;
+        case zelto::SingleInstance::Role::Unasked:
+            return 1;
+    }
+
     zelto::ZeltoApplication program;
+    QObject::connect(&instance, &zelto::SingleInstance::showRequested, &program.Form(),
+                     &zelto::MainWindowHost::ShowMainWindow);
     program.Start();
     // Start-up leaves freed pages behind in the heap (platform, fonts, pictures); once the icon
     // is in the tray and the first records are in, they go back to the system. The program

@@ -218,6 +218,17 @@ void MainWindowHost::ShowHideExecute() {
     }
 }
 
+void MainWindowHost::ShowMainWindow() {
+    if (*windowHidden_) {
+        ShowHide(Window(), *windowHidden_);
+        return;
+    }
+    TForm1& window = Window();
+    window.showNormal();
+    window.raise();
+    window.activateWindow();
+}
+
 void MainWindowHost::N1Click() {
     ExitAppExecute();
 }

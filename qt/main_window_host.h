@@ -107,6 +107,9 @@ public slots:
     // Toggles the window's visibility: the tray's left click and "Открыть / скрыть". The first
     // showing builds the window.
     void ShowHideExecute();
+    // Shows the window (built now if it was not) and brings it to the front; a shown window
+    // only comes to the front. What a second start of the program asks of the first.
+    void ShowMainWindow();
     // "Закрыть" in the tray menu.
     void N1Click();
     void Timer1Timer();

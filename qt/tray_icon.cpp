@@ -34,6 +34,11 @@ void TrayIcon::BuildPopupMenu1() {
     popupMenu1_.setDefaultAction(N3_);
     connect(N3_, &QAction::triggered, this, &TrayIcon::ShowHide);
 
+    // The past of the power: the chart and the journal's latest lines.
+    N4_ = popupMenu1_.addAction(QString::fromUtf8("Журнал"));
+    N4_->setObjectName("N4");
+    connect(N4_, &QAction::triggered, this, &TrayIcon::JournalRequested);
+
     QAction* N2 = popupMenu1_.addSeparator();
     N2->setObjectName("N2");
 

@@ -41,6 +41,7 @@ public:
     QMenu& PopupMenu1() { return popupMenu1_; }
     QAction& N1() { return *N1_; }  // "Закрыть"
     QAction& N3() { return *N3_; }  // "Открыть / скрыть"
+    QAction& N4() { return *N4_; }  // "Журнал"
     // The tray's own object, for whoever needs its signals (tests send clicks through it).
     QSystemTrayIcon& SystemTrayIcon() { return icon_; }
 
@@ -49,6 +50,8 @@ signals:
     void ShowHide();
     // N1Click: the user chose "Закрыть"; the Exit command follows.
     void N1Click();
+    // N4: the user chose "Журнал".
+    void JournalRequested();
 
 private:
     void BuildPopupMenu1();
@@ -59,6 +62,7 @@ private:
     QSystemTrayIcon icon_;
     QAction* N1_ = nullptr;
     QAction* N3_ = nullptr;
+    QAction* N4_ = nullptr;
     bool present_ = false;
 };
 

@@ -14,6 +14,7 @@
 #include "qt/desktop_notifier.h"
 #include "qt/event_parts.h"
 #include "qt/file_settings_store.h"
+#include "qt/journal_window_host.h"
 #include "qt/logind_power_requests.h"
 #include "qt/main_window.h"
 #include "qt/main_window_host.h"
@@ -55,6 +56,8 @@ public:
     MessageBoxReporter& Errors() { return errors_; }
     EventLog& Events() { return events_; }
     DesktopNotifier& Notifications() { return notifier_; }
+    // "Журнал", built when first chosen from the tray menu.
+    JournalWindowHost& Journal() { return journalWindow_; }
     QtComPort& Port() { return port_; }
     Program& Main() { return program_; }
     // The NUT server, while the settings turn it on; null otherwise.
@@ -77,6 +80,7 @@ private:
     EventLog events_;
     Program program_;
     std::unique_ptr<NutServer> nut_;
+    JournalWindowHost journalWindow_{events_, clock_, form_};
 };
 
 }  // namespace zelto

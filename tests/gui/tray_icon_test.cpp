@@ -150,23 +150,29 @@ TEST_F(TrayIconTest, TheMenuIsTheIconsContextMenu) {
 
 TEST_F(TrayIconTest, MenuItemsInOrderWithTheirPictures) {
     const QList<QAction*> items = tray_.PopupMenu1().actions();
-    ASSERT_EQ(items.size(), 3);
+    ASSERT_EQ(items.size(), 4);
 
     EXPECT_EQ(items[0]->objectName(), "N3");
     EXPECT_EQ(items[0]->text(), QString::fromUtf8("Открыть / скрыть"));
     EXPECT_FALSE(items[0]->isSeparator());
     EXPECT_EQ(Pixels(items[0]->icon()), Pixels(ListImage16(11)));
 
-    EXPECT_EQ(items[1]->objectName(), "N2");
-    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[1]->objectName(), "N4");
+    EXPECT_EQ(items[1]->text(), QString::fromUtf8("Журнал"));
+    EXPECT_FALSE(items[1]->isSeparator());
+    EXPECT_TRUE(items[1]->icon().isNull());
 
-    EXPECT_EQ(items[2]->objectName(), "N1");
-    EXPECT_EQ(items[2]->text(), QString::fromUtf8("Закрыть"));
-    EXPECT_FALSE(items[2]->isSeparator());
-    EXPECT_EQ(Pixels(items[2]->icon()), Pixels(ListImage16(10)));
+    EXPECT_EQ(items[2]->objectName(), "N2");
+    EXPECT_TRUE(items[2]->isSeparator());
+
+    // "Закрыть" stays the last item.
+    EXPECT_EQ(items[3]->objectName(), "N1");
+    EXPECT_EQ(items[3]->text(), QString::fromUtf8("Закрыть"));
+    EXPECT_FALSE(items[3]->isSeparator());
+    EXPECT_EQ(Pixels(items[3]->icon()), Pixels(ListImage16(10)));
 
     // The two pictures are not the same drawing.
-    EXPECT_NE(Pixels(items[0]->icon()), Pixels(items[2]->icon()));
+    EXPECT_NE(Pixels(items[0]->icon()), Pixels(items[3]->icon()));
 }
 
 TEST_F(TrayIconTest, OpenHideIsTheBoldDefaultItemAndCloseIsPlain) {
@@ -178,12 +184,17 @@ TEST_F(TrayIconTest, OpenHideIsTheBoldDefaultItemAndCloseIsPlain) {
 TEST_F(TrayIconTest, OpenHideTogglesAndCloseAsksForExit) {
     QSignalSpy toggles(&tray_, &TrayIcon::ShowHide);
     QSignalSpy exits(&tray_, &TrayIcon::N1Click);
+    QSignalSpy journals(&tray_, &TrayIcon::JournalRequested);
     tray_.N3().trigger();
     EXPECT_EQ(toggles.count(), 1);
     EXPECT_EQ(exits.count(), 0);
+    tray_.N4().trigger();
+    EXPECT_EQ(journals.count(), 1);
+    EXPECT_EQ(toggles.count(), 1);
     tray_.N1().trigger();
     EXPECT_EQ(toggles.count(), 1);
     EXPECT_EQ(exits.count(), 1);
+    EXPECT_EQ(journals.count(), 1);
 }
 
 }  // namespace

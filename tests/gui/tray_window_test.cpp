@@ -6,11 +6,18 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
+#include <QLockFile>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <functional>
@@ -21,13 +28,18 @@
 
 #include <gtest/gtest.h>
 
+#include "core/events/event_log.h"
 #include "core/program/main_window_layout.h"
 #include "core/program/program.h"
 #include "qt/about_box.h"
 #include "qt/countdown_dialog.h"
+#include "qt/history_chart.h"
 #include "qt/images.h"
+#include "qt/journal_window.h"
+#include "qt/journal_window_host.h"
 #include "qt/main_window.h"
 #include "qt/main_window_host.h"
+#include "qt/single_instance.h"
 #include "qt/tray_icon.h"
 #include "qt/zelto_application.h"
 #include "support/core_fakes.h"
@@ -477,6 +489,332 @@ TEST_F(TrayWindow, DialogsAreModalForTheMainWindowOnly) {
     EXPECT_EQ(form.AboutBox().parentWidget(), form.WindowIfBuilt());
     EXPECT_EQ(form.CountdownWindow().windowModality(), Qt::WindowModal);
     EXPECT_EQ(form.CountdownWindow().parentWidget(), form.WindowIfBuilt());
+}
+
+TEST_F(TrayWindow, ShowMainWindowShowsAndNeverHides) {
+    form.FormCreate();
+    form.ShowMainWindow();
+    EXPECT_TRUE(IsOpen(form));
+    EXPECT_FALSE(WindowHidden());
+    form.ShowMainWindow();  // shown already: it stays so
+    EXPECT_TRUE(IsOpen(form));
+    ClickTray();
+    EXPECT_FALSE(IsOpen(form));
+    form.ShowMainWindow();
+    EXPECT_TRUE(IsOpen(form));
+}
+
+// One copy ---------------------------------------------------------------------------------------
+
+TEST_F(TrayWindow, ALaterStartAsksTheFirstToShowItsWindow) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    form.FormCreate();
+    SingleInstance first(folder.path());
+    ASSERT_EQ(first.Claim(), SingleInstance::Role::First);
+    QObject::connect(&first, &SingleInstance::showRequested, &form,
+                     &MainWindowHost::ShowMainWindow);
+    EXPECT_EQ(form.WindowIfBuilt(), nullptr);
+    {
+        SingleInstance second(folder.path());
+        EXPECT_EQ(second.Claim(), SingleInstance::Role::Second);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return IsOpen(form); }, 3000));
+    // Asked again while shown: it stays shown.
+    SingleInstance third(folder.path());
+    EXPECT_EQ(third.Claim(), SingleInstance::Role::Second);
+    QTest::qWait(100);
+    EXPECT_TRUE(IsOpen(form));
+}
+
+TEST(SingleInstance, TheLockIsFreeOnceTheFirstHasEnded) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    {
+        SingleInstance first(folder.path());
+        ASSERT_EQ(first.Claim(), SingleInstance::Role::First);
+        EXPECT_TRUE(QFile::exists(folder.filePath("upszelto.lock")));
+    }
+    EXPECT_FALSE(QFile::exists(folder.filePath("upszelto.lock")));
+    SingleInstance next(folder.path());
+    EXPECT_EQ(next.Claim(), SingleInstance::Role::First);
+}
+
+TEST(SingleInstance, ALockOfAProcessThatDiedIsTakenOver) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // A process that has ended, and the lock and socket file such a copy leaves behind.
+    const pid_t dead = fork();
+    if (dead == 0) {
+        _exit(0);
+    }
+    ASSERT_GT(dead, 0);
+    waitpid(dead, nullptr, 0);
+    QFile lock(folder.filePath("upszelto.lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(static_cast<qint64>(dead)) + "\nupszelto\n" +
+               QSysInfo::machineHostName().toUtf8() + "\n" + QSysInfo::machineUniqueId() + "\n" +
+               QSysInfo::bootUniqueId() + "\n");
+    lock.close();
+    QFile socket(folder.filePath("upszelto.socket"));
+    ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
+    socket.close();
+
+    SingleInstance next(folder.path());
+    ASSERT_EQ(next.Claim(), SingleInstance::Role::First);
+    QSignalSpy asked(&next, &SingleInstance::showRequested);
+    SingleInstance later(folder.path());
+    EXPECT_EQ(later.Claim(), SingleInstance::Role::Second);
+    EXPECT_TRUE(asked.wait(3000));
+}
+
+TEST(SingleInstance, ALockOfALiveCopyIsNotTakenHoweverOld) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // A copy of ours that holds the lock and does not answer: a later start neither runs nor
+    // takes the lock.
+    QLockFile held(folder.filePath("upszelto.lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    QFile file(folder.filePath("upszelto.lock"));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addDays(-2),
+                                 QFileDevice::FileModificationTime));
+    file.close();
+    SingleInstance later(folder.path());
+    EXPECT_EQ(later.Claim(), SingleInstance::Role::Unasked);
+}
+
+// "Журнал" ---------------------------------------------------------------------------------------
+
+class HandSetClock : public Clock {
+public:
+    Moment now{1'700'000'000 - 1'700'000'000 % 15, 0};
+    Moment Now() override { return now; }
+};
+
+class MemoryJournalFile : public JournalFile {
+public:
+    std::string text;
+    std::string Path() const override { return "/cfg/UPSZelto.log"; }
+    std::uint64_t Size() override { return text.size(); }
+    bool Append(std::string_view bytes) override {
+        text += bytes;
+        return true;
+    }
+    bool Rotate() override { return true; }
+};
+
+class QuietNotifier : public Notifier {
+public:
+    void Show(const Notification&) override {}
+};
+
+class HistoryWindow : public ::testing::Test {
+protected:
+    HistoryWindow() {
+        // The trigger "никогда": the outage below starts no countdown.
+        store.files[kSettingsPath] = "[UPS]\nCompOff=6\n";
+        ConnectWindowToProgram(form, program);
+    }
+
+    // One poll tick `seconds` after the last.
+    void TickAfter(int seconds) {
+        clock.now.unixSeconds += seconds;
+        form.Timer1Timer();
+    }
+    static bool AnyJournalWindow() {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<JournalWindow*>(widget) != nullptr) {
+                return true;
+            }
+        }
+        return false;
+    }
+    QStringList Lines() { return journal.WindowIfBuilt()->Lines().toPlainText().split('\n'); }
+
+    fakes::FakeSettingsStore store;
+    fakes::FakeComPort port;
+    NoPorts portTable;
+    fakes::FakeCountdown countdown;
+    fakes::FakePowerRequests power;
+    fakes::FakeErrorReporter errors;
+    HandSetClock clock;
+    MemoryJournalFile journalFile;
+    QuietNotifier notifier;
+    MainWindowHost form;
+    EventLog events{clock, journalFile, notifier, errors};
+    Program program{
+        Platform{store, port, portTable, form, form, countdown, power, events, &events}};
+    JournalWindowHost journal{events, clock, form};
+};
+
+TEST_F(HistoryWindow, IsBuiltOnlyWhenChosenAndShowsTheRecordsSoFar) {
+    fakes::RecordFields mains;
+    mains.load = "050";
+    fakes::RecordFields outage = mains;
+    outage.mains = "000.0";
+    outage.flags = "10001001";
+    // A record a second, as the poll takes them: `slotCount` slots of the history's 15 seconds.
+    const auto answerFor = [&](const fakes::RecordFields& fields, int slotCount) {
+        for (int i = 0; i < slotCount * 15; ++i) {
+            port.AnswerQueries({fakes::BuildRecord(fields)});
+        }
+    };
+    const auto seconds = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            TickAfter(1);
+        }
+    };
+    answerFor(mains, 8);
+    answerFor(outage, 4);
+    const std::int64_t start = clock.now.unixSeconds;  // on a slot's start
+    form.FormCreate();
+    seconds(180);  // each answer is handled at the tick after its query
+    EXPECT_EQ(journal.WindowIfBuilt(), nullptr);
+    EXPECT_FALSE(AnyJournalWindow());
+
+    QAction& item = form.Tray()->N4();
+    EXPECT_EQ(item.text(), QString::fromUtf8("Журнал"));
+    item.trigger();
+    JournalWindow* window = journal.WindowIfBuilt();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Журнал"));
+    EXPECT_TRUE(window->Lines().isReadOnly());
+    EXPECT_TRUE(window->Lines().textInteractionFlags() & Qt::TextSelectableByMouse);
+
+    // Every slot so far, each with its latest record: seconds 1-14 in the first, the outage's
+    // first record (second 121) after the mains record of second 120 in the ninth.
+    const auto& points = window->Chart().Points();
+    ASSERT_EQ(points.size(), 13u);
+    EXPECT_EQ(points.front().unixSeconds, start);
+    EXPECT_EQ(points.back().unixSeconds, start + 180);
+    EXPECT_EQ(points[7].readings.mainsTenths, 2280);
+    EXPECT_EQ(points[8].readings.mainsTenths, 0);
+    EXPECT_EQ(points[8].readings.loadPercent, 50);
+
+    // The journal's lines, oldest first: the start, then the mains failure at second 121.
+    QStringList lines = Lines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines.front().endsWith(" start")) << lines.front().toStdString();
+    EXPECT_TRUE(lines.last().startsWith("2023-11-14T22:15:16+00:00 mains-lost mains=0.0V"))
+        << lines.last().toStdString();
+
+    // While open, each tick's record and event show at once; mains come back.
+    answerFor(mains, 1);
+    seconds(15);
+    EXPECT_EQ(window->Chart().Points().size(), 14u);
+    EXPECT_TRUE(Lines().last().contains(" mains-back ")) << Lines().last().toStdString();
+
+    // Closed, it only hides and takes nothing more.
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    answerFor(outage, 2);
+    const auto lineCount = Lines().size();
+    seconds(30);
+    EXPECT_EQ(window->Chart().Points().size(), 14u);
+    EXPECT_EQ(Lines().size(), lineCount);
+    // Opened again, the same window catches up.
+    item.trigger();
+    EXPECT_EQ(journal.WindowIfBuilt(), window);
+    EXPECT_EQ(window->Chart().Points().size(), 16u);
+    EXPECT_TRUE(Lines().last().contains(" mains-lost ")) << Lines().last().toStdString();
+}
+
+// The colour nearest `color` within `reach` pixels of (x, y), as the sum of the channels'
+// differences; 765 when the point is outside the image.
+int NearestColour(const QImage& image, int x, int y, const QColor& color, int reach) {
+    int best = 765;
+    for (int dy = -reach; dy <= reach; ++dy) {
+        for (int dx = -reach; dx <= reach; ++dx) {
+            if (!image.valid(x + dx, y + dy)) {
+                continue;
+            }
+            const QColor seen = image.pixelColor(x + dx, y + dy);
+            best = std::min(best, std::abs(seen.red() - color.red()) +
+                                      std::abs(seen.green() - color.green()) +
+                                      std::abs(seen.blue() - color.blue()));
+        }
+    }
+    return best;
+}
+
+// Whether any pixel of column x between top and bottom is near `color`. A line 2 pixels wide,
+// smoothed, covers at least one pixel whole: within 60 of its colour. Background and grid lines
+// are more than 200 from every series' colour.
+bool ColumnHas(const QImage& image, int x, int top, int bottom, const QColor& color) {
+    for (int y = top; y <= bottom; ++y) {
+        if (NearestColour(image, x, y, color, 0) < 60) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(HistoryChartDrawing, ReadingsLandWhereTheirTimeAndValueSayAndGapsStayEmpty) {
+    const std::int64_t now = 1'700'000'000 - 1'700'000'000 % 15;
+    std::vector<HistoryPoint> points;
+    // 230 V in, 225 V out, 13.5 V, load 50 %, charge 100 %: from 20 to 12 hours ago and from
+    // 6 hours ago until now; nothing between.
+    for (std::int64_t t = now - 20 * 3600; t <= now; t += 15) {
+        if (t <= now - 12 * 3600 || t >= now - 6 * 3600) {
+            points.push_back({t, Readings{2300, 2250, 135, 50, 100}});
+        }
+    }
+    HistoryChart chart;
+    chart.resize(600, 300);
+    chart.SetPoints(points, Moment{now, 0});
+    QImage image(chart.size(), QImage::Format_ARGB32);
+    chart.render(&image);
+
+    const auto xAt = [&](const QRect& area, double hoursAgo) {
+        return area.left() + static_cast<int>(std::lround(area.width() * (24 - hoursAgo) / 24));
+    };
+    const auto yAt = [](const QRect& area, double fraction) {  // 0: top, 1: bottom
+        return area.top() + static_cast<int>(std::lround(area.height() * fraction));
+    };
+    const QRect volts = chart.PlotArea(0);
+    const QRect battery = chart.PlotArea(1);
+    const QRect percent = chart.PlotArea(2);
+    ASSERT_LT(volts.bottom(), battery.top());
+    ASSERT_LT(battery.bottom(), percent.top());
+    ASSERT_GT(percent.height(), 40);
+
+    for (const double hoursAgo : {16.0, 13.0, 3.0, 0.5}) {
+        SCOPED_TRACE(hoursAgo);
+        // 230 and 225 V on a 224-230 V scale; 13.5 V on a 10-20 V scale; 50 and 100 %.
+        EXPECT_LT(NearestColour(image, xAt(volts, hoursAgo), yAt(volts, 0.0),
+                                HistoryChart::SeriesColor(ChartSeries::Mains), 2),
+                  60);
+        EXPECT_LT(NearestColour(image, xAt(volts, hoursAgo), yAt(volts, 5.0 / 6),
+                                HistoryChart::SeriesColor(ChartSeries::Output), 2),
+                  60);
+        EXPECT_LT(NearestColour(image, xAt(battery, hoursAgo), yAt(battery, 0.65),
+                                HistoryChart::SeriesColor(ChartSeries::Battery), 2),
+                  60);
+        EXPECT_LT(NearestColour(image, xAt(percent, hoursAgo), yAt(percent, 0.5),
+                                HistoryChart::SeriesColor(ChartSeries::Load), 2),
+                  60);
+        EXPECT_LT(NearestColour(image, xAt(percent, hoursAgo), yAt(percent, 0.0),
+                                HistoryChart::SeriesColor(ChartSeries::Charge), 2),
+                  60);
+        // Not elsewhere in the column: the load is not drawn at 25 or 75 %.
+        EXPECT_GT(NearestColour(image, xAt(percent, hoursAgo), yAt(percent, 0.25),
+                                HistoryChart::SeriesColor(ChartSeries::Load), 3),
+                  200);
+    }
+    // The gap, and the hours before the first record: no line of any series.
+    for (const double hoursAgo : {11.0, 9.0, 7.0, 22.0}) {
+        SCOPED_TRACE(hoursAgo);
+        for (const auto& [area, series] :
+             {std::pair{volts, ChartSeries::Mains}, std::pair{volts, ChartSeries::Output},
+              std::pair{battery, ChartSeries::Battery}, std::pair{percent, ChartSeries::Load},
+              std::pair{percent, ChartSeries::Charge}}) {
+            EXPECT_FALSE(ColumnHas(image, xAt(area, hoursAgo), area.top(), area.bottom(),
+                                   HistoryChart::SeriesColor(series)))
+                << static_cast<int>(series);
+        }
+    }
 }
 
 }  // namespace

@@ -5,7 +5,11 @@
 set -euo pipefail
 bin=${ZELTO_BUILD_DIR:?}/upszelto
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A runtime folder of its own: the program's one-copy lock there meets no other copy's.
+# Beside the program's folder, which must hold nothing but what the program made.
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
+trap 'rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
 
 # Inside a mount namespace of its own: no tty class in sysfs, every /dev/ttyS* a /dev/null, so
 # the program cannot see, let alone open, the machine's console port.

@@ -5,6 +5,9 @@ set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
 source_dir=${ZELTO_SOURCE_DIR:?}
 work=$(mktemp -d)
+# A runtime folder of its own: the program's one-copy lock there meets no other copy's.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 pids=()
 on_exit=()
 failures=0

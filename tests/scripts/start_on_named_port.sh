@@ -5,6 +5,9 @@
 set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
 work=$(mktemp -d)
+# A runtime folder of its own: the program's one-copy lock there meets no other copy's.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done

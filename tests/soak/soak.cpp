@@ -40,9 +40,12 @@
 #include <string>
 #include <vector>
 
+#include "core/events/event_log.h"
 #include "core/program/program.h"
 #include "qt/countdown_dialog.h"
 #include "qt/file_settings_store.h"
+#include "qt/journal_window.h"
+#include "qt/journal_window_host.h"
 #include "qt/main_window.h"
 #include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
@@ -151,13 +154,51 @@ enum class LineEvent {
     Count
 };
 
+// The simulated day's clock: the soak's current second from a start on a whole history slot.
+class SimulatedClock : public Clock {
+public:
+    explicit SimulatedClock(const long& second) : second_(second) {}
+    Moment Now() override { return Moment{kDayStart + second_, 0}; }
+
+private:
+    static constexpr std::int64_t kDayStart = 1'699'920'000;
+    const long& second_;
+};
+
+// The journal file, counted rather than kept.
+class CountingJournalFile : public JournalFile {
+public:
+    std::string Path() const override { return "UPSZelto.log"; }
+    std::uint64_t Size() override { return bytes; }
+    bool Append(std::string_view text) override {
+        bytes += text.size();
+        ++lines;
+        return true;
+    }
+    bool Rotate() override {
+        bytes = 0;
+        ++rotations;
+        return true;
+    }
+    std::uint64_t bytes = 0;
+    std::uint64_t lines = 0;
+    std::uint64_t rotations = 0;
+};
+
+class CountingNotifier : public Notifier {
+public:
+    void Show(const Notification&) override { ++shown; }
+    std::uint64_t shown = 0;
+};
+
 class SoakDay : public QObject {
 public:
     SoakDay(const Options& options, const QString& iniPath)
         : options_(options),
           seconds_(options.hours * kHour),
           iniPath_(iniPath),
-          program_(Platform{store_, ups_, portTable_, form_, form_, form_, power_, errors_}),
+          program_(
+              Platform{store_, ups_, portTable_, form_, form_, form_, power_, events_, &events_}),
           // Built before the day, so that its timer can be taken over.
           countdown_(form_.CountdownWindow()) {
         // As the program entry puts them together.
@@ -213,6 +254,12 @@ public:
                     static_cast<unsigned long long>(faults_),
                     static_cast<unsigned long long>(boxesOpened_),
                     static_cast<unsigned long long>(boxesClosed_));
+        std::printf(
+            "history: %zu slots kept at the end, ring %zu bytes at most; journal: %llu lines, "
+            "%llu rotations; notifications: %llu\n",
+            historySlots_, mostHistoryBytes_, static_cast<unsigned long long>(journalFile_.lines),
+            static_cast<unsigned long long>(journalFile_.rotations),
+            static_cast<unsigned long long>(notifier_.shown));
         std::printf("error boxes open at once: at most %d; at the end %d open, %d in all\n",
                     mostBoxes_, CountBoxes(false), CountBoxes(true));
         std::printf(
@@ -321,6 +368,13 @@ private:
         }
         if (t % 600 == 150) {
             form_.Window().Image5Click();
+        }
+        // "Журнал" open for half of the warm-up hour: built once, drawn each second.
+        if (hour == 0 && t == 600) {
+            journal_.Open();
+        }
+        if (hour == 0 && t == 2400 && journal_.WindowIfBuilt() != nullptr) {
+            journal_.WindowIfBuilt()->close();
         }
         if (t == 3000) {
             form_.Window().ComboBox4DropDown();
@@ -486,6 +540,16 @@ private:
         const std::string& mains = form_.Contents().readings[0];
         Expect(state.LinkOk && mains == "228.0 V" && state.ShutdownArmed && !countdown_.isVisible(),
                "hour " + std::to_string(hour + 1) + " did not end with records on mains");
+        // The history's ring keeps its size, and all of the day's slots with records in it.
+        const History& history = events_.Readings();
+        const std::size_t kept = history.Points(clock_.Now().unixSeconds).size();
+        mostHistoryBytes_ = std::max(mostHistoryBytes_, history.Bytes());
+        Expect(history.Bytes() <= 64 * 1024, "the history takes more than 64 KiB");
+        Expect(kept <= 5760, "the history holds more than a day of 15-second slots");
+        const auto hoursKept = static_cast<std::size_t>(std::min(hour + 1, 24L));
+        Expect(kept >= hoursKept * 240 / 2, "the history lost slots: " + std::to_string(kept) +
+                                                " kept after hour " + std::to_string(hour + 1));
+        historySlots_ = kept;
         samples_.push_back(SampleMemory());
         char when[32];
         std::snprintf(when, sizeof when, hour == 0 ? "hour 1 (warm-up)" : "hour %ld", hour + 1);
@@ -521,7 +585,12 @@ private:
     NoSystemPorts portTable_;
     CountingPowerRequests power_;
     MainWindowHost form_;
+    SimulatedClock clock_{current_};
+    CountingJournalFile journalFile_;
+    CountingNotifier notifier_;
+    EventLog events_{clock_, journalFile_, notifier_, errors_};
     Program program_;
+    JournalWindowHost journal_{events_, clock_, form_};
     CountdownDialog& countdown_;
 
     QTimer* countdownTimer_ = nullptr;
@@ -543,6 +612,8 @@ private:
     int deepestLevel_ = 0;
     int lastLevel_ = -1;
     int levelAfterDay_ = -1;
+    std::size_t mostHistoryBytes_ = 0;
+    std::size_t historySlots_ = 0;
     std::vector<MemorySample> samples_;
     std::vector<std::string> failures_;
 };

@@ -7,6 +7,7 @@
 
 #include "core/events/event_log.h"
 #include "core/events/history.h"
+#include "core/events/history_chart.h"
 #include "core/events/journal.h"
 #include "core/events/journal_line.h"
 #include "core/events/readings.h"
@@ -257,6 +258,120 @@ TEST(History, ASlotKeepsItsLatestRecordAndUnknownsRoundTrip) {
     EXPECT_EQ(std::vector<int>(
                   {r.mainsTenths, r.outputTenths, r.batteryTenths, r.loadPercent, r.chargePercent}),
               std::vector<int>({-1, 65534, 136, 254, -1}));
+}
+
+// The chart's geometry ---------------------------------------------------------------------------
+
+TEST(HistoryChart, RoundScales) {
+    const struct {
+        double low, high;
+        int maxSteps;
+        double scaleLow, scaleHigh, step;
+    } cases[] = {
+        {215.0, 235.0, 4, 215, 235, 5}, {216.3, 233.9, 4, 215, 235, 5},
+        {0.0, 230.0, 4, 0, 300, 100},   {0.0, 230.0, 5, 0, 250, 50},
+        {10.4, 13.7, 4, 10, 14, 1},     {12.0, 12.0, 4, 10, 20, 10},
+        {0.0, 0.0, 4, 0, 1, 1},         {0.0, 100.0, 5, 0, 100, 20},
+        {13.7, 10.4, 4, 10, 14, 1},     {226.0, 226.4, 4, 226, 226.4, 0.1},
+    };
+    for (const auto& c : cases) {
+        const ValueScale scale = RoundScale(c.low, c.high, c.maxSteps);
+        EXPECT_NEAR(scale.low, c.scaleLow, 1e-9) << c.low << "-" << c.high;
+        EXPECT_NEAR(scale.high, c.scaleHigh, 1e-9) << c.low << "-" << c.high;
+        EXPECT_NEAR(scale.step, c.step, 1e-12) << c.low << "-" << c.high;
+        EXPECT_LE((scale.high - scale.low) / scale.step, c.maxSteps + 1e-9);
+    }
+}
+
+TEST(HistoryChart, ScaleOfTheSeriesShown) {
+    const std::vector<HistoryPoint> points = {
+        {0, Readings{2280, 2300, 136, 20, 100}},
+        {15, Readings{0, 2290, 118, 25, -1}},  // mains failed
+        {30, Readings{-1, -1, -1, -1, -1}},
+    };
+    const ValueScale volts =
+        ScaleOf(points, {ChartSeries::Mains, ChartSeries::Output}, 200, 240, 5);
+    EXPECT_DOUBLE_EQ(volts.low, 0);
+    EXPECT_DOUBLE_EQ(volts.high, 250);
+    const ValueScale battery = ScaleOf(points, {ChartSeries::Battery}, 10, 14, 4);
+    EXPECT_DOUBLE_EQ(battery.low, 11);
+    EXPECT_DOUBLE_EQ(battery.high, 14);
+    // Nothing known: the fallback range.
+    const ValueScale none = ScaleOf({{0, Readings{}}}, {ChartSeries::Battery}, 10, 14, 4);
+    EXPECT_DOUBLE_EQ(none.low, 10);
+    EXPECT_DOUBLE_EQ(none.high, 14);
+}
+
+TEST(HistoryChart, PointsLandByTimeAndValueAndGapsBreakTheLine) {
+    const std::int64_t now = 1'000'000 * 15;
+    const ChartArea area{10, 20, 960, 100};  // 90 seconds a pixel
+    const ValueScale scale{0, 100, 20};
+    std::vector<HistoryPoint> points;
+    // Load 50 % over three neighbouring slots 12 hours ago, then a slot without a record, then
+    // two slots with load 100 % and one whose load is unknown, then one at 0 % just now.
+    const std::int64_t noon = now - 12 * 3600;
+    points.push_back({noon, Readings{-1, -1, -1, 50, -1}});
+    points.push_back({noon + 15, Readings{-1, -1, -1, 50, -1}});
+    points.push_back({noon + 30, Readings{-1, -1, -1, 50, -1}});
+    points.push_back({noon + 60, Readings{-1, -1, -1, 100, -1}});
+    points.push_back({noon + 75, Readings{-1, -1, -1, 100, -1}});
+    points.push_back({noon + 90, Readings{2300, -1, -1, -1, -1}});
+    points.push_back({noon + 105, Readings{-1, -1, -1, 100, -1}});
+    points.push_back({now, Readings{-1, -1, -1, 0, -1}});
+    const auto lines = SeriesLines(points, ChartSeries::Load, now, scale, area);
+    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines[0].size(), 3u);
+    EXPECT_DOUBLE_EQ(lines[0][0].x, 490);  // half way: 10 + 480
+    EXPECT_DOUBLE_EQ(lines[0][0].y, 70);   // 50 % of 100 px below 20
+    EXPECT_NEAR(lines[0][2].x, 490 + 30.0 / 90, 1e-9);
+    ASSERT_EQ(lines[1].size(), 2u);
+    EXPECT_DOUBLE_EQ(lines[1][0].y, 20);  // 100 % at the top
+    ASSERT_EQ(lines[2].size(), 1u);       // alone between an unknown and the end
+    EXPECT_NEAR(lines[2][0].x, 490 + 105.0 / 90, 1e-9);
+    ASSERT_EQ(lines[3].size(), 1u);
+    EXPECT_DOUBLE_EQ(lines[3][0].x, 970);  // now: the right edge
+    EXPECT_DOUBLE_EQ(lines[3][0].y, 120);  // 0 %: the bottom
+
+    // Mains: one point only; values beyond the scale stay on its edge.
+    const auto mains = SeriesLines(points, ChartSeries::Mains, now, scale, area);
+    ASSERT_EQ(mains.size(), 1u);
+    EXPECT_DOUBLE_EQ(mains[0][0].y, 20);
+    // Older than 24 hours: left out; the very first slot sits on the left edge.
+    const std::vector<HistoryPoint> old = {{now - 86400 - 15, Readings{-1, -1, -1, 10, -1}},
+                                           {now - 86400 + 5, Readings{-1, -1, -1, 10, -1}}};
+    const auto edge = SeriesLines(old, ChartSeries::Load, now, scale, area);
+    ASSERT_EQ(edge.size(), 1u);
+    ASSERT_EQ(edge[0].size(), 1u);
+    EXPECT_NEAR(edge[0][0].x, 10 + 5.0 / 90, 1e-9);
+}
+
+TEST(HistoryChart, SeriesValuesInVoltsAndPercent) {
+    const Readings r{2284, 2301, 137, 42, 88};
+    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Mains), 228.4);
+    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Output), 230.1);
+    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Battery), 13.7);
+    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Load), 42);
+    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Charge), 88);
+    EXPECT_FALSE(SeriesValue(Readings{}, ChartSeries::Charge));
+}
+
+TEST(HistoryChart, HourMarksInLocalTime) {
+    const ChartArea area{0, 0, 1440, 10};  // a pixel a minute
+    // 2024-03-01 02:59:59 at UTC+3 (1709251199): the marks run from 03:00 the day before.
+    auto marks = HourMarks(Moment{1709251199, 10800}, area);
+    ASSERT_EQ(marks.size(), 24u);
+    EXPECT_EQ(marks.front().hour, 3);
+    EXPECT_NEAR(marks.front().x, 1.0 / 60, 1e-9);
+    EXPECT_EQ(marks.back().hour, 2);
+    EXPECT_NEAR(marks.back().x, 1440 - 60 + 1.0 / 60, 1e-9);
+    // On the hour, at UTC+5:30: 25 marks, both ends on one.
+    marks = HourMarks(Moment{1704067200 - 19800, 19800}, area);
+    ASSERT_EQ(marks.size(), 25u);
+    EXPECT_EQ(marks.front().hour, 0);
+    EXPECT_DOUBLE_EQ(marks.front().x, 0);
+    EXPECT_DOUBLE_EQ(marks.back().x, 1440);
+    EXPECT_EQ(marks[13].hour, 13);
+    EXPECT_DOUBLE_EQ(marks[13].x, 780);
 }
 
 }  // namespace
