@@ -13,8 +13,17 @@
 namespace zelto {
 
 Moment QtClock::Now() {
-    const QDateTime now = QDateTime::currentDateTime();
-    return Moment{now.toSecsSinceEpoch(), now.offsetFromUtc()};
+    // Asked twice a tick: the local offset, which costs a look at the system's time zone, is
+    // worked out again only at each quarter hour (no zone changes its offset between them) or
+    // when the clock was set back.
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    constexpr qint64 kQuarterHour = 15 * 60;
+    const qint64 quarter = now - now % kQuarterHour;
+    if (quarter != offsetQuarter_) {
+        offsetQuarter_ = quarter;
+        offset_ = QDateTime::fromSecsSinceEpoch(now).offsetFromUtc();
+    }
+    return Moment{now, offset_};
 }
 
 std::uint64_t QtJournalFile::Size() {

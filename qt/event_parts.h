@@ -20,6 +20,10 @@ class TrayIcon;
 class QtClock final : public Clock {
 public:
     Moment Now() override;
+
+private:
+    std::int64_t offsetQuarter_ = -1;
+    std::int32_t offset_ = 0;
 };
 
 // The journal as a file on disk: every line appended, flushed and synced on its own, so that a

@@ -29,10 +29,11 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
                                    const std::optional<QString>& notificationBusAddress,
                                    Clock* clock)
     : power_(MakePowerRequests(powerBusAddress)),
+      time_(clock != nullptr ? *clock : clock_),
       journalFile_(Settings(store_).PathBeside(kJournalFileName)),
       balloon_(*form_.Tray()),
       notifier_(balloon_, notificationBusAddress),
-      events_(clock != nullptr ? *clock : clock_, journalFile_, notifier_, errors_),
+      events_(time_, journalFile_, notifier_, errors_),
       program_(
           Platform{store_, port_, portTable_, form_, form_, form_, *power_, events_, &events_}) {
     ConnectWindowToProgram(form_, program_);

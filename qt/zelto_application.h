@@ -74,13 +74,15 @@ private:
     std::unique_ptr<LogindPowerRequests> power_;
     MainWindowHost form_;
     QtClock clock_;
+    // The clock that times the events and the chart: clock_ or the caller's.
+    Clock& time_;
     QtJournalFile journalFile_;
     TrayBalloonNotifier balloon_;
     DesktopNotifier notifier_;
     EventLog events_;
     Program program_;
     std::unique_ptr<NutServer> nut_;
-    JournalWindowHost journalWindow_{events_, clock_, form_};
+    JournalWindowHost journalWindow_{events_, time_, form_};
 };
 
 }  // namespace zelto
