@@ -74,8 +74,11 @@ start_wineserver() {
     # The first client waits for the server's start-up, the devices' included.
     wine_run reg query 'HKLM\Software\Wine' >/dev/null 2>&1
 }
+# Waits for the server to be gone: a Wine program started meanwhile (the next test in the
+# prefix) would reach the dying server and fail with "recvmsg: Connection reset by peer".
 stop_wine() {
     wineserver_run -k 2>/dev/null || true
+    wineserver_run -w 2>/dev/null || true
 }
 
 # map_ports COMn=PATH ...: the ports Wine maps onto the given Unix paths (pseudo-terminals),
