@@ -33,14 +33,7 @@ fail() {
     exit 1
 }
 
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
+. "$(dirname "$0")/x_session.bash"
 
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR=$work/runtime
@@ -48,27 +41,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-system-bus"
 
-# A display nobody uses, counted as ours only while our Xvfb runs on it.
-display=$((90 + $$ % 100))
-xvfb=
-for _ in $(seq 20); do
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    ours() { kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$display" xdpyinfo; }
-    if wait_for 10 ours && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
-        pids+=("$xvfb")
-        break
-    fi
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
-    xvfb=
-    display=$((display + 1))
-done
-[ -n "$xvfb" ] || fail "Xvfb did not start"
-export DISPLAY=:$display
+start_xvfb || fail "Xvfb did not start"
 
 "$build/ups-sim" --log "$work/sim.log" "$work/ups" </dev/null >"$work/sim.out" 2>&1 &
 pids+=($!)

@@ -44,51 +44,16 @@ fail() {
     exit 1
 }
 
-# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when time runs out.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
+. "$(dirname "$0")/x_session.bash"
 
 # The program and the probe draw on the X server; the ctest environment says offscreen.
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-# A display nobody uses: 90 + PID % 100, or the next free one. A server that is already there
-# makes our Xvfb give up, so the display counts as ours only while our Xvfb runs.
-display=$((90 + $$ % 100))
-xvfb=
-for _ in $(seq 20); do
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    ours() { kill -0 "$xvfb" 2>/dev/null && DISPLAY=":$display" xdpyinfo; }
-    # Xvfb refuses a display in use at once; still running a moment later, the display is ours.
-    if wait_for 10 ours && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
-        pids+=("$xvfb")
-        break
-    fi
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
-    xvfb=
-    display=$((display + 1))
-done
-[ -n "$xvfb" ] || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
-export DISPLAY=:$display
-
-trayer --SetDockType true --edge top --align right --widthtype request >"$work/trayer.log" 2>&1 &
-pids+=($!)
-panel_id() { xwininfo -root -tree | awk '/\("panel" "trayer"\)/ {print $1; exit}'; }
-panel_up() { [ -n "$(panel_id)" ]; }
-wait_for 10 panel_up || fail "trayer did not come up"
-panel=$(panel_id)
+start_xvfb || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
+start_trayer || fail "trayer did not come up"
+panel=$(tray_panel)
 
 # The simulator, fed control lines through a pipe the script keeps open.
 mkfifo "$work/sim.in"

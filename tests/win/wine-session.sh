@@ -1,6 +1,6 @@
 # Sourced by the Windows tests and the demo: Wine in the build's own prefix with the machine's
-# serial ports hidden, an X display for it (a private Xvfb unless one is given), and the small
-# helpers the scripts share.
+# serial ports hidden, and the small helpers the scripts share; the X display's helpers come from
+# tests/scripts/x_session.bash.
 #
 # Needs before sourcing: win_build (the Windows build folder), source_dir (the source tree), work
 # (a scratch folder that the caller removes) and a `pids` array the caller's cleanup stops, last
@@ -12,16 +12,7 @@ export WINEDEBUG=-all
 # No Mono or Gecko installer prompts.
 export WINEDLLOVERRIDES=mscoree,mshtml=
 
-# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when at least SECONDS
-# have passed without.
-wait_for() {
-    local deadline=$((SECONDS + $1 + 1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.2
-    done
-}
+. "$source_dir/tests/scripts/x_session.bash"
 
 # Every Wine command goes through the port hiding: the wineserver it may start opens the devices.
 wine_run() {
@@ -30,38 +21,6 @@ wine_run() {
 wineserver_run() {
     "$hide_ports" wineserver "$@"
 }
-
-# A private Xvfb on a free display (90 + PID % 100, or the next free one); sets DISPLAY.
-start_xvfb() {
-    local display=$((90 + $$ % 100)) xvfb
-    for _ in $(seq 20); do
-        while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-            display=$((display + 1))
-        done
-        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-        xvfb=$!
-        # Xvfb refuses a display in use at once; still running a moment later, it is ours.
-        if wait_for 10 env DISPLAY=":$display" xdpyinfo && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
-            pids+=("$xvfb")
-            export DISPLAY=:$display
-            return 0
-        fi
-        kill "$xvfb" 2>/dev/null || true
-        wait "$xvfb" 2>/dev/null || true
-        display=$((display + 1))
-    done
-    return 1
-}
-
-# trayer as the tray host: Wine docks its tray icons into it.
-tray_panel() { xwininfo -root -tree | awk '/\("panel" "trayer"\)/ {print $1; exit}'; }
-start_trayer() {
-    trayer --SetDockType true --edge top --align right --widthtype request \
-        >"$work/trayer.log" 2>&1 &
-    pids+=($!)
-    wait_for 10 tray_panel_up
-}
-tray_panel_up() { [ -n "$(tray_panel)" ]; }
 
 # The prefix's own wineserver, kept running until stop_wine: the registry edits below only hold
 # for the lifetime of one server, and the programs must start under the same one. A server left

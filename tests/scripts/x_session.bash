@@ -1,0 +1,48 @@
+# Sourced by the tests and the demo that need a real X server: a private Xvfb on a display
+# nobody uses, trayer as the tray host, and the wait they all poll with.
+#
+# Needs before sourcing: work (a scratch folder that the caller removes) and a `pids` array the
+# caller's cleanup stops, last first.
+
+# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when at least SECONDS
+# have passed without.
+wait_for() {
+    local deadline=$((SECONDS + $1 + 1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+# A private Xvfb on a free display (90 + PID % 100, or the next free one); sets DISPLAY.
+start_xvfb() {
+    local display=$((90 + $$ % 100)) xvfb
+    for _ in $(seq 20); do
+        while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+            display=$((display + 1))
+        done
+        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb=$!
+        # Xvfb refuses a display in use at once; still running a moment later, it is ours.
+        if wait_for 10 env DISPLAY=":$display" xdpyinfo && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
+            pids+=("$xvfb")
+            export DISPLAY=:$display
+            return 0
+        fi
+        kill "$xvfb" 2>/dev/null || true
+        wait "$xvfb" 2>/dev/null || true
+        display=$((display + 1))
+    done
+    return 1
+}
+
+# trayer as the tray host, docked at the top right.
+tray_panel() { xwininfo -root -tree | awk '/\("panel" "trayer"\)/ {print $1; exit}'; }
+tray_panel_up() { [ -n "$(tray_panel)" ]; }
+start_trayer() {
+    trayer --SetDockType true --edge top --align right --widthtype request \
+        >"$work/trayer.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 tray_panel_up
+}
