@@ -7,12 +7,10 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -30,6 +28,7 @@
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/pty_sim.h"
+#include "support/settings_folder.h"
 #include "support/stepped_clock.h"
 #include "support/timed_log.h"
 
@@ -73,15 +72,9 @@ protected:
             StartService(service == Service::Hung);
         }
         ASSERT_TRUE(sim_.Start()) << sim_.Output();
-        ASSERT_TRUE(folder_.isValid());
         const std::string ini =
             "[UPS]\r\nPorts=" + sim_.LinkPath() + "\r\nCOMPort=0\r\n" + settings;
-        QFile file(folder_.filePath("UPSZelto.ini"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(ini.data(), static_cast<qint64>(ini.size()));
-        file.close();
-        previousFolder_ = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+        ASSERT_TRUE(folder_.Enter(ini));
 
         live_ = std::make_unique<LiveProgram>(bus_.Address(), session_.Address(), &time_);
         QObject::connect(&live_->Notifications(), &DesktopNotifier::fellBack,
@@ -110,9 +103,6 @@ protected:
     void TearDown() override {
         clock_.reset();
         live_.reset();
-        if (!previousFolder_.isEmpty()) {
-            QDir::setCurrent(previousFolder_);
-        }
         if (!HasFailure()) {
             return;
         }
@@ -188,8 +178,7 @@ protected:
     std::unique_ptr<LogindStandin> logind_;
     std::unique_ptr<NotifyStandin> notify_;
     PtySim sim_{PtySim::Options{{"--answer-delay", "20"}}};
-    QTemporaryDir folder_;
-    QString previousFolder_;
+    fakes::SettingsFolder folder_;
     SteppedClock time_;
     std::unique_ptr<LiveProgram> live_;
     std::unique_ptr<HandClock> clock_;

@@ -3,7 +3,6 @@
 // beeper click and a link that goes away.
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -11,7 +10,6 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -31,6 +29,7 @@
 #include "support/private_bus.h"
 #include "support/program_process.h"
 #include "support/pty_sim.h"
+#include "support/settings_folder.h"
 #include "support/timed_log.h"
 
 namespace zelto::test {
@@ -90,16 +89,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bus_.Started()) << bus_.Error().toStdString();
         ASSERT_TRUE(logind_.Started()) << logind_.Error().toStdString();
-        ASSERT_TRUE(folder_.isValid());
         ASSERT_TRUE(sim_.Start()) << sim_.Output();
         const std::string ini =
             "[UPS]\r\nPorts=" + sim_.LinkPath() + "\r\nCOMPort=0\r\nCompOff=6\r\n";
-        QFile file(folder_.filePath("UPSZelto.ini"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(ini.data(), static_cast<qint64>(ini.size()));
-        file.close();
-        previousFolder_ = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+        ASSERT_TRUE(folder_.Enter(ini));
 
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
@@ -110,7 +103,6 @@ protected:
     void TearDown() override {
         clock_.reset();
         live_.reset();
-        QDir::setCurrent(previousFolder_);
     }
 
     template <class T = QWidget>
@@ -143,8 +135,7 @@ protected:
     // Start-up asks it whether the method would be carried out.
     LogindStandin logind_{bus_};
     PtySim sim_;
-    QTemporaryDir folder_;
-    QString previousFolder_;
+    fakes::SettingsFolder folder_;
     std::unique_ptr<LiveProgram> live_;
     std::unique_ptr<HandClock> clock_;
 };

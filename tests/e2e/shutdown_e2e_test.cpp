@@ -4,12 +4,10 @@
 // process and its timers fired by hand. Told apart by what the simulator and the stand-in logged,
 // and by the program's own journal, which must hold the story in order and whole lines only, also
 // when the program is killed.
-#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +26,7 @@
 #include "support/private_bus.h"
 #include "support/program_process.h"
 #include "support/pty_sim.h"
+#include "support/settings_folder.h"
 #include "support/timed_log.h"
 
 namespace zelto::test {
@@ -227,15 +226,9 @@ protected:
         logind_ = std::make_unique<LogindStandin>(bus_, standin);
         ASSERT_TRUE(logind_->Started()) << logind_->Error().toStdString();
         ASSERT_TRUE(sim_.Start()) << sim_.Output();
-        ASSERT_TRUE(folder_.isValid());
         const std::string ini =
             "[UPS]\r\nPorts=" + sim_.LinkPath() + "\r\nCOMPort=0\r\n" + settings;
-        QFile file(folder_.filePath("UPSZelto.ini"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(ini.data(), static_cast<qint64>(ini.size()));
-        file.close();
-        previousFolder_ = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+        ASSERT_TRUE(folder_.Enter(ini));
 
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
@@ -250,9 +243,6 @@ protected:
     void TearDown() override {
         clock_.reset();
         live_.reset();
-        if (!previousFolder_.isEmpty()) {
-            QDir::setCurrent(previousFolder_);
-        }
         if (!HasFailure()) {
             return;
         }
@@ -287,8 +277,7 @@ protected:
     PrivateBus bus_;
     std::unique_ptr<LogindStandin> logind_;
     PtySim sim_{PtySim::Options{{"--answer-delay", "20"}}};
-    QTemporaryDir folder_;
-    QString previousFolder_;
+    fakes::SettingsFolder folder_;
     std::unique_ptr<LiveProgram> live_;
     std::unique_ptr<HandClock> clock_;
     Showings showings_;
