@@ -1,12 +1,16 @@
 #include "qt/nut_server.h"
 
 #include <QEventLoop>
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QtGlobal>
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -19,28 +23,82 @@ namespace {
 
 using Clock = NutClients::Clock;
 
-// What one read takes from a connection; the socket buffers no more than this either, so a
-// client that sends while it is held back is slowed by TCP, not by the program's memory.
-constexpr qint64 kReadChunk = 4096;
+// What one read takes from a connection. A connection held back is not read at all, so a client
+// that sends meanwhile is slowed by TCP, not by the program's memory.
+constexpr std::size_t kReadChunk = 4096;
 // How often the wait for the secondaries looks at the login count.
 constexpr int kWaitPollMs = 100;
 
-std::string PeerAddress(const QTcpSocket& socket) {
-    QHostAddress peer = socket.peerAddress();
-    // One address counts once, however it reached a dual-stack socket.
-    bool isV4 = false;
-    const quint32 v4 = peer.toIPv4Address(&isV4);
-    if (isV4) {
-        peer = QHostAddress(v4);
+bool WouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+std::string PeerAddress(int socket) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+        return "?";
     }
-    return peer.toString().toStdString();
+    char text[INET6_ADDRSTRLEN] = {};
+    if (peer.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(peer);
+        // One address counts once, however it reached the server.
+        if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
+            in_addr v4{};
+            std::memcpy(&v4, &v6.sin6_addr.s6_addr[12], sizeof v4);
+            ::inet_ntop(AF_INET, &v4, text, sizeof text);
+        } else {
+            ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        }
+    } else {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(peer);
+        ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+    }
+    return text;
 }
 
 // ::1 on a system without IPv6.
-bool NoIpv6Loopback(const QHostAddress& address, QAbstractSocket::SocketError error) {
-    return address == QHostAddress(QHostAddress::LocalHostIPv6) &&
-           (error == QAbstractSocket::SocketAddressNotAvailableError ||
-            error == QAbstractSocket::UnsupportedSocketOperationError);
+bool NoIpv6Loopback(const std::string& address, int error) {
+    return address == "::1" && (error == EAFNOSUPPORT || error == EADDRNOTAVAIL ||
+                                error == EPROTONOSUPPORT || error == EAI_FAMILY);
+}
+
+// Listens on `address`:`port`; the socket, or the error (errno, or getaddrinfo's as negative).
+UniqueFd ListenOn(const std::string& address, int port, int& error) {
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    const int resolved =
+        ::getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found);
+    if (resolved != 0 || found == nullptr) {
+        error = resolved != 0 ? resolved : EAI_NONAME;
+        return UniqueFd();
+    }
+    const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> info(found, &::freeaddrinfo);
+    UniqueFd socket(
+        ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+    if (!socket.Valid()) {
+        error = errno;
+        return UniqueFd();
+    }
+    // A restart may listen again at once, while the last run's connections linger.
+    const int on = 1;
+    ::setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (found->ai_family == AF_INET6) {
+        ::setsockopt(socket.Get(), IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    }
+    if (::bind(socket.Get(), found->ai_addr, found->ai_addrlen) != 0 ||
+        ::listen(socket.Get(), SOMAXCONN) != 0) {
+        error = errno;
+        return UniqueFd();
+    }
+    return socket;
+}
+
+std::string ErrorText(int error) {
+    return error < 0 ? ::gai_strerror(error) : std::strerror(error);
 }
 
 }  // namespace
@@ -57,10 +115,6 @@ NutServer::NutServer(NutSettings settings, NutFeed& feed, QObject* parent)
 
 NutServer::~NutServer() {
     feed_.SetSecondaryWait(nullptr);
-    // The sockets belong to the listeners; nothing may call back into this while they go.
-    for (const auto& [id, socket] : sockets_) {
-        socket->disconnect(this);
-    }
 }
 
 std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& errors,
@@ -72,119 +126,192 @@ std::vector<std::string> NutServer::Listen() {
     std::vector<std::string> failures;
     const NutSettings& settings = clients_.Settings();
     for (const std::string& text : settings.listen) {
-        const QHostAddress address(QString::fromStdString(text));
-        auto listener = std::make_unique<QTcpServer>();
-        if (!listener->listen(address, static_cast<quint16>(settings.port))) {
-            if (!NoIpv6Loopback(address, listener->serverError())) {
-                failures.push_back(NutEndpointText(text, settings.port) + " (" +
-                                   listener->errorString().toStdString() + ")");
+        int error = 0;
+        UniqueFd socket = ListenOn(text, settings.port, error);
+        if (!socket.Valid()) {
+            if (!NoIpv6Loopback(text, error)) {
+                failures.push_back(NutEndpointText(text, settings.port) + " (" + ErrorText(error) +
+                                   ")");
             }
             continue;
         }
-        QTcpServer* raw = listener.get();
-        connect(raw, &QTcpServer::newConnection, this, [this, raw] { Accept(raw); });
+        const int fd = socket.Get();
+        auto listener = std::make_unique<SocketWatch>(std::move(socket));
+        connect(&listener->Readable(), &QSocketNotifier::activated, this,
+                [this, fd] { Accept(fd); });
         listeners_.push_back(std::move(listener));
     }
     return failures;
 }
 
 quint16 NutServer::Port() const {
-    return listeners_.empty() ? 0 : listeners_.front()->serverPort();
+    if (listeners_.empty()) {
+        return 0;
+    }
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(listeners_.front()->Fd(), reinterpret_cast<sockaddr*>(&address), &length) !=
+        0) {
+        return 0;
+    }
+    const in_port_t port = address.ss_family == AF_INET6
+                               ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                               : reinterpret_cast<const sockaddr_in&>(address).sin_port;
+    return ntohs(port);
 }
 
-void NutServer::Accept(QTcpServer* listener) {
-    while (QTcpSocket* socket = listener->nextPendingConnection()) {
-        const auto id = clients_.Open(PeerAddress(*socket), Clock::now());
+void NutServer::Accept(int listener) {
+    for (;;) {
+        UniqueFd socket(::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!socket.Valid()) {
+            return;
+        }
+        const auto id = clients_.Open(PeerAddress(socket.Get()), Clock::now());
         if (!id) {
             // Over the limits: closed before a byte is read.
-            socket->abort();
-            socket->deleteLater();
             continue;
         }
-        socket->setReadBufferSize(kReadChunk);
-        sockets_[*id] = socket;
-        connect(socket, &QTcpSocket::readyRead, this, [this, id = *id] { Read(id); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, id = *id] { Forget(id); });
-        connect(socket, &QAbstractSocket::errorOccurred, this,
-                [this, id = *id](QAbstractSocket::SocketError) { Drop(id); });
+        Connection& connection = connections_[*id];
+        connection.socket = std::make_unique<SocketWatch>(std::move(socket));
+        connect(&connection.socket->Readable(), &QSocketNotifier::activated, this,
+                [this, id = *id] { Read(id); });
+        connect(&connection.socket->Writable(), &QSocketNotifier::activated, this,
+                [this, id = *id] { Send(id); });
     }
 }
 
 void NutServer::Read(Id id) {
-    QTcpSocket* socket = Socket(id);
-    while (socket != nullptr && !clients_.Held(id) && socket->bytesAvailable() > 0) {
-        const QByteArray bytes = socket->read(kReadChunk);
-        const NutOutput output = clients_.Receive(
-            id, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-            Clock::now());
-        if (!Deliver(id, output)) {
-            return;
-        }
-        socket = Socket(id);
+    // One chunk a notice: the notifier comes again while data is left, so one busy client
+    // cannot keep the loop from the others.
+    const Connection* connection = Find(id);
+    if (connection == nullptr || clients_.Held(id) || connection->closeWhenSent) {
+        Watch(id);
+        return;
     }
+    char bytes[kReadChunk];
+    const ssize_t got = ::recv(connection->socket->Fd(), bytes, sizeof bytes, 0);
+    if (got == 0) {
+        PeerDone(id);
+        return;
+    }
+    if (got < 0) {
+        if (!WouldBlock(errno)) {
+            Drop(id);
+        }
+        return;
+    }
+    const NutOutput output =
+        clients_.Receive(id, std::string_view(bytes, static_cast<std::size_t>(got)), Clock::now());
+    Deliver(id, output);
+}
+
+void NutServer::PeerDone(Id id) {
+    Connection* connection = Find(id);
+    if (connection == nullptr) {
+        return;
+    }
+    connection->closeWhenSent = true;
+    Send(id);
 }
 
 bool NutServer::Deliver(Id id, const NutOutput& output) {
     for (const std::string& notice : output.notices) {
         qInfo("%s", notice.c_str());
     }
-    QTcpSocket* socket = Socket(id);
-    if (socket == nullptr) {
+    Connection* connection = Find(id);
+    if (connection == nullptr) {
         return false;
     }
     if (output.drop) {
         Drop(id);
         return false;
     }
-    if (!output.text.empty()) {
-        socket->write(output.text.data(), static_cast<qint64>(output.text.size()));
-        // A client that does not read its answers is not kept, nor are they.
-        if (NutOutputOverCap(clients_.Limits(), static_cast<std::size_t>(socket->bytesToWrite()))) {
-            Drop(id);
-            return false;
-        }
+    connection->unsent += output.text;
+    // A client that does not read its answers is not kept, nor are they.
+    if (NutOutputOverCap(clients_.Limits(), connection->unsent.size())) {
+        Drop(id);
+        return false;
     }
     if (output.close) {
         // Sends what is queued, then closes; a peer that never reads it goes when idle.
-        socket->disconnectFromHost();
+        connection->closeWhenSent = true;
+    }
+    Send(id);
+    connection = Find(id);
+    if (connection == nullptr || connection->closeWhenSent) {
         return false;
     }
     if (output.hold) {
-        QTimer::singleShot(clients_.Limits().failedLoginDelayMs, socket,
-                           [this, id] { Resume(id); });
+        QTimer::singleShot(clients_.Limits().failedLoginDelayMs, this, [this, id] { Resume(id); });
+        Watch(id);
         return false;
     }
     return true;
 }
 
-void NutServer::Resume(Id id) {
-    if (Deliver(id, clients_.Resume(id, Clock::now()))) {
-        // What arrived meanwhile waits in the socket: no readyRead will come for it.
-        Read(id);
+void NutServer::Send(Id id) {
+    Connection* connection = Find(id);
+    if (connection == nullptr) {
+        return;
     }
+    while (!connection->unsent.empty()) {
+        const ssize_t sent = ::send(connection->socket->Fd(), connection->unsent.data(),
+                                    connection->unsent.size(), MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (!WouldBlock(errno)) {
+                Drop(id);
+                return;
+            }
+            // The rest goes when the socket is writable again.
+            break;
+        }
+        connection->unsent.erase(0, static_cast<std::size_t>(sent));
+    }
+    if (connection->unsent.empty() && connection->closeWhenSent && !clients_.Held(id)) {
+        Finish(id);
+        return;
+    }
+    Watch(id);
+}
+
+void NutServer::Resume(Id id) {
+    if (Find(id) == nullptr) {
+        return;
+    }
+    if (Deliver(id, clients_.Resume(id, Clock::now()))) {
+        // What arrived meanwhile waits in the socket, and is reported again once read.
+        Watch(id);
+    }
+}
+
+void NutServer::Watch(Id id) {
+    Connection* connection = Find(id);
+    if (connection == nullptr) {
+        return;
+    }
+    connection->socket->WatchReading(!clients_.Held(id) && !connection->closeWhenSent);
+    connection->socket->WatchWriting(!connection->unsent.empty());
 }
 
 void NutServer::Drop(Id id) {
     clients_.Close(id);
-    const auto found = sockets_.find(id);
-    if (found == sockets_.end()) {
+    const auto found = connections_.find(id);
+    if (found == connections_.end()) {
         return;
     }
-    QTcpSocket* socket = found->second;
-    sockets_.erase(found);
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    retired_.Retire(std::move(found->second.socket));
+    connections_.erase(found);
 }
 
-void NutServer::Forget(Id id) {
+void NutServer::Finish(Id id) {
     clients_.Close(id);
-    const auto found = sockets_.find(id);
-    if (found != sockets_.end()) {
-        found->second->disconnect(this);
-        found->second->deleteLater();
-        sockets_.erase(found);
+    const auto found = connections_.find(id);
+    if (found == connections_.end()) {
+        return;
     }
+    ::shutdown(found->second.socket->Fd(), SHUT_WR);
+    retired_.Retire(std::move(found->second.socket));
+    connections_.erase(found);
 }
 
 void NutServer::DropIdle() {
@@ -193,9 +320,9 @@ void NutServer::DropIdle() {
     }
 }
 
-QTcpSocket* NutServer::Socket(Id id) const {
-    const auto found = sockets_.find(id);
-    return found == sockets_.end() ? nullptr : found->second;
+NutServer::Connection* NutServer::Find(Id id) {
+    const auto found = connections_.find(id);
+    return found == connections_.end() ? nullptr : &found->second;
 }
 
 void NutServer::Wait() {

@@ -1,10 +1,14 @@
 #pragma once
-// The NUT server's transport in the Qt front end: a QTcpServer per listen address and every
-// connection non-blocking in the GUI thread, each request answered by the core's NutClients. No
-// call here waits on the network, so a client can never hold up a tick or the countdown.
+// The NUT server's transport in the Qt front end: a listening socket per address and every
+// connection non-blocking in the GUI thread, reported by the event loop's socket notifiers, each
+// request answered by the core's NutClients. No call here waits on the network, so a client can
+// never hold up a tick or the countdown. Plain sockets rather than Qt Network: the program would
+// carry that library and the Kerberos libraries it pulls in all its life, for a server that is
+// mostly off.
 
 #include <QObject>
 #include <QTimer>
+#include <QtGlobal>
 
 #include <map>
 #include <memory>
@@ -16,9 +20,7 @@
 #include "core/monitor/secondaries.h"
 #include "core/nut/nut_clients.h"
 #include "core/program/nut_feed.h"
-
-class QTcpServer;
-class QTcpSocket;
+#include "qt/socket_watch.h"
 
 namespace zelto {
 
@@ -54,23 +56,41 @@ public:
 private:
     using Id = NutClients::Id;
 
-    void Accept(QTcpServer* listener);
+    struct Connection {
+        std::unique_ptr<SocketWatch> socket;
+        // Answers the system did not take yet; sent when the socket is writable.
+        std::string unsent;
+        // Close once the unsent answers are out.
+        bool closeWhenSent = false;
+    };
+
+    void Accept(int listener);
+    // Takes one chunk from the connection and answers it.
     void Read(Id id);
-    // Sends what the core answered and acts on it; false when the connection is closing or gone.
+    // The peer will send no more: what it sent is answered, then the connection closes.
+    void PeerDone(Id id);
+    // Queues what the core answered and acts on it; false when the connection is closing or
+    // gone.
     bool Deliver(Id id, const NutOutput& output);
+    // Hands the system what it takes of the unsent answers; closes when they are out and the
+    // connection is to close.
+    void Send(Id id);
     void Resume(Id id);
-    // Closes the connection at once.
+    // Reads while the core takes requests, and waits to write while answers are unsent.
+    void Watch(Id id);
+    // Closes the connection at once: nothing more is read or queued for it.
     void Drop(Id id);
-    // The connection ended by itself.
-    void Forget(Id id);
+    // Closes the connection once its answers are out.
+    void Finish(Id id);
     void DropIdle();
-    QTcpSocket* Socket(Id id) const;
+    Connection* Find(Id id);
 
     NutFeed& feed_;
     NutClients clients_;
-    std::vector<std::unique_ptr<QTcpServer>> listeners_;
-    std::map<Id, QTcpSocket*> sockets_;
+    std::vector<std::unique_ptr<SocketWatch>> listeners_;
+    std::map<Id, Connection> connections_;
     QTimer idleTimer_;
+    RetiredWatches retired_;
 };
 
 }  // namespace zelto

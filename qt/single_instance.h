@@ -5,12 +5,15 @@
 // socket to show its window, and ends without touching port or settings. A lock left by a
 // copy that died is taken over.
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
+#include <string>
+
+#include "qt/socket_watch.h"
 
 namespace zelto {
 
@@ -45,13 +48,25 @@ signals:
     void showRequested();
 
 private:
+    // What a later start has sent so far.
+    struct Caller {
+        std::unique_ptr<SocketWatch> socket;
+        std::string received;
+    };
+
     bool Listen();
     bool AskFirst() const;
     void Accept();
+    void Read(int fd);
+    void Hang(int fd);
 
     QString folder_;
     QLockFile lock_;
-    std::unique_ptr<QLocalServer> server_;
+    // The socket file this copy made, removed when it ends.
+    QString listeningOn_;
+    std::unique_ptr<SocketWatch> listener_;
+    std::map<int, Caller> callers_;
+    RetiredWatches retired_;
 };
 
 }  // namespace zelto

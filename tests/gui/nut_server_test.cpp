@@ -11,6 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -221,6 +226,55 @@ TEST_F(Served, AClientThatDoesNotReadItsAnswersIsDropped) {
     EXPECT_TRUE(PumpUntil([&] { return server->OpenCount() == 0; }, 30s));
     flood.stop();
     EXPECT_LT(watch.LongestGapMs(), 300);
+}
+
+// Sends `request` to the server on 127.0.0.1:`port`, ends its own sending at once, and returns
+// everything the server sent until it closed; "<open>" when it did not close within 3 s.
+std::string SendAndHalfClose(quint16 port, const std::string& request) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    std::string received;
+    bool sent = false;
+    bool closed = false;
+    PumpUntil(
+        [&] {
+            if (!sent && ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+                             static_cast<ssize_t>(request.size())) {
+                ::shutdown(fd, SHUT_WR);
+                sent = true;
+            }
+            char bytes[256];
+            ssize_t got = 0;
+            while ((got = ::recv(fd, bytes, sizeof bytes, 0)) > 0) {
+                received.append(bytes, static_cast<std::size_t>(got));
+            }
+            closed = sent && got == 0;
+            return closed;
+        },
+        3s);
+    ::close(fd);
+    return closed ? received : "<open>";
+}
+
+TEST_F(Served, WhatAClientSentBeforeItStoppedSendingIsAnsweredThenClosed) {
+    const auto server = Serve();
+    EXPECT_EQ(SendAndHalfClose(server->Port(), "NETVER\nGET VAR zelto ups.status\n"),
+              "1.3\nVAR zelto ups.status \"OL\"\n");
+    EXPECT_TRUE(PumpUntil([&] { return server->OpenCount() == 0; }, 3s));
+    // A failed login's delay, then the answers, then the close.
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(SendAndHalfClose(server->Port(),
+                               "USERNAME monuser\nPASSWORD wrong\nLOGIN zelto\n"
+                               "NETVER\n"),
+              "OK\nOK\nERR ACCESS-DENIED\n1.3\n");
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_TRUE(PumpUntil([&] { return server->OpenCount() == 0; }, 3s));
+    EXPECT_LT(watch.LongestGapMs(), 200);
 }
 
 TEST_F(Served, TheWaitEndsWhenTheLastSecondaryHasGone) {

@@ -16,10 +16,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -566,6 +570,56 @@ TEST(SingleInstance, ALockOfAProcessThatDiedIsTakenOver) {
     SingleInstance later(folder.path());
     EXPECT_EQ(later.Claim(), SingleInstance::Role::Second);
     EXPECT_TRUE(asked.wait(3000));
+}
+
+TEST(SingleInstance, TheSocketIsTheUsersAloneAndGoesWithTheCopy) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QByteArray path = QFile::encodeName(folder.filePath("upszelto.socket"));
+    {
+        SingleInstance first(folder.path());
+        ASSERT_EQ(first.Claim(), SingleInstance::Role::First);
+        struct stat status {};
+        ASSERT_EQ(::stat(path.constData(), &status), 0);
+        EXPECT_TRUE(S_ISSOCK(status.st_mode));
+        EXPECT_EQ(status.st_mode & 077, 0u) << std::oct << status.st_mode;
+    }
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(path)));
+}
+
+// Writes `bytes` to the first copy's socket in `folder` and closes; false when it cannot.
+bool SendToFirst(const QTemporaryDir& folder, const std::string& bytes) {
+    const QByteArray path = QFile::encodeName(folder.filePath("upszelto.socket"));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool sent =
+        fd >= 0 &&
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return sent;
+}
+
+TEST(SingleInstance, OnlyTheWholeRequestShowsTheWindow) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    SingleInstance first(folder.path());
+    ASSERT_EQ(first.Claim(), SingleInstance::Role::First);
+    QSignalSpy asked(&first, &SingleInstance::showRequested);
+    for (const std::string bytes : {"", "sho", "hello\n", "SHOW\n", "shown\n"}) {
+        ASSERT_TRUE(SendToFirst(folder, bytes)) << bytes;
+    }
+    QTest::qWait(300);
+    EXPECT_EQ(asked.count(), 0);
+    // Still listening after the strangers, and one request is one showing.
+    ASSERT_TRUE(SendToFirst(folder, "show\n"));
+    EXPECT_TRUE(asked.wait(3000));
+    QTest::qWait(100);
+    EXPECT_EQ(asked.count(), 1);
 }
 
 TEST(SingleInstance, ALockOfALiveCopyIsNotTakenHoweverOld) {
