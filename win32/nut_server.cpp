@@ -315,19 +315,9 @@ bool NutServer::Deliver(Id id, const NutOutput& output) {
     if (connection == nullptr) {
         return false;
     }
-    if (output.drop) {
+    if (!QueueNutOutput(clients_.Limits(), output, connection->unsent, connection->closeWhenSent)) {
         Drop(id);
         return false;
-    }
-    connection->unsent += output.text;
-    // A client that does not read its answers is not kept, nor are they.
-    if (NutOutputOverCap(clients_.Limits(), connection->unsent.size())) {
-        Drop(id);
-        return false;
-    }
-    if (output.close) {
-        // Sends what is queued, then closes; a peer that never reads it goes when idle.
-        connection->closeWhenSent = true;
     }
     Send(id);
     if (Find(id) == nullptr || connection->closeWhenSent) {

@@ -159,4 +159,17 @@ void NutClients::Append(Client& client, NutOutput& output, const NutReply& reply
     client.waiting.clear();
 }
 
+bool QueueNutOutput(const NutLimits& limits, const NutOutput& output, std::string& unsent,
+                    bool& closeWhenSent) {
+    if (output.drop) {
+        return false;
+    }
+    unsent += output.text;
+    if (NutOutputOverCap(limits, unsent.size())) {
+        return false;
+    }
+    closeWhenSent = closeWhenSent || output.close;
+    return true;
+}
+
 }  // namespace zelto

@@ -39,6 +39,13 @@ struct NutOutput {
     std::vector<std::string> notices;
 };
 
+// Queues the output's text behind what a connection has not sent yet. False when the connection
+// is to go at once, unsent text and all: the output says so, or the queue ran past the cap (a
+// client that does not read its answers is not kept, nor are they). A close the output asks for
+// sets `closeWhenSent`: what is queued is sent, then the connection closes.
+bool QueueNutOutput(const NutLimits& limits, const NutOutput& output, std::string& unsent,
+                    bool& closeWhenSent);
+
 class NutClients {
 public:
     using Clock = std::chrono::steady_clock;

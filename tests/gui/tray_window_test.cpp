@@ -495,19 +495,6 @@ TEST_F(TrayWindow, DialogsAreModalForTheMainWindowOnly) {
     EXPECT_EQ(form.CountdownWindow().parentWidget(), form.WindowIfBuilt());
 }
 
-TEST_F(TrayWindow, ShowMainWindowShowsAndNeverHides) {
-    form.FormCreate();
-    form.ShowMainWindow();
-    EXPECT_TRUE(IsOpen(form));
-    EXPECT_FALSE(WindowHidden());
-    form.ShowMainWindow();  // shown already: it stays so
-    EXPECT_TRUE(IsOpen(form));
-    ClickTray();
-    EXPECT_FALSE(IsOpen(form));
-    form.ShowMainWindow();
-    EXPECT_TRUE(IsOpen(form));
-}
-
 // One copy ---------------------------------------------------------------------------------------
 
 TEST_F(TrayWindow, ALaterStartAsksTheFirstToShowItsWindow) {
@@ -529,19 +516,6 @@ TEST_F(TrayWindow, ALaterStartAsksTheFirstToShowItsWindow) {
     EXPECT_EQ(third.Claim(), SingleInstance::Role::Second);
     QTest::qWait(100);
     EXPECT_TRUE(IsOpen(form));
-}
-
-TEST(SingleInstance, TheLockIsFreeOnceTheFirstHasEnded) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    {
-        SingleInstance first(folder.path());
-        ASSERT_EQ(first.Claim(), SingleInstance::Role::First);
-        EXPECT_TRUE(QFile::exists(folder.filePath("upszelto.lock")));
-    }
-    EXPECT_FALSE(QFile::exists(folder.filePath("upszelto.lock")));
-    SingleInstance next(folder.path());
-    EXPECT_EQ(next.Claim(), SingleInstance::Role::First);
 }
 
 TEST(SingleInstance, ALockOfAProcessThatDiedIsTakenOver) {

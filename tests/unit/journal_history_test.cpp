@@ -345,16 +345,6 @@ TEST(HistoryChart, PointsLandByTimeAndValueAndGapsBreakTheLine) {
     EXPECT_NEAR(edge[0][0].x, 10 + 5.0 / 90, 1e-9);
 }
 
-TEST(HistoryChart, SeriesValuesInVoltsAndPercent) {
-    const Readings r{2284, 2301, 137, 42, 88};
-    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Mains), 228.4);
-    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Output), 230.1);
-    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Battery), 13.7);
-    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Load), 42);
-    EXPECT_DOUBLE_EQ(*SeriesValue(r, ChartSeries::Charge), 88);
-    EXPECT_FALSE(SeriesValue(Readings{}, ChartSeries::Charge));
-}
-
 TEST(HistoryChart, HourMarksInLocalTime) {
     const ChartArea area{0, 0, 1440, 10};  // a pixel a minute
     // 2024-03-01 02:59:59 at UTC+3 (1709251199): the marks run from 03:00 the day before.
