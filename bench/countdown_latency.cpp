@@ -1,10 +1,7 @@
 #include "bench/countdown_latency.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QEvent>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -18,6 +15,7 @@
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/pty_sim.h"
+#include "support/settings_folder.h"
 
 namespace zelto::bench {
 namespace {
@@ -52,26 +50,17 @@ private:
     MainWindowHost& host_;
 };
 
-bool WriteSettings(const QString& path, const std::string& link) {
-    // "при отказе сети", and a countdown long enough never to finish.
-    const std::string ini =
-        "[UPS]\r\nPorts=" + link +
-        "\r\nCOMPort=0\r\nCompOff=0\r\nOffMethod=1\r\nOffUPS=0\r\nOFFAfter=600\r\n";
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) &&
-           file.write(ini.data(), static_cast<qint64>(ini.size())) ==
-               static_cast<qint64>(ini.size());
-}
-
 }  // namespace
 
 int RunCountdownLatency(int trials) {
     test::PrivateBus bus;
     test::PtySim sim;
-    QTemporaryDir folder;
-    if (!bus.Started() || !sim.Start() || !folder.isValid() ||
-        !WriteSettings(folder.filePath("UPSZelto.ini"), sim.LinkPath()) ||
-        !QDir::setCurrent(folder.path())) {
+    fakes::SettingsFolder folder;
+    if (!bus.Started() || !sim.Start() ||
+        // "при отказе сети", and a countdown long enough never to finish.
+        !folder.Enter(
+            "[UPS]\r\nPorts=" + sim.LinkPath() +
+            "\r\nCOMPort=0\r\nCompOff=0\r\nOffMethod=1\r\nOffUPS=0\r\nOFFAfter=600\r\n")) {
         std::fprintf(stderr, "set-up failed: %s\n", qPrintable(bus.Error()));
         return 1;
     }

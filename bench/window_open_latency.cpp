@@ -1,11 +1,8 @@
 #include "bench/window_open_latency.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
@@ -17,6 +14,7 @@
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/pty_sim.h"
+#include "support/settings_folder.h"
 
 namespace zelto::bench {
 namespace {
@@ -52,23 +50,14 @@ private:
     Clock::time_point paintedAt_;
 };
 
-bool WriteSettings(const QString& path, const std::string& link) {
-    const std::string ini = "[UPS]\r\nPorts=" + link + "\r\nCOMPort=0\r\nCompOff=6\r\n";
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) &&
-           file.write(ini.data(), static_cast<qint64>(ini.size())) ==
-               static_cast<qint64>(ini.size());
-}
-
 }  // namespace
 
 int RunWindowOpenLatency() {
     test::PrivateBus bus;
     test::PtySim sim;
-    QTemporaryDir folder;
-    if (!bus.Started() || !sim.Start() || !folder.isValid() ||
-        !WriteSettings(folder.filePath("UPSZelto.ini"), sim.LinkPath()) ||
-        !QDir::setCurrent(folder.path())) {
+    fakes::SettingsFolder folder;
+    if (!bus.Started() || !sim.Start() ||
+        !folder.Enter("[UPS]\r\nPorts=" + sim.LinkPath() + "\r\nCOMPort=0\r\nCompOff=6\r\n")) {
         std::fprintf(stderr, "set-up failed: %s\n", qPrintable(bus.Error()));
         return 1;
     }

@@ -27,14 +27,14 @@ Moment QtClock::Now() {
 }
 
 std::uint64_t QtJournalFile::Size() {
-    const QFileInfo info(QString::fromStdString(path_));
+    const QFileInfo info(QString::fromStdString(Path()));
     return info.exists() ? static_cast<std::uint64_t>(info.size()) : 0;
 }
 
 bool QtJournalFile::Append(std::string_view bytes) {
     // Opened for each line: events are rare, and a file held open would outlive a rotation by
     // another copy or a user who moved the journal away.
-    QFile file(QString::fromStdString(path_));
+    QFile file(QString::fromStdString(Path()));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         return false;
     }
@@ -47,8 +47,8 @@ bool QtJournalFile::Append(std::string_view bytes) {
 }
 
 bool QtJournalFile::Rotate() {
-    const QString path = QString::fromStdString(path_);
-    const QString old = path + QStringLiteral(".1");
+    const QString path = QString::fromStdString(Path());
+    const QString old = QString::fromStdString(OldPath());
     QFile::remove(old);
     return QFile::rename(path, old);
 }

@@ -28,17 +28,12 @@ private:
 
 // The journal as a file on disk: every line appended, flushed and synced on its own, so that a
 // power cut loses at most the line being written.
-class QtJournalFile final : public JournalFile {
+class QtJournalFile final : public JournalFileAt {
 public:
-    // `path` is the journal's; the old journal is the same path with ".1" appended.
-    explicit QtJournalFile(std::string path) : path_(std::move(path)) {}
-    std::string Path() const override { return path_; }
+    using JournalFileAt::JournalFileAt;
     std::uint64_t Size() override;
     bool Append(std::string_view bytes) override;
     bool Rotate() override;
-
-private:
-    std::string path_;
 };
 
 // The tray's balloon: what every desktop with a tray shows.

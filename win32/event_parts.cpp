@@ -44,7 +44,7 @@ Moment Win32Clock::Now() {
 
 std::uint64_t Win32JournalFile::Size() {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(Widen(path_).c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(Widen(Path()).c_str(), GetFileExInfoStandard, &data)) {
         return 0;
     }
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -57,7 +57,7 @@ bool Win32JournalFile::Append(std::string_view bytes) {
     // Opened for each line: events are rare, and a file held open would keep the user from
     // moving the journal away, and the rotation of another copy from renaming it. Readers may
     // share it; a rename while the line is written waits for the close.
-    const KernelHandle file(CreateFileW(Widen(path_).c_str(), FILE_APPEND_DATA,
+    const KernelHandle file(CreateFileW(Widen(Path()).c_str(), FILE_APPEND_DATA,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
@@ -70,8 +70,8 @@ bool Win32JournalFile::Append(std::string_view bytes) {
 }
 
 bool Win32JournalFile::Rotate() {
-    const std::wstring path = Widen(path_);
-    return MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    return MoveFileExW(Widen(Path()).c_str(), Widen(OldPath()).c_str(),
+                       MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 void TrayBalloonNotifier::Show(const Notification& notification) {

@@ -23,18 +23,13 @@ public:
 };
 
 // The journal as a file on disk: every line appended and flushed to the disk on its own, so that
-// a power cut loses at most the line being written.
-class Win32JournalFile final : public JournalFile {
+// a power cut loses at most the line being written. The path is UTF-8.
+class Win32JournalFile final : public JournalFileAt {
 public:
-    // `path` (UTF-8) is the journal's; the old journal is the same path with ".1" appended.
-    explicit Win32JournalFile(std::string path) : path_(std::move(path)) {}
-    std::string Path() const override { return path_; }
+    using JournalFileAt::JournalFileAt;
     std::uint64_t Size() override;
     bool Append(std::string_view bytes) override;
     bool Rotate() override;
-
-private:
-    std::string path_;
 };
 
 // The tray icon's balloon. The icon is looked up at each notification: the main window makes it

@@ -37,6 +37,18 @@ public:
     virtual bool Rotate() = 0;
 };
 
+// A journal file at a path the front end names; the old journal is the same path with ".1"
+// appended.
+class JournalFileAt : public JournalFile {
+public:
+    explicit JournalFileAt(std::string path) : path_(std::move(path)) {}
+    std::string Path() const final { return path_; }
+    std::string OldPath() const { return path_ + ".1"; }
+
+private:
+    std::string path_;
+};
+
 class Journal final : public EventSink {
 public:
     // `reportFailure` gets the error text the first time the journal cannot be written; later
