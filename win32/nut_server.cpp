@@ -237,7 +237,10 @@ void NutServer::Accept(SOCKET listener) {
         if (socket == INVALID_SOCKET) {
             return;
         }
-        const auto id = clients_.Open(PeerAddress(socket), Clock::now());
+        auto id = clients_.Open(PeerAddress(socket), Clock::now());
+        if (!id && SweepEnded()) {
+            id = clients_.Open(PeerAddress(socket), Clock::now());
+        }
         if (!id || WSAAsyncSelect(socket, window_, ConnectionMessage(*id),
                                   FD_READ | FD_WRITE | FD_CLOSE) != 0) {
             // Over the limits: closed before a byte is read.
@@ -368,6 +371,23 @@ void NutServer::PeerDone(Id id) {
     if (!clients_.Held(id)) {
         Send(id);
     }
+}
+
+bool NutServer::SweepEnded() {
+    // Wine does not always post FD_CLOSE for a peer that closed, and such a connection would count
+    // against the limits until it idles out. Before one is turned away, the ones it is counted
+    // against are asked: an empty peek at the end of the stream means the peer is gone.
+    std::vector<Id> ended;
+    for (const auto& [id, connection] : connections_) {
+        char byte = 0;
+        if (recv(connection.socket, &byte, 1, MSG_PEEK) == 0) {
+            ended.push_back(id);
+        }
+    }
+    for (const Id id : ended) {
+        PeerDone(id);
+    }
+    return !ended.empty();
 }
 
 void NutServer::Resume(Id id) {

@@ -69,6 +69,9 @@ private:
     bool Read(Id id);
     // The peer will send no more: answer what it sent, then close.
     void PeerDone(Id id);
+    // Ends the connections whose peers have closed without the system saying so; true when any
+    // did.
+    bool SweepEnded();
     // Queues what the core answered and acts on it; false when the connection is closing or
     // gone.
     bool Deliver(Id id, const NutOutput& output);
