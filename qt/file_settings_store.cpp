@@ -6,13 +6,6 @@
 #include <QSaveFile>
 
 namespace zelto {
-namespace {
-
-// A settings file is a few hundred bytes. One far larger is treated as unreadable: its keys read
-// as missing and writes are refused, so it is never cut short by a rewrite.
-constexpr qint64 kLargestFile = 1024 * 1024;
-
-}  // namespace
 
 std::string FileSettingsStore::CurrentDirectory() {
     // QDir::currentPath() is empty when the directory has vanished; "." still names it for the
@@ -23,14 +16,22 @@ std::string FileSettingsStore::CurrentDirectory() {
 
 std::optional<std::string> FileSettingsStore::ReadFile(const std::string& path) {
     QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) {
+    if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(static_cast<qint64>(kSettingsReadLimit));
     if (file.error() != QFileDevice::NoError) {
         return std::nullopt;
     }
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::optional<std::uint64_t> FileSettingsStore::FileSize(const std::string& path) {
+    const QFileInfo info(QString::fromStdString(path));
+    if (!info.exists()) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.size());
 }
 
 bool FileSettingsStore::Exists(const std::string& path) {

@@ -13,6 +13,7 @@ public:
     char PathSeparator() const override { return '/'; }
     std::string_view NewFileLineEnd() const override { return "\n"; }
     std::optional<std::string> ReadFile(const std::string& path) override;
+    std::optional<std::uint64_t> FileSize(const std::string& path) override;
     bool Exists(const std::string& path) override;
     bool ReplaceFile(const std::string& path, const std::string& text) override;
 };

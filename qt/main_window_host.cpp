@@ -173,7 +173,8 @@ void MainWindowHost::ShowTray(int picture, const std::string& tip) {
     trayPicture_ = picture;
     trayTip_ = newTip;
     if (changed) {
-        tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(picture)), tip);
+        tray_.SetTrayIcon(
+            TrayModify, picture == kPictureProgram ? AppIcon() : QIcon(ListImage16(picture)), tip);
     }
     emit trayChanged(trayPicture_, trayTip_);
 }

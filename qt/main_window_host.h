@@ -14,6 +14,7 @@
 
 #include "core/monitor/countdown.h"
 #include "core/monitor/display.h"
+#include "core/monitor/pictures.h"
 #include "core/program/main_view.h"
 #include "core/program/main_window_contents.h"
 #include "qt/tray_icon.h"
@@ -120,7 +121,7 @@ private:
 
     MainWindowContents contents_ = DesignContents();
     QTimer timer1_;
-    int trayPicture_ = -1;
+    int trayPicture_ = kPictureProgram;
     QString trayTip_;
     TrayIcon tray_;
     bool ownHidden_ = true;

@@ -98,9 +98,12 @@ OpenResult QtComPort::ComOpen(const std::string& path, int baud) {
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        const bool permission = port_.error() == QSerialPort::PermissionError;
+        const QSerialPort::SerialPortError error = port_.error();
         port_.clearError();
-        return permission ? PermissionResult(path) : OpenResult::Failed;
+        if (error == QSerialPort::PermissionError) {
+            return PermissionResult(path);
+        }
+        return error == QSerialPort::DeviceNotFoundError ? OpenResult::Missing : OpenResult::Failed;
     }
     // A pseudo-terminal has no modem lines and refuses both calls ("Inappropriate ioctl for
     // device"); the data path works all the same, so the port stays open.

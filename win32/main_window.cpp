@@ -183,7 +183,8 @@ void TForm1::ShowTray(int picture, const std::string& tip) {
     trayTip_ = tip;
     if (tray_) {
         // The tip goes with it from TrayTip, which the program set to `tip` just before.
-        tray_->SetTrayIcon(TrayModify, images_.List16(picture));
+        tray_->SetTrayIcon(TrayModify,
+                           picture == kPictureProgram ? images_.App16() : images_.List16(picture));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/monitor/display.h"
+#include "core/monitor/pictures.h"
 #include "core/program/main_view.h"
 #include "win32/tray_icon.h"
 #include "win32/unique_handle.h"
@@ -103,7 +104,7 @@ private:
     bool detachedHidden_ = true;
     bool linkOk_ = false;
     bool boxWaits_ = false;
-    int trayPicture_ = -1;
+    int trayPicture_ = kPictureProgram;
     std::string trayTip_;
 
     BrushHandle panelBrush_;

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/base/errors.h"
 #include "win32/unique_handle.h"
 #include "win32/utf.h"
 
@@ -57,9 +56,9 @@ std::vector<PortEntry> RegistryPortTable::SystemPorts() {
             // picks it up.
             continue;
         }
-        const std::string valueName = Narrow(std::wstring_view(name.data(), nameLength));
         if (type != REG_SZ) {
-            throw InvalidDataType(valueName);
+            // A driver's stray value names no port; the ports beside it must stay usable.
+            continue;
         }
         const std::string port = Narrow(StringData(data, dataBytes));
         ports.push_back(PortEntry{port, port});

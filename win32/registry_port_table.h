@@ -10,8 +10,8 @@ namespace zelto {
 
 class RegistryPortTable : public PortTable {
 public:
-    // In the order of the key's values; empty when the key cannot be opened. Throws
-    // InvalidDataType with the value's name for a value that is not a string.
+    // In the order of the key's values, those that are not strings left out; empty when the key
+    // cannot be opened.
     std::vector<PortEntry> SystemPorts() override;
 };
 

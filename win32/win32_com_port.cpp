@@ -86,7 +86,9 @@ OpenResult Win32ComPort::ComOpen(const std::string& path, int baud) {
     KernelHandle handle(CreateFileW(ComDevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle) {
-        return OpenResult::Failed;
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? OpenResult::Missing
+                                                                              : OpenResult::Failed;
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;

@@ -12,10 +12,6 @@
 namespace zelto {
 namespace {
 
-// A settings file is a few hundred bytes. One far larger is treated as unreadable: its keys read
-// as missing and writes are refused, so it is never cut short by a rewrite.
-constexpr LONGLONG kLargestFile = 1024 * 1024;
-
 bool WriteAll(HANDLE file, const std::string& text) {
     std::size_t done = 0;
     while (done < text.size()) {
@@ -53,10 +49,12 @@ std::optional<std::string> Win32SettingsStore::ReadFile(const std::string& path)
         return std::nullopt;
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestFile) {
+    if (!GetFileSizeEx(file.get(), &size)) {
         return std::nullopt;
     }
-    std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::string text(static_cast<std::size_t>(std::min<LONGLONG>(
+                         size.QuadPart, static_cast<LONGLONG>(kSettingsReadLimit))),
+                     '\0');
     std::size_t done = 0;
     while (done < text.size()) {
         DWORD read = 0;
@@ -72,6 +70,14 @@ std::optional<std::string> Win32SettingsStore::ReadFile(const std::string& path)
         done += read;
     }
     return text;
+}
+
+std::optional<std::uint64_t> Win32SettingsStore::FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 bool Win32SettingsStore::Exists(const std::string& path) {

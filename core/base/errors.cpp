@@ -1,5 +1,7 @@
 #include "core/base/errors.h"
 
+#include <string>
+
 namespace zelto {
 
 Error NotValidInteger(std::string_view text) {
@@ -18,8 +20,9 @@ Error UnableToWrite(std::string_view path) {
     return Error("Unable to write to " + std::string(path));
 }
 
-Error InvalidDataType(std::string_view name) {
-    return Error("Invalid data type for '" + std::string(name) + "'");
+Error TooLargeToRewrite(std::string_view path, std::uint64_t bytes) {
+    return Error(std::string(path) + " is too large (" + std::to_string(bytes) +
+                 " bytes) to be rewritten safely");
 }
 
 std::string MessageBoxText(std::string_view text) {

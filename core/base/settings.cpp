@@ -53,6 +53,9 @@ void Settings::WriteSetting(std::string_view section, std::string_view key,
     if (!text && store_.Exists(path)) {
         throw UnableToWrite(path);
     }
+    if (text && text->size() > kLargestSettingsRewrite) {
+        throw TooLargeToRewrite(path, store_.FileSize(path).value_or(text->size()));
+    }
     if (!store_.ReplaceFile(path, IniSet(text.value_or(std::string()), section, key, value,
                                          store_.NewFileLineEnd()))) {
         throw UnableToWrite(path);

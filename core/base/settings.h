@@ -13,6 +13,9 @@ namespace zelto {
 
 inline constexpr std::string_view kSettingsFileName = "UPSZelto.ini";
 inline constexpr std::string_view kSection = "UPS";
+// A settings file is a few hundred bytes. A rewrite takes the whole text through memory and onto
+// the disk at every choice; past this size it is refused, while the file's values still read.
+inline constexpr std::size_t kLargestSettingsRewrite = 1024 * 1024;
 
 class Settings {
 public:
@@ -30,7 +33,8 @@ public:
     // The key's value, or nothing when the key or the file is missing.
     std::optional<std::string> FindSetting(std::string_view section, std::string_view key);
     // Changes only the key's own line (or adds it), keeping every other byte. Throws
-    // UnableToWrite with the full path when the system refuses the write.
+    // UnableToWrite with the full path when the system refuses the write, TooLargeToRewrite
+    // for a file past kLargestSettingsRewrite.
     void WriteSetting(std::string_view section, std::string_view key, std::string_view value);
 
     // ReadSetting in section "UPS", converted with StrToInt.

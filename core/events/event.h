@@ -50,6 +50,7 @@ enum class EventKind {
     PowerRefused,
     SettingChanged,
     ErrorShown,
+    PortMissing,  // told instead of LinkLost when the chosen port is not there at all
 };
 
 struct Event {

@@ -37,7 +37,12 @@ void EventDetector::Tick(Moment now) {
     }
     if (!linkLost_ && now.unixSeconds - *lastHeard_ > kLinkLostAfterSeconds) {
         linkLost_ = true;
-        Emit(now, EventKind::LinkLost);
+        if (portMissing_) {
+            Emit(now, EventKind::PortMissing,
+                 missingPort_.empty() ? std::string() : Field("port", missingPort_));
+        } else {
+            Emit(now, EventKind::LinkLost);
+        }
     }
 }
 

@@ -37,6 +37,12 @@ public:
     void PowerRefused(Moment now, PowerAction action, const std::string& reason);
     void SettingChanged(Moment now, std::string_view key, std::string_view value);
     void ErrorShown(Moment now, std::string_view text);
+    // Whether the chosen port is missing, and its name in the list (empty when the chosen place
+    // of the list has no device yet). A link lost while it is missing is told as the port missing.
+    void PortMissing(bool missing, std::string_view name) {
+        portMissing_ = missing;
+        missingPort_ = name;
+    }
 
     // The readings of the latest record; nothing before the first.
     const std::optional<Readings>& Latest() const { return latest_; }
@@ -52,6 +58,8 @@ private:
     // When a record last arrived, or the first tick when none has yet.
     std::optional<std::int64_t> lastHeard_;
     bool linkLost_ = false;
+    bool portMissing_ = false;
+    std::string missingPort_;
     // The program starts assuming mains present and the UPS's flags clear.
     bool onBattery_ = false;
     bool batteryLow_ = false;

@@ -37,6 +37,9 @@ public:
     void SettingChanged(std::string_view key, std::string_view value) {
         recorder_.SettingChanged(key, value);
     }
+    // Whether the chosen port is missing, and its name in the list (empty while the chosen place
+    // of the list has no device).
+    void PortMissing(bool missing, std::string_view name) { recorder_.PortMissing(missing, name); }
     void SetNotifyEnabled(bool enabled) { notifications_.SetEnabled(enabled); }
     // A further listener, such as an open journal window; it must outlive this.
     void AddSink(EventSink& sink) { sinks_.Add(sink); }

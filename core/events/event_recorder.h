@@ -35,6 +35,7 @@ public:
     void SettingChanged(std::string_view key, std::string_view value);
     // An error box's text, as the reporter was given it.
     void ErrorShown(std::string_view text);
+    void PortMissing(bool missing, std::string_view name) { detector_.PortMissing(missing, name); }
 
 private:
     template <class Call>

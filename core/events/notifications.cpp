@@ -11,6 +11,7 @@ EventKind TopicOf(EventKind kind) {
         case EventKind::MainsBack:
             return EventKind::MainsLost;
         case EventKind::LinkBack:
+        case EventKind::PortMissing:
             return EventKind::LinkLost;
         default:
             return kind;
@@ -44,6 +45,9 @@ std::optional<Notification> NotificationFor(const Event& event) {
             return made("Нет связи с UPS", "UPS не отвечает больше 10 секунд");
         case EventKind::LinkBack:
             return made("Связь с UPS восстановлена", "UPS снова отвечает");
+        case EventKind::PortMissing:
+            return made("Порт UPS не найден",
+                        "Компьютер не защищён, пока порт UPS не появится в системе");
         case EventKind::BatteryLow:
             return made("Батарея разряжена", "UPS сообщает о низком заряде батареи");
         case EventKind::UpsFault:

@@ -25,8 +25,8 @@ struct Notification {
 };
 
 // The notification for an event, nothing for the events that do not notify: mains lost and
-// back, link lost and back, the UPS's battery-low and fault flags raised, the shutdown
-// committed (the countdown finished).
+// back, link lost (or the port missing) and back, the UPS's battery-low and fault flags raised,
+// the shutdown committed (the countdown finished).
 std::optional<Notification> NotificationFor(const Event& event);
 
 // Whether "Notify" leaves notifications on. Throws the conversion error of a bad value.

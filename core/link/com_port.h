@@ -7,12 +7,13 @@
 
 namespace zelto {
 
-// How an open ended. Only a lack of permission is worth telling the user about: a missing or busy
-// port is the everyday state of an unplugged adapter or a UPS switched off, and is retried
-// quietly.
+// How an open ended. Only a lack of permission is worth a box: a missing or busy port is the
+// everyday state of an unplugged adapter or a UPS switched off, and is retried quietly. A missing
+// one is still shown in the tray, since the machine is unprotected until it comes.
 enum class OpenResult {
     Opened,
-    Failed,            // missing, busy, or refusing the line settings
+    Failed,            // busy, or refusing the line settings
+    Missing,           // no such device (an adapter unplugged or not yet enumerated)
     PermissionDenied,  // the system does not let this user open the device
 };
 

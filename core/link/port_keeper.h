@@ -1,9 +1,9 @@
 #pragma once
 // Keeps the chosen port open: a USB adapter pulled and plugged back, a UPS switched off and on,
-// or a port another program held for a while must not leave the machine unprotected until
-// someone picks the port again. The port is reopened quietly every few ticks while it is closed.
+// a port another program held for a while, or an adapter the system enumerated late must not
+// leave the machine unprotected until someone picks the port again. While the port is closed,
+// every few ticks are a turn to look for it again.
 
-#include <optional>
 #include <string>
 
 #include "core/link/com_port.h"
@@ -12,10 +12,11 @@ namespace zelto {
 
 class PortKeeper {
 public:
-    // Ticks between two attempts to reopen a closed port.
+    // Ticks between two looks for a closed port.
     static constexpr int kReopenTicks = 3;
 
-    // The port to keep open (empty: none), just opened or not.
+    // The port to keep open; empty while the chosen one is not known by its path yet (a place in
+    // the list that no device fills), which is looked for all the same.
     void Choose(const std::string& path) {
         if (path != path_) {
             deniedTold_ = false;
@@ -24,16 +25,22 @@ public:
         ticksClosed_ = 0;
     }
 
-    // Called once a tick, before the port is read. The result of a reopen, when one was tried.
-    std::optional<OpenResult> Tick(ComPort& port, int baud) {
-        if (path_.empty() || port.IsOpen()) {
+    // Called once a tick, before the port is read: whether this tick looks for the port again.
+    // Never while a port is open, so a working link costs nothing.
+    bool Due(const ComPort& port) {
+        if (port.IsOpen()) {
             ticksClosed_ = 0;
-            return std::nullopt;
+            return false;
         }
         if (++ticksClosed_ < kReopenTicks) {
-            return std::nullopt;
+            return false;
         }
         ticksClosed_ = 0;
+        return true;
+    }
+
+    // Opens the kept port again.
+    OpenResult Reopen(ComPort& port, int baud) {
         const OpenResult result = port.ComOpen(path_, baud);
         if (result == OpenResult::Opened) {
             port.ComPurgeInput();

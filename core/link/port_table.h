@@ -18,8 +18,8 @@ struct PortEntry {
 class PortTable {
 public:
     virtual ~PortTable() = default;
-    // The system's serial ports in whatever order the system gives them. May throw
-    // InvalidDataType for an entry of the system's table that is not a string.
+    // The system's serial ports in whatever order the system gives them. An entry of the
+    // system's table that names no port is left out: the others must stay usable.
     virtual std::vector<PortEntry> SystemPorts() = 0;
 };
 

@@ -4,6 +4,9 @@
 
 namespace zelto {
 
+// Not in the lists: the program's own icon, as the tray shows it before any record, and again
+// while there is no UPS to show.
+inline constexpr int kPictureProgram = -1;
 inline constexpr int kPictureBatteryFull = 0;
 inline constexpr int kPictureBatteryHalf = 1;
 inline constexpr int kPictureBatteryLow = 2;

@@ -25,6 +25,11 @@ bool TriggersOnMainsFailure(int triggerIndex) {
     return entry && entry->onMainsFailure;
 }
 
+bool TriggerCanAct(int triggerIndex) {
+    const auto* entry = EntryAt(kTriggerEntries, triggerIndex);
+    return entry && (entry->onMainsFailure || entry->chargeLimit);
+}
+
 bool ChargeTriggerMet(int triggerIndex, int charge) {
     const auto* entry = EntryAt(kTriggerEntries, triggerIndex);
     return entry && entry->chargeLimit && charge <= *entry->chargeLimit;

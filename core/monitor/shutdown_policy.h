@@ -13,6 +13,9 @@ namespace zelto {
 // Whether the trigger entry acts on the first on-battery record ("при отказе сети").
 bool TriggersOnMainsFailure(int triggerIndex);
 
+// Whether the trigger entry can ever start a shutdown: every one but "никогда" and no selection.
+bool TriggerCanAct(int triggerIndex);
+
 // Whether a charge trigger (entries 1 to 5: 80, 50, 30, 20, 10 percent) is met. Entry 0, entry 6
 // ("никогда") and no selection never are.
 bool ChargeTriggerMet(int triggerIndex, int charge);

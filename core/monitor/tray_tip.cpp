@@ -7,4 +7,9 @@ std::string TrayTipText(bool onBattery, int charge) {
     return source + ". Заряд батареи: " + std::to_string(charge) + "%";
 }
 
+std::string PortMissingTipText(const std::string& portName) {
+    const std::string text = "Порт UPS не найден";
+    return portName.empty() ? text : text + ": " + portName;
+}
+
 }  // namespace zelto

@@ -9,4 +9,8 @@ namespace zelto {
 // bytes, within the tray's 63.
 std::string TrayTipText(bool onBattery, int charge);
 
+// "Порт UPS не найден: ttyUSB0", or without the name while the chosen place of the list is empty.
+// Cut to the tray's length by the tray.
+std::string PortMissingTipText(const std::string& portName);
+
 }  // namespace zelto

@@ -9,8 +9,11 @@
 #include "core/base/product.h"
 #include "core/link/port_access.h"
 #include "core/link/port_list.h"
+#include "core/monitor/pictures.h"
 #include "core/monitor/policy.h"
 #include "core/monitor/shutdown_policy.h"
+#include "core/monitor/tray_tip.h"
+#include "core/monitor/tray_tip_limit.h"
 
 namespace zelto {
 namespace {
@@ -65,7 +68,7 @@ void Program::FormCreate() {
     }
     RunGuarded(errors, [&] { state_.CountdownSeconds = ReadCountdownSeconds(settings_); });
     platform_.view.AddTrayIcon();
-    RunGuarded(errors, [&] { ReadComPorts(); });
+    ReadComPorts();
     OpenStoredPort();
 
     platform_.view.SetCaption(kModelCaption);
@@ -78,32 +81,43 @@ void Program::OpenStoredPort() {
     auto& errors = platform_.errors;
     // A bad index is reported and acts as the default; its text stays until a port is picked.
     std::int32_t stored = 0;
-    bool writeBack = RunGuarded(errors, [&] { stored = settings_.ReadInt(kPortKey, "0"); });
-    int index = -1;
+    const bool readable = RunGuarded(errors, [&] { stored = settings_.ReadInt(kPortKey, "0"); });
     const auto path = settings_.FindSetting(kSection, kPortPathKey);
     if (path && !path->empty()) {
         // The remembered device wherever it sorts now; one that is absent stays chosen and
         // listed, and is opened when it appears, so nothing is written over the choice.
         const bool present = Listed(ports_, *path);
-        index = static_cast<int>(PlacePort(
+        const int index = static_cast<int>(PlacePort(
             ports_, RememberedPort(*path, settings_.FindSetting(kSection, kPortsKey).has_value())));
         if (!present) {
             PublishPortList();
-            writeBack = false;
         }
-    } else {
-        index = Selectable(stored, ports_.size());
+        platform_.view.SetPortIndex(index);
+        OpenPort(index);
+        if (readable && present) {
+            // The position follows the device.
+            RunGuarded(errors,
+                       [&] { settings_.WriteSetting(kSection, kPortKey, std::to_string(index)); });
+        }
+        return;
     }
+    // No port was ever chosen by hand: the stored place of the list stands for the device there.
+    // A start that found no port at all once stored -1; that was never the user's choice of
+    // none, so it means the first port too. A place no device fills yet is looked for until
+    // one does, and nothing is written over it meanwhile.
+    stored = std::max<std::int32_t>(stored, 0);
+    const int index = Selectable(stored, ports_.size());
+    waitingIndex_ = index < 0 ? stored : -1;
+    // Remembered by its path once it opens, so that a device sorting before it later cannot take
+    // its place; not while the file holds a text the user must mend first.
+    rememberWhenOpen_ = readable;
     platform_.view.SetPortIndex(index);
     OpenPort(index);
-    if (writeBack) {
-        RunGuarded(errors,
-                   [&] { settings_.WriteSetting(kSection, kPortKey, std::to_string(index)); });
-    }
 }
 
 void Program::PolicyChanged(PolicyList list, int index) {
     const auto& policy = PolicySettingFor(list);
+    const bool triggerCouldAct = TriggerCanAct(state_.TriggerIndex);
     // The choice applies from the next tick even when storing it is refused.
     state_.*policy.index = index;
     const std::string value = std::to_string(index);
@@ -111,7 +125,7 @@ void Program::PolicyChanged(PolicyList list, int index) {
         platform_.events->SettingChanged(policy.key, value);
     }
     RunGuarded(platform_.errors, [&] { settings_.WriteSetting(kSection, policy.key, value); });
-    if (list == PolicyList::Method) {
+    if (list == PolicyList::Method || (list == PolicyList::Trigger && !triggerCouldAct)) {
         CheckMethod();
     }
 }
@@ -119,7 +133,13 @@ void Program::PolicyChanged(PolicyList list, int index) {
 void Program::ComboBox4Change(int index) {
     // The port is opened whether or not the choice can be stored: protection must not hang on a
     // writable settings file.
+    waitingIndex_ = -1;
+    rememberWhenOpen_ = false;
     OpenPort(index);
+    StoreChoice(index);
+}
+
+void Program::StoreChoice(int index) {
     if (platform_.events) {
         platform_.events->SettingChanged(kPortPathKey, keeper_.Path());
     }
@@ -140,18 +160,47 @@ void Program::OpenPort(int index) {
     keeper_.Choose(path);
     if (listed) {
         NoteOpen(port.ComOpen(path, kBaud));
+    } else {
+        ShowPortMissing(true);
     }
     port.ComPurgeInput();
 }
 
 void Program::NoteOpen(OpenResult result) {
+    ShowPortMissing(result == OpenResult::Missing);
+    if (result == OpenResult::Opened && rememberWhenOpen_) {
+        rememberWhenOpen_ = false;
+        StoreChoice(state_.PortIndex);
+    }
     if (keeper_.TellUser(result)) {
         const std::string& path = keeper_.Path();
         platform_.errors.Report(PortAccessDeniedText(path, platform_.port.AccessGroup(path)));
     }
 }
 
+void Program::ShowPortMissing(bool missing) {
+    if (missing == portMissing_) {
+        return;
+    }
+    portMissing_ = missing;
+    const int index = state_.PortIndex;
+    const bool listed = index >= 0 && static_cast<std::size_t>(index) < ports_.size();
+    const std::string name = listed ? ports_[static_cast<std::size_t>(index)].name : "";
+    if (platform_.events) {
+        platform_.events->PortMissing(missing, name);
+    }
+    // The tray is all a hidden program shows: it must not go on looking as it did while the UPS
+    // answered. The first record from the port found again sets it anew.
+    state_.TrayTip = missing ? LimitTrayTip(PortMissingTipText(name)) : std::string();
+    platform_.display.ShowTray(kPictureProgram, state_.TrayTip);
+}
+
 void Program::CheckMethod() {
+    // Nothing will ever be asked of the system under "никогда"; it is asked once the trigger
+    // is set to something that acts.
+    if (!TriggerCanAct(state_.TriggerIndex)) {
+        return;
+    }
     if (const auto action = MethodAction(state_.MethodIndex)) {
         if (const auto warning = CapabilityWarning(*action, platform_.power.Capability(*action))) {
             platform_.errors.Report(*warning);
@@ -160,42 +209,64 @@ void Program::CheckMethod() {
 }
 
 void Program::Timer1Timer() {
-    if (const auto reopened = keeper_.Tick(platform_.port, kBaud)) {
-        NoteOpen(*reopened);
+    if (keeper_.Due(platform_.port)) {
+        LookForPort();
     }
     monitor_.Timer1Timer();
 }
 
-void Program::ReadComPorts() {
-    ports_.clear();
-    try {
-        ports_ = BuildPortList(platform_.portTable.SystemPorts(),
-                               settings_.FindSetting(kSection, kPortsKey));
-    } catch (...) {
-        // The list never keeps showing ports that are no longer known.
-        PublishPortList();
-        throw;
+void Program::LookForPort() {
+    const bool filled = ReadPortListAgain();
+    if (filled || (keeper_.Path().empty() && state_.PortIndex >= 0)) {
+        OpenPort(state_.PortIndex);
+    } else if (!keeper_.Path().empty()) {
+        NoteOpen(keeper_.Reopen(platform_.port, kBaud));
     }
+}
+
+void Program::ReadComPorts() {
+    ports_ = BuildPortList(platform_.portTable.SystemPorts(),
+                           settings_.FindSetting(kSection, kPortsKey));
     PublishPortList();
 }
 
 void Program::RefreshPortList() {
-    RunGuarded(platform_.errors, [&] {
-        const int selected = state_.PortIndex;
-        std::optional<PortEntry> chosen;
-        if (selected >= 0 && static_cast<std::size_t>(selected) < ports_.size()) {
-            chosen = ports_[static_cast<std::size_t>(selected)];
-        }
-        auto ports = BuildPortList(platform_.portTable.SystemPorts(),
-                                   settings_.FindSetting(kSection, kPortsKey));
-        const int index = chosen ? static_cast<int>(PlacePort(ports, *chosen)) : -1;
+    // Nothing is stored: looking at the list is not a choice, and the port is remembered by its
+    // path, which the new positions do not change.
+    if (ReadPortListAgain()) {
+        OpenPort(state_.PortIndex);
+    }
+}
+
+bool Program::ReadPortListAgain() {
+    const int selected = state_.PortIndex;
+    std::optional<PortEntry> chosen;
+    if (selected >= 0 && static_cast<std::size_t>(selected) < ports_.size()) {
+        chosen = ports_[static_cast<std::size_t>(selected)];
+    }
+    auto ports = BuildPortList(platform_.portTable.SystemPorts(),
+                               settings_.FindSetting(kSection, kPortsKey));
+    int index = -1;
+    if (chosen) {
+        index = static_cast<int>(PlacePort(ports, *chosen));
+    } else if (waitingIndex_ >= 0) {
+        index = Selectable(waitingIndex_, ports.size());
+    }
+    const bool filled = !chosen && index >= 0;
+    if (filled) {
+        waitingIndex_ = -1;
+    }
+    // Read every few seconds while the port is missing: a list the user may have open is only
+    // touched when it changed.
+    if (ports != ports_) {
         ports_ = std::move(ports);
         PublishPortList();
         platform_.view.SetPortIndex(index);
-        // Nothing is stored: looking at the list is not a choice, and the port is remembered
-        // by its path, which the new positions do not change.
-        state_.PortIndex = index;
-    });
+    } else if (index != selected) {
+        platform_.view.SetPortIndex(index);
+    }
+    state_.PortIndex = index;
+    return filled;
 }
 
 void Program::PublishPortList() {

@@ -50,10 +50,11 @@ public:
     // Fills the port list from the system's table or the "Ports" setting.
     void ReadComPorts();
     // The user opened the port list: it follows devices added and removed since, keeping the
-    // selected port selected (and listed, even while it is unplugged). Nothing is stored.
+    // selected port selected (and listed, even while it is unplugged). Nothing is stored, but a
+    // chosen place of the list that a device now fills is opened.
     void RefreshPortList();
 
-    // One poll tick; a chosen port that was lost is reopened quietly every few ticks first.
+    // One poll tick; while the chosen port is not open, every few ticks look for it first.
     void Timer1Timer();
     void Image5Click() { monitor_.Image5Click(); }
 
@@ -68,8 +69,18 @@ private:
     // Closes the port in use and opens the list entry (none for -1), which is kept open from
     // then on.
     void OpenPort(int index);
-    // Tells the user, once per chosen port, when the system does not let them open it.
+    // What an open of the chosen port came to: a refusal for lack of permission is told once
+    // per port, a missing port is shown, a port chosen only by its place is remembered by its
+    // path the first time it opens.
     void NoteOpen(OpenResult result);
+    // The chosen port is closed: reads the list again and opens the chosen port if it is there.
+    void LookForPort();
+    // Reads the system's ports again, keeping the chosen port listed and selected, or selecting
+    // the chosen place once a device fills it. True when it did the latter.
+    bool ReadPortListAgain();
+    // Stores the port in use: its path, then its index.
+    void StoreChoice(int index);
+    void ShowPortMissing(bool missing);
     // Asks the system whether it can carry out the chosen method, and says so when it cannot.
     void CheckMethod();
     void PublishPortList();
@@ -81,6 +92,11 @@ private:
     Monitor monitor_;
     PortKeeper keeper_;
     std::vector<PortEntry> ports_;
+    // The stored place of the list while no device fills it; -1 once the choice is a port.
+    int waitingIndex_ = -1;
+    // The port was chosen by its place alone; its path is stored when it first opens.
+    bool rememberWhenOpen_ = false;
+    bool portMissing_ = false;
 };
 
 }  // namespace zelto

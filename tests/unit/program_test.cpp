@@ -11,7 +11,7 @@
 namespace zelto::fakes {
 namespace {
 
-TEST(StartUp, EmptyDirectoryGivesDefaultsAndWritesOnlyThePort) {
+TEST(StartUp, EmptyDirectoryGivesDefaultsAndRemembersOnlyThePort) {
     ProgramRig rig;
     rig.portTable.ports = {{"ttyS1", "/dev/ttyS1"}, {"ttyS0", "/dev/ttyS0"}};
     rig.program.FormCreate();
@@ -23,7 +23,7 @@ TEST(StartUp, EmptyDirectoryGivesDefaultsAndWritesOnlyThePort) {
     EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyS0", "ttyS1"}));
     EXPECT_EQ(rig.view.portIndex, 0);
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0");
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=0\n");
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPortPath=/dev/ttyS0\nCOMPort=0\n");
     EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
     EXPECT_EQ(rig.view.trayIcons, 1);
     // The first tick ran: one status query went out before any window showed.
@@ -32,15 +32,6 @@ TEST(StartUp, EmptyDirectoryGivesDefaultsAndWritesOnlyThePort) {
     // The order in which the window is filled.
     EXPECT_EQ(rig.view.calls, (std::vector<std::string>{"policy 0 0", "policy 1 0", "policy 2 0",
                                                         "tray", "ports", "port 0", "caption"}));
-}
-
-TEST(StartUp, NoSystemPortsStoresMinusOne) {
-    ProgramRig rig;
-    rig.program.FormCreate();
-    EXPECT_TRUE(rig.view.portNames.empty());
-    EXPECT_EQ(rig.view.portIndex, -1);
-    EXPECT_FALSE(rig.port.IsOpen());
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=-1\n");
 }
 
 TEST(StartUp, StoredValuesAndAPortPastTheList) {
@@ -55,11 +46,11 @@ TEST(StartUp, StoredValuesAndAPortPastTheList) {
     EXPECT_EQ(rig.program.State().TriggerIndex, 6);
     EXPECT_EQ(rig.program.State().UpsOffIndex, 10);
     EXPECT_EQ(rig.program.State().CountdownSeconds, 65535);
-    // A stored port past the list: nothing opened, -1 written back in place.
+    // A stored port past the list: nothing opened, and nothing written over it.
     EXPECT_EQ(rig.view.portIndex, -1);
     EXPECT_FALSE(rig.port.IsOpen());
     EXPECT_EQ(rig.SettingsFile(),
-              "[UPS]\r\nCompOff=6\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=-1\r\n");
+              "[UPS]\r\nCompOff=6\r\nOffMethod=2\r\nOffUPS=$A\r\nOFFAfter=65535\r\nCOMPort=3\r\n");
     EXPECT_TRUE(rig.errors.texts.empty());
 }
 
@@ -146,16 +137,8 @@ TEST(StartUp, PortsSettingReplacesTheSystemTable) {
     EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"/dev/ups", "/tmp/sim/ups"}));
     EXPECT_EQ(rig.port.openedPath, "/tmp/sim/ups");
     EXPECT_EQ(rig.SettingsFile(),
-              "; mine\n[UPS]\nPorts=/tmp/sim/ups;/dev/ups\nCOMPort=1\n[Other]\nk=v\n");
-}
-
-TEST(StartUp, APortTableEntryThatIsNotAStringStopsOnlyThePortList) {
-    ProgramRig rig;
-    rig.portTable.badEntry = true;
-    rig.program.FormCreate();
-    EXPECT_EQ(rig.errors.texts, (std::vector<std::string>{"Invalid data type for 'Serial7'"}));
-    EXPECT_TRUE(rig.view.portNames.empty());
-    EXPECT_EQ(rig.view.caption, "ZELTO Homeline");
+              "; mine\n[UPS]\nPorts=/tmp/sim/ups;/dev/ups\nCOMPort=1\nCOMPortPath=/"
+              "tmp/sim/ups\n[Other]\nk=v\n");
 }
 
 // A bad policy value: reported once, then it acts as the key's default and shows as such, and
@@ -189,8 +172,8 @@ TEST(StartUp, BadPolicyValueActsAsTheDefaultAndStaysInTheFile) {
         EXPECT_EQ(rig.program.State().TriggerIndex, 0) << c.line;
         EXPECT_EQ(rig.program.State().MethodIndex, 0) << c.line;
         EXPECT_EQ(rig.program.State().UpsOffIndex, 0) << c.line;
-        // Only the port's index went back, with the same value.
-        EXPECT_EQ(rig.SettingsFile(), file) << c.line;
+        // Only the port went back: the same index, and the path it stands for.
+        EXPECT_EQ(rig.SettingsFile(), file + "COMPortPath=/dev/ttyS0\r\n") << c.line;
         EXPECT_EQ(rig.port.openedPath, "/dev/ttyS0") << c.line;
 
         // A pick replaces the text.
@@ -327,8 +310,8 @@ TEST(PortList, EveryChangeStoresTheIndexThenReopensAndPurges) {
     rig.program.ComboBox4Change(1);
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
     EXPECT_EQ(rig.port.ComInputCount(), 0u);
-    // The position as before, and the device's path beside it.
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n");
+    // The device's path and its position.
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPortPath=/dev/ttyUSB0\nCOMPort=1\n");
 
     // The same port again is closed and opened again too.
     rig.port.Arrive("more");
@@ -347,7 +330,7 @@ TEST(PortList, RefusedWriteIsReportedOnceAndThePickedPortIsInUse) {
               (std::vector<std::string>{"Unable to write to /fake/work/UPSZelto.ini"}));
     EXPECT_TRUE(rig.port.IsOpen());
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=0\n");
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPortPath=/dev/ttyS0\nCOMPort=0\n");
     rig.program.Timer1Timer();
     EXPECT_EQ(rig.port.writes.back(), "Q1\r");
 }
@@ -358,13 +341,13 @@ TEST(PolicyLists, ChangesAreStoredAtOnceAndApplyEvenWhenRefused) {
     rig.program.PolicyChanged(PolicyList::Trigger, 3);
     rig.program.PolicyChanged(PolicyList::Method, 1);
     rig.program.PolicyChanged(PolicyList::UpsDelay, 5);
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=-1\nCompOff=3\nOffMethod=1\nOffUPS=5\n");
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCompOff=3\nOffMethod=1\nOffUPS=5\n");
 
     rig.store.refuseWrites = true;
     rig.program.PolicyChanged(PolicyList::Method, 2);
     EXPECT_EQ(rig.program.State().MethodIndex, 2);
     EXPECT_EQ(rig.errors.texts.size(), 1u);
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=-1\nCompOff=3\nOffMethod=1\nOffUPS=5\n");
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCompOff=3\nOffMethod=1\nOffUPS=5\n");
 }
 
 }  // namespace
@@ -389,9 +372,11 @@ TEST(LostPort, MissingAtStartUpIsReopenedQuietlyEveryFewTicks) {
     rig.program.Timer1Timer();
     ASSERT_TRUE(rig.port.IsOpen());
     EXPECT_EQ(rig.port.openedPath, "/dev/ttyUSB0");
-    // The retry sent this tick's query on the reopened port, wrote no settings, showed no box.
+    // The retry sent this tick's query on the reopened port and showed no box; the port, chosen
+    // by its place alone, is remembered by its path now that it opened.
     EXPECT_EQ(rig.port.writes.back(), "Q1\r");
-    EXPECT_EQ(rig.store.writes, writesBefore);
+    EXPECT_EQ(writesBefore, 0);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPortPath=/dev/ttyUSB0\nCOMPort=0\n");
     EXPECT_TRUE(rig.errors.texts.empty());
 }
 
@@ -592,6 +577,7 @@ TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
     rig.WriteSettingsFile("[UPS]\nCOMPort=1\n");
     rig.program.FormCreate();
     ASSERT_EQ(rig.port.openedPath, "/dev/ttyUSB1");
+    const std::string kRemembered = "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB1\n";
 
     // A device sorting before the chosen one appears: the choice moves down with its port, and
     // nothing is written, since looking at the list is not a choice.
@@ -600,7 +586,7 @@ TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
     rig.program.RefreshPortList();
     EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyACM0", "ttyUSB0", "ttyUSB1"}));
     EXPECT_EQ(rig.view.portIndex, 2);
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\n");
+    EXPECT_EQ(rig.SettingsFile(), kRemembered);
     EXPECT_EQ(rig.program.State().PortIndex, 2);
 
     // The chosen port is unplugged: it stays listed and selected, so it is reopened when it
@@ -609,13 +595,13 @@ TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
     rig.program.RefreshPortList();
     EXPECT_EQ(rig.view.portNames, (std::vector<std::string>{"ttyS0", "ttyUSB1"}));
     EXPECT_EQ(rig.view.portIndex, 1);
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\n");
+    EXPECT_EQ(rig.SettingsFile(), kRemembered);
     EXPECT_TRUE(rig.errors.texts.empty());
 
     // A pick after the shift stores the new position and the path.
     rig.store.refuseWrites = false;
-    rig.program.ComboBox4Change(1);
-    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB1\n");
+    rig.program.ComboBox4Change(0);
+    EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=0\nCOMPortPath=/dev/ttyS0\n");
 }
 
 }  // namespace

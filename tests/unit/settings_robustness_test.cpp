@@ -145,15 +145,25 @@ TEST(SettingsRobustness, ValuesLongerThanTheReaderBufferAreCut) {
     EXPECT_EQ(store.files[kPath], "[UPS]\nOFFAfter=" + digits + "\nCompOff=2\n");
 }
 
-TEST(SettingsRobustness, LargeFileReadsItsKeyAtTheEnd) {
+TEST(SettingsRobustness, LargeFileReadsItsKeysButIsNeverRewritten) {
     FakeSettingsStore store;
     Settings settings(store);
-    std::string text(8 * 1024 * 1024, ';');
-    text += "\n[UPS]\nCompOff=5\n";
+    // Just within the size a rewrite takes: written as any other.
+    std::string text = "[UPS]\nCompOff=5\n;";
+    text.resize(kLargestSettingsRewrite - 1, ';');
+    text += "\n";
     store.files[kPath] = text;
-    EXPECT_EQ(settings.ReadInt("CompOff", "0"), 5);
     settings.WriteSetting("UPS", "OffUPS", "1");
-    EXPECT_EQ(store.files[kPath], text + "OffUPS=1\n");
+    // Compared as a truth: a failure must not print a megabyte.
+    EXPECT_TRUE(store.files[kPath] == text + "OffUPS=1\n");
+    // Past it, the key at the end still reads, and the write is refused saying why.
+    text = std::string(8 * 1024 * 1024, ';') + "\n[UPS]\nCompOff=6\n";
+    store.files[kPath] = text;
+    EXPECT_EQ(settings.ReadInt("CompOff", "0"), 6);
+    EXPECT_EQ(test::WriteError(settings, "OffUPS", "1"),
+              kPath + " is too large (8388625 bytes) to be rewritten safely");
+    EXPECT_TRUE(store.files[kPath] == text);
+    EXPECT_EQ(store.writes, 1);
 }
 
 TEST(SettingsRobustness, AFileThatExistsButCannotBeReadIsNeverReplaced) {
