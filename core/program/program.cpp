@@ -136,13 +136,13 @@ void Program::ComboBox4Change(int index) {
     waitingIndex_ = -1;
     rememberWhenOpen_ = false;
     OpenPort(index);
+    if (platform_.events) {
+        platform_.events->SettingChanged(kPortPathKey, keeper_.Path());
+    }
     StoreChoice(index);
 }
 
 void Program::StoreChoice(int index) {
-    if (platform_.events) {
-        platform_.events->SettingChanged(kPortPathKey, keeper_.Path());
-    }
     RunGuarded(platform_.errors, [&] {
         // The path first: when only the first of the two writes goes through, the file still
         // names the new port, since the path is what start-up looks at first.

@@ -689,42 +689,121 @@ TEST_F(FaultScenarios, ReadOnlyWorkingDirectoryStillOpensAndPollsThePort) {
     EXPECT_EQ(fakes::ReadWhole(IniPath()), ini);
 }
 
-TEST_F(FaultScenarios, SettingsFileTooLargeToRewriteStillOpensTheFirstPortAndShutsDown) {
-    ASSERT_TRUE(sim_.Start()) << sim_.Output();
-    // Over the size limit, the file reads as missing, so the program takes the first of the
-    // system's ports. Those must never be opened here: in a mount namespace of this thread's
-    // own, each device the system lists is covered by the simulator's terminal, and checked to
-    // be it, before the program starts.
-    const auto ports = QSerialPortInfo::availablePorts();
-    if (ports.isEmpty()) {
-        GTEST_SKIP() << "the system lists no serial port for the simulator to stand in for";
+// Faults where the program takes its port from the system's list. The machine's own ports must
+// never be opened here: in a mount namespace of this thread's own, each device the system lists
+// is covered by the simulator's terminal, and checked to be it, before the program starts.
+class SystemPortScenarios : public FaultScenarios {
+protected:
+    // The devices covered, in the list's order; none when the system lists no serial port.
+    std::vector<std::string> CoverSystemPorts() {
+        std::vector<std::string> devices;
+        const auto ports = QSerialPortInfo::availablePorts();
+        if (ports.isEmpty()) {
+            return devices;
+        }
+        EXPECT_EQ(::unshare(CLONE_NEWNS), 0) << "needs root: " << std::strerror(errno);
+        EXPECT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+        const std::string terminal = DeviceOf(sim_.LinkPath());
+        EXPECT_FALSE(terminal.empty());
+        for (const QSerialPortInfo& port : ports) {
+            const std::string device = port.systemLocation().toStdString();
+            EXPECT_EQ(::mount(terminal.c_str(), device.c_str(), nullptr, MS_BIND, nullptr), 0)
+                << device << ": " << std::strerror(errno);
+            mounts_.push_back(device);
+            if (!SameDevice(device, terminal)) {
+                ADD_FAILURE() << device << " is not covered";
+                return {};
+            }
+            devices.push_back(device);
+        }
+        return devices;
     }
-    ASSERT_EQ(::unshare(CLONE_NEWNS), 0) << "needs root: " << std::strerror(errno);
-    ASSERT_EQ(::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
-    const std::string terminal = DeviceOf(sim_.LinkPath());
-    ASSERT_FALSE(terminal.empty());
-    for (const QSerialPortInfo& port : ports) {
-        const std::string device = port.systemLocation().toStdString();
-        ASSERT_EQ(::mount(terminal.c_str(), device.c_str(), nullptr, MS_BIND, nullptr), 0)
-            << device << ": " << std::strerror(errno);
-        mounts_.push_back(device);
-        ASSERT_TRUE(SameDevice(device, terminal)) << device << " is not covered";
+    // No serial port at all, as with the only adapter unplugged: the system lists none, and no
+    // device file is there to open.
+    void HideSystemPorts() {
+        for (const char* dir : {"/sys/class/tty", "/dev"}) {
+            ASSERT_EQ(::mount("zelto-none", dir, "tmpfs", 0, "size=64k"), 0)
+                << dir << ": " << std::strerror(errno);
+        }
     }
+    void ShowSystemPorts() {
+        for (const char* dir : {"/dev", "/sys/class/tty"}) {
+            ASSERT_EQ(::umount2(dir, MNT_DETACH), 0) << dir << ": " << std::strerror(errno);
+        }
+    }
+    void StopLive() {
+        clock_.reset();
+        live_.reset();
+    }
+};
 
+TEST_F(SystemPortScenarios, SettingsFileTooLargeToRewriteKeepsItsChoicesAndSaysWhy) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    const auto devices = CoverSystemPorts();
+    ASSERT_FALSE(devices.empty()) << "the system lists no serial port for the simulator";
+
+    // "никогда" and "Ждущий режим": a file grown past what is rewritten must not fall back to
+    // the defaults, which would shut the machine down at the first outage.
     std::string ini = "[UPS]\r\nCompOff=6\r\nOffMethod=2\r\n";
     while (ini.size() <= 1024 * 1024) {
         ini += "; a line of a file that grew far too large to be a settings file\r\n";
     }
     StartWith(ini);
-    CloseTheOneBox("Unable to write to " + IniPath() + ".");
+    // Remembering the port by its path is the one write start-up tries.
+    CloseTheOneBox(IniPath() + " is too large (" + QString::number(ini.size()) +
+                   " bytes) to be rewritten safely.");
+    EXPECT_EQ(Str(Combo("ComboBox1")->currentText()), "никогда");
+    EXPECT_EQ(Str(Combo("ComboBox2")->currentText()), "Ждущий режим");
     EXPECT_LE(ShowsRecordsAgain("225.0"), kPolledTicks) << "the first port was not polled";
 
-    // The defaults stand: "при отказе сети" and "Выключит компьютер".
     ASSERT_TRUE(sim_.Send("mains off"));
-    ASSERT_TRUE(clock_->RunUntil([this] { return !logind_->Requests().isEmpty(); }, 14))
-        << "no power request";
-    EXPECT_EQ(logind_->Requests(), QStringList{"PowerOff false"});
-    EXPECT_EQ(fakes::ReadWhole(IniPath()), ini);
+    ASSERT_TRUE(PumpTicks(8));
+    EXPECT_TRUE(logind_->Calls().isEmpty()) << Str(logind_->Calls().join(", "));
+    EXPECT_TRUE(OpenBoxes().empty());
+    EXPECT_TRUE(fakes::ReadWhole(IniPath()) == ini) << "the file was changed";
+}
+
+// Only the port's place is stored: one start with the adapter, one with no serial port at all,
+// one with the adapter back. The second must write nothing over the choice; the third must poll.
+// Then a start without the adapter that gets it during the run takes it.
+TEST_F(SystemPortScenarios, AStartWithoutTheAdapterKeepsTheChoiceAndItIsTakenWhenItComes) {
+    ASSERT_TRUE(sim_.Start()) << sim_.Output();
+    const auto devices = CoverSystemPorts();
+    ASSERT_FALSE(devices.empty()) << "the system lists no serial port for the simulator";
+    const std::string placeOnly = "[UPS]\r\nCOMPort=0\r\nCompOff=6\r\n";
+    const std::string remembered = placeOnly + "COMPortPath=" + devices.front() + "\r\n";
+
+    StartWith(placeOnly);
+    EXPECT_LE(ShowsRecordsAgain("221.0"), kPolledTicks) << "the first start does not poll";
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), remembered);
+    StopLive();
+
+    HideSystemPorts();
+    StartLive();
+    ASSERT_TRUE(PumpTicks(2 * PortKeeper::kReopenTicks + 1));
+    EXPECT_FALSE(live_->Port().IsOpen());
+    EXPECT_TRUE(OpenBoxes().empty()) << "a missing port is no error";
+    const std::string name = devices.front().substr(devices.front().rfind('/') + 1);
+    EXPECT_EQ(Str(live_->Form().TrayTip()), "Порт UPS не найден: " + name);
+    EXPECT_EQ(Str(Combo("ComboBox4")->currentText()), name);
+    StopLive();
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), remembered) << "written over without a port";
+
+    ShowSystemPorts();
+    StartLive();
+    EXPECT_LE(ShowsRecordsAgain("222.0"), kPolledTicks) << "the third start does not poll";
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), remembered);
+    StopLive();
+
+    HideSystemPorts();
+    StartWith(placeOnly);
+    ASSERT_TRUE(PumpTicks(PortKeeper::kReopenTicks + 1));
+    EXPECT_EQ(Str(live_->Form().TrayTip()), "Порт UPS не найден");
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), placeOnly);
+    ShowSystemPorts();
+    EXPECT_LE(ShowsRecordsAgain("223.0"), kRecoveryTicks) << "not taken when it came";
+    EXPECT_EQ(Str(Combo("ComboBox4")->currentText()), name);
+    EXPECT_EQ(fakes::ReadWhole(IniPath()), remembered);
 }
 
 TEST_F(FaultScenarios, RefusedPowerRequestCancelsTheUpsSwitchOffAndIsShown) {

@@ -59,6 +59,9 @@ Action Countdown(std::uint16_t seconds) {
 Action End(int result) {
     return [result](EventDetector& d, Moment now) { d.CountdownEnded(now, result); };
 }
+Action Missing(bool missing, const char* name) {
+    return [missing, name](EventDetector& d, Moment) { d.PortMissing(missing, name); };
+}
 
 struct Step {
     std::int64_t time;
@@ -104,6 +107,24 @@ INSTANTIATE_TEST_SUITE_P(
                       {42, kTick, ""}}},
         DetectorCase{"NoRecordSinceStart",
                      {{100, kStart, "start"}, {110, kTick, ""}, {111, kTick, "link-lost"}}},
+        // A port that is not there is told, instead of the link, once the link counts as lost;
+        // a place of the list with no device has no name to tell.
+        DetectorCase{"PortMissingSinceStart",
+                     {{100, kStart, "start"},
+                      {100, Missing(true, "ttyUSB0"), ""},
+                      {110, kTick, ""},
+                      {111, kTick, "port-missing port=ttyUSB0"},
+                      {112, Missing(false, ""), ""},
+                      {113, Rec("00001001"), "link-back"}}},
+        DetectorCase{
+            "PortMissingWithoutAName",
+            {{0, kStart, "start"}, {0, Missing(true, ""), ""}, {11, kTick, "port-missing"}}},
+        // Found again before the link counts as lost: nothing to tell.
+        DetectorCase{"PortFoundInTime",
+                     {{0, kStart, "start"},
+                      {0, Missing(true, "COM3"), ""},
+                      {5, Missing(false, ""), ""},
+                      {11, kTick, "link-lost"}}},
         // A clock set back by a minute must not hold the link up for a minute more.
         DetectorCase{"ClockSetBack",
                      {{100, Rec("00001001"), ""},
@@ -188,6 +209,8 @@ TEST(NotificationFor, TextsOfTheKindsThatNotify) {
          "Сеть восстановлена / Питание от сети. Заряд батареи: 100%"},
         {At(0, EventKind::LinkLost), "Нет связи с UPS / UPS не отвечает больше 10 секунд"},
         {At(0, EventKind::LinkBack), "Связь с UPS восстановлена / UPS снова отвечает"},
+        {At(0, EventKind::PortMissing),
+         "Порт UPS не найден / Компьютер не защищён, пока порт UPS не появится в системе"},
         {At(0, EventKind::BatteryLow), "Батарея разряжена / UPS сообщает о низком заряде батареи"},
         {At(0, EventKind::UpsFault), "Неисправность UPS / UPS сообщает о неисправности"},
         {At(0, EventKind::CountdownFinished),

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/monitor/pictures.h"
 #include "tests/support/program_rig.h"
 #include "tests/support/status_records.h"
 
@@ -380,6 +381,93 @@ TEST(LostPort, MissingAtStartUpIsReopenedQuietlyEveryFewTicks) {
     EXPECT_TRUE(rig.errors.texts.empty());
 }
 
+// A chosen port that is not there at start-up: nothing is written over the choice, the tray says
+// the port is missing, the list is read again every few ticks, and the port is taken as soon as
+// it is there; one chosen only by its place is remembered by its path then.
+struct AbsentPortCase {
+    const char* name;
+    const char* file;
+    std::vector<PortEntry> atStart;  // the system's ports at start-up
+    std::vector<PortEntry> later;    // once the device is there
+    const char* tip;                 // while it is missing
+    const char* opened;
+    int index;  // selected once it opened
+    const char* fileAfter;
+};
+
+TEST(LostPort, AbsentAtStartUpIsTakenWhenItAppearsAndTheChoiceStays) {
+    const PortEntry s0{"ttyS0", "/dev/ttyS0"};
+    const PortEntry usb0{"ttyUSB0", "/dev/ttyUSB0"};
+    const AbsentPortCase cases[] = {
+        {"no port at all",
+         "[UPS]\nCOMPort=0\nCompOff=6\n",
+         {},
+         {usb0},
+         "Порт UPS не найден",
+         "/dev/ttyUSB0",
+         0,
+         "[UPS]\nCOMPort=0\nCompOff=6\nCOMPortPath=/dev/ttyUSB0\n"},
+        // Left by an older start that found no port: never a choice of none.
+        {"-1 stored",
+         "[UPS]\nCOMPort=-1\n",
+         {},
+         {s0},
+         "Порт UPS не найден",
+         "/dev/ttyS0",
+         0,
+         "[UPS]\nCOMPort=0\nCOMPortPath=/dev/ttyS0\n"},
+        {"a place past the list",
+         "[UPS]\nCOMPort=1\n",
+         {s0},
+         {usb0, s0},
+         "Порт UPS не найден",
+         "/dev/ttyUSB0",
+         1,
+         "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n"},
+        {"a remembered path",
+         "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n",
+         {s0},
+         {s0, usb0},
+         "Порт UPS не найден: ttyUSB0",
+         "/dev/ttyUSB0",
+         1,
+         "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n"},
+    };
+    for (const auto& c : cases) {
+        ProgramRig rig;
+        rig.portTable.ports = c.atStart;
+        rig.WriteSettingsFile(c.file);
+        rig.port.refuseOpen = true;
+        rig.port.refusal = OpenResult::Missing;
+        rig.program.FormCreate();
+        for (int tick = 0; tick < 2 * PortKeeper::kReopenTicks; ++tick) {
+            rig.program.Timer1Timer();
+        }
+        EXPECT_FALSE(rig.port.IsOpen()) << c.name;
+        EXPECT_EQ(rig.SettingsFile(), c.file) << c.name;
+        EXPECT_EQ(rig.display.trayTip, c.tip) << c.name;
+        EXPECT_EQ(rig.display.trayPicture, kPictureProgram) << c.name;
+        EXPECT_TRUE(rig.errors.texts.empty()) << c.name;
+
+        rig.portTable.ports = c.later;
+        rig.port.refuseOpen = false;
+        for (int tick = 0; tick < PortKeeper::kReopenTicks && !rig.port.IsOpen(); ++tick) {
+            rig.program.Timer1Timer();
+        }
+        EXPECT_TRUE(rig.port.IsOpen()) << c.name;
+        EXPECT_EQ(rig.port.openedPath, c.opened) << c.name;
+        EXPECT_EQ(rig.view.portIndex, c.index) << c.name;
+        EXPECT_EQ(rig.SettingsFile(), c.fileAfter) << c.name;
+        EXPECT_EQ(rig.display.trayTip, "") << c.name;
+        // Once open, nothing more is looked for.
+        const int opens = rig.port.opens;
+        for (int tick = 0; tick < 2 * PortKeeper::kReopenTicks; ++tick) {
+            rig.program.Timer1Timer();
+        }
+        EXPECT_EQ(rig.port.opens, opens) << c.name;
+    }
+}
+
 TEST(LostPort, VanishedWhileOpenComesBackAndTheLinkRecovers) {
     ProgramRig rig;
     rig.portTable.ports = {{"ttyUSB0", "/dev/ttyUSB0"}};
@@ -541,6 +629,22 @@ TEST(MethodCapability, AskedOnceAtStartUpAndToldWhenTheSystemCannot) {
         }
         EXPECT_EQ(rig.power.asked.size(), 1u) << "asked again without a new choice";
     }
+}
+
+TEST(MethodCapability, NotAskedUnderNeverUntilTheTriggerCanAct) {
+    ProgramRig rig;
+    rig.WriteSettingsFile("[UPS]\nCompOff=6\nOffMethod=1\n");
+    rig.power.capability = CapabilityAnswer{PowerCapability::No, ""};
+    rig.program.FormCreate();
+    rig.program.PolicyChanged(PolicyList::Trigger, 6);
+    EXPECT_TRUE(rig.power.asked.empty());
+    EXPECT_TRUE(rig.errors.texts.empty());
+    // Set to act: asked, and told; from one acting entry to another: not again.
+    rig.program.PolicyChanged(PolicyList::Trigger, 2);
+    EXPECT_EQ(rig.power.asked, std::vector<PowerAction>{PowerAction::Hibernate});
+    EXPECT_EQ(rig.errors.texts.size(), 1u);
+    rig.program.PolicyChanged(PolicyList::Trigger, 0);
+    EXPECT_EQ(rig.power.asked.size(), 1u);
 }
 
 TEST(MethodCapability, AskedWhenAMethodIsChosenAndTheChoiceIsKept) {

@@ -17,7 +17,9 @@
 #     after a mains failure FSD shows while the power request waits for the secondary to leave;
 #     a port in use at 127.0.0.1 is reported in an error box while ::1 is served;
 #   - the port list from the system's table (SERIALCOMM), sorted, and a value of the wrong type
-#     reported; "Закрыть" from the tray menu and "Выход" end the program with status 0;
+#     skipped; "Закрыть" from the tray menu and "Выход" end the program with status 0;
+#   - a start without the UPS's adapter writes nothing over the remembered port, journals it
+#     missing, and the next start with the adapter polls it;
 #   - one copy per session: a second start shows the first one's window and ends, touching
 #     nothing; the journal beside the settings file, line by line as things happen, in order
 #     through an outage with a refused power request, ending with the exit; the journal window
@@ -137,10 +139,10 @@ probe tree TForm1 | grep -q '^window class=TForm1 caption=ZELTO Homeline client=
     fail "the main window's caption or size"
 wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not poll COM7"
 wait_for 10 shows TForm1 106 'text=228.0 V' || fail "no readings shown"
-expected=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=6\r\nCOMPort=0\r\n')
+expected=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=6\r\nCOMPortPath=COM7\r\nCOMPort=0\r\n')
 [ "$(cat "$work/run/UPSZelto.ini")" = "$expected" ] ||
     fail "the settings file after start-up: $(od -c "$work/run/UPSZelto.ini")"
-echo "start-up: icon in the tray, no window, polling COM7, readings shown, COMPort stored"
+echo "start-up: icon in the tray, no window, polling COM7, readings shown, the port remembered"
 
 # The journal's words, one event a line: "start mains-lost ...".
 journal_words() { sed -E 's/^[^ ]+ ([^ ]+).*$/\1/' "$1" | tr '\n' ' '; }
@@ -364,7 +366,7 @@ xdotool mousemove $((mx + mw / 2)) $((my + mh - 6)) click 1
 end_program
 wait_for 5 sh -c "[ -z \"\$(xwininfo -tree -id $panel | grep explorer.exe)\" ]" ||
     fail "the icon stayed in the tray after Exit"
-kept=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nCOMPort=0\r\nOffMethod=1\r\nOFFAfter=6\r\nOffUPS=1\r\n')
+kept=$(printf '; kept as it is\r\n[UPS]\r\nPorts=COM7\r\nCompOff=0\r\nCOMPortPath=COM7\r\nCOMPort=0\r\nOffMethod=1\r\nOFFAfter=6\r\nOffUPS=1\r\n')
 [ "$(cat "$work/run/UPSZelto.ini")" = "$kept" ] ||
     fail "the settings file at the end: $(od -c "$work/run/UPSZelto.ini")"
 [ "$(tail -n 1 "$work/run/UPSZelto.log" | cut -d' ' -f2-)" = exit ] ||
@@ -642,23 +644,63 @@ kill -0 "$program" || fail "closing the main window ended the program"
 probe click TForm1 2  # "Выход", whose id is the cancel id (Escape)
 end_program
 
-# A value of another type in the table is reported, and the program runs on.
+# A value of another type in the table names no port: skipped, and the port beside it stays.
 set_serialcomm '\Device\Serial6=COM7' '\Device\Bogus=dword:1'
 mkdir "$work/run4"
+: >"$work/commands.log"
 start_program "$work/run4"
-wait_for 10 box_open || fail "no error box for the table's bad value"
-# No full stop after the closing quote, which sorts before it.
-text=$(probe box ok)
-[ "$text" = "Invalid data type for '\\Device\\Bogus'" ] || fail "the bad value's box: $text"
-wait_for 5 box_closed || fail "the error box did not close"
-wait_for 10 icon_in_tray || fail "no tray icon after the error"
-echo "a value of the wrong type in SERIALCOMM is reported and the program runs on"
+port_list | grep -qE 'text=COM7 items=COM7 selected=0$' ||
+    fail "the port list beside the table's bad value: $(port_list)"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "COM7 beside the bad value is not polled"
+box_closed || fail "an error box for the table's bad value: $(probe box)"
+probe click TForm1 2
+end_program
+echo "a value of another type in SERIALCOMM is skipped; the port beside it is listed and polled"
+
+# ---- A start without the UPS's adapter ----------------------------------------------------------
+# The port never picked by hand: one start with the adapter, one with no serial port at all (the
+# mapping gone, the system's table empty), one with the adapter back. The second must write
+# nothing over the choice, and the third must poll.
+mkdir "$work/run7"
+printf '[UPS]\r\nCompOff=6\r\n' >"$work/run7/UPSZelto.ini"
+remembered=$(printf '[UPS]\r\nCompOff=6\r\nCOMPortPath=COM7\r\nCOMPort=0\r\n')
+: >"$work/commands.log"
+start_program "$work/run7"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the first start does not poll COM7"
+[ "$(cat "$work/run7/UPSZelto.ini")" = "$remembered" ] ||
+    fail "the first start did not remember COM7: $(od -c "$work/run7/UPSZelto.ini")"
+probe click TForm1 2
+end_program
+
+map_ports
+set_serialcomm
+: >"$work/commands.log"
+start_program "$work/run7"
+port_list | grep -qE 'text=COM7 items=COM7 selected=0$' ||
+    fail "the missing port is not kept in the list: $(port_list)"
+# Told in the journal once the link counts as lost, after ten seconds.
+wait_for 20 grep -q ' port-missing port=COM7$' "$work/run7/UPSZelto.log" ||
+    fail "the missing port is not journalled: $(tail -n 3 "$work/run7/UPSZelto.log")"
+box_closed || fail "a box for the missing port: $(probe box)"
+[ "$(cat "$work/run7/UPSZelto.ini")" = "$remembered" ] ||
+    fail "a start without ports wrote over the choice: $(od -c "$work/run7/UPSZelto.ini")"
+probe click TForm1 2
+end_program
+
+map_ports "COM7=$work/ups"
+set_serialcomm '\Device\Serial6=COM7'
+: >"$work/commands.log"
+start_program "$work/run7"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the third start does not poll COM7"
+[ "$(cat "$work/run7/UPSZelto.ini")" = "$remembered" ] ||
+    fail "the choice after the third start: $(od -c "$work/run7/UPSZelto.ini")"
+echo "a start without the adapter writes nothing over the port, and the next start polls it"
 
 # ---- The end of the session ---------------------------------------------------------------------
 # Windows ends the process once WM_ENDSESSION returns: the exit is journalled before that.
-[ "$(tail -n 1 "$work/run4/UPSZelto.log" | cut -d' ' -f2)" != exit ] ||
+[ "$(tail -n 1 "$work/run7/UPSZelto.log" | cut -d' ' -f2)" != exit ] ||
     fail "the journal ends with exit while the program runs"
 probe send TForm1 0x0016 1 0 >/dev/null  # WM_ENDSESSION(TRUE)
-[ "$(tail -n 1 "$work/run4/UPSZelto.log" | cut -d' ' -f2-)" = exit ] ||
-    fail "the end of the session is not journalled: $(tail -n 2 "$work/run4/UPSZelto.log")"
+[ "$(tail -n 1 "$work/run7/UPSZelto.log" | cut -d' ' -f2-)" = exit ] ||
+    fail "the end of the session is not journalled: $(tail -n 2 "$work/run7/UPSZelto.log")"
 echo "the end of the session journals the exit"
