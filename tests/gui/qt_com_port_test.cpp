@@ -157,9 +157,9 @@ TEST_F(QtComPortTest, BeeperAndSwitchOffCommandsReachTheDevice) {
     EXPECT_EQ(sim_.Commands(), (std::vector<std::string>{"Q", "S05R0000"}));
 }
 
-TEST(QtComPortOpen, MissingPortFailsAndStaysClosed) {
+TEST(QtComPortOpen, MissingPortIsToldAsMissingAndStaysClosed) {
     QtComPort port;
-    EXPECT_EQ(port.ComOpen("/nonexistent/zelto/ups", 2400), OpenResult::Failed);
+    EXPECT_EQ(port.ComOpen("/nonexistent/zelto/ups", 2400), OpenResult::Missing);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.ComInputCount(), 0u);
     EXPECT_EQ(port.ComWrite(kQuery), 0u);
@@ -174,7 +174,7 @@ TEST(QtComPortOpen, FailedOpenClosesThePortOpenBefore) {
     ASSERT_TRUE(sim.Start());
     QtComPort port;
     ASSERT_EQ(port.ComOpen(sim.LinkPath(), 2400), OpenResult::Opened);
-    EXPECT_EQ(port.ComOpen("/nonexistent/zelto/ups", 2400), OpenResult::Failed);
+    EXPECT_EQ(port.ComOpen("/nonexistent/zelto/ups", 2400), OpenResult::Missing);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.ComWrite(kQuery), 0u);
 }

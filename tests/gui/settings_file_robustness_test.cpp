@@ -96,20 +96,26 @@ TEST(SettingsFileRobustness, BinaryBytesOnDiskReadRightAndSurviveAWrite) {
     EXPECT_EQ(Entries(dir.path()), QStringList{"UPSZelto.ini"});
 }
 
-TEST(SettingsFileRobustness, AFileOverTheSizeLimitReadsAsMissingAndIsNeverRewritten) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    InDirectory cwd(dir.path());
-    const QString path = dir.filePath("UPSZelto.ini");
-    WriteSparseFile(path, "[UPS]\nCompOff=3\n", kSizeLimit + 1);
-    const std::string before = Fingerprint(path);
-    FileSettingsStore store;
-    Settings settings(store);
+// Past the size a rewrite takes, and past what is read at all: the keys at the top still hold,
+// and the refusal names the whole size.
+TEST(SettingsFileRobustness, AFileOverTheSizeLimitReadsButIsNeverRewritten) {
+    for (const qint64 size : {kSizeLimit + 1, qint64{64} * 1024 * 1024}) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        InDirectory cwd(dir.path());
+        const QString path = dir.filePath("UPSZelto.ini");
+        WriteSparseFile(path, "[UPS]\nCompOff=3\n", size);
+        const std::string before = Fingerprint(path);
+        FileSettingsStore store;
+        Settings settings(store);
 
-    EXPECT_EQ(settings.ReadInt("CompOff", "0"), 0);
-    EXPECT_EQ(WriteError(settings, "CompOff", "1"), "Unable to write to " + path.toStdString());
-    EXPECT_EQ(Fingerprint(path), before);
-    EXPECT_EQ(Entries(dir.path()), QStringList{"UPSZelto.ini"});
+        EXPECT_EQ(settings.ReadInt("CompOff", "0"), 3) << size;
+        EXPECT_EQ(WriteError(settings, "CompOff", "1"),
+                  path.toStdString() + " is too large (" + std::to_string(size) +
+                      " bytes) to be rewritten safely");
+        EXPECT_EQ(Fingerprint(path), before);
+        EXPECT_EQ(Entries(dir.path()), QStringList{"UPSZelto.ini"});
+    }
 }
 
 TEST(SettingsFileRobustness, AFileAtTheSizeLimitStillReads) {

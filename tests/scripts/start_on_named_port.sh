@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # With "Ports" naming the simulator's pseudo-terminal, start-up opens that terminal (the first
 # status query reaches the simulator) and the settings file keeps every other byte: COMPort is
-# written back with the same value.
+# written back with the same value, and the port's path goes in beside it.
 set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
 work=$(mktemp -d)
@@ -24,7 +24,8 @@ for _ in $(seq 50); do [ -L "$work/ups" ] && break; sleep 0.1; done
 mkdir "$work/run"
 printf '; kept as it is\r\n[Other]\r\nx = 1\r\n\r\n[UPS]\r\nPorts=%s\r\nCompOff=6\r\nCOMPort=0\r\n[Last]\r\ny=2' \
     "$work/ups" >"$work/run/UPSZelto.ini"
-cp "$work/run/UPSZelto.ini" "$work/before.ini"
+printf '; kept as it is\r\n[Other]\r\nx = 1\r\n\r\n[UPS]\r\nPorts=%s\r\nCompOff=6\r\nCOMPort=0\r\nCOMPortPath=%s\r\n[Last]\r\ny=2' \
+    "$work/ups" "$work/ups" >"$work/expected.ini"
 
 # The program never reaches the real system bus here: no power request can happen with the
 # trigger at "никогда", and the bus address points nowhere.
@@ -36,8 +37,9 @@ if ! grep -q ' Q1$' "$work/sim.log" 2>/dev/null; then
     echo "no status query reached the simulator"; cat "$work/out.log"; exit 1
 fi
 sleep 0.5
-if ! cmp -s "$work/before.ini" "$work/run/UPSZelto.ini"; then
-    echo "the settings file changed:"; diff <(cat -A "$work/before.ini") <(cat -A "$work/run/UPSZelto.ini")
+if ! cmp -s "$work/expected.ini" "$work/run/UPSZelto.ini"; then
+    echo "the settings file is not as expected:"
+    diff <(cat -A "$work/expected.ini") <(cat -A "$work/run/UPSZelto.ini")
     exit 1
 fi
-echo "the named port was opened and the settings file kept byte for byte"
+echo "the named port was opened, remembered by its path, and every other byte kept"
