@@ -210,7 +210,7 @@ stopped() {
 }
 start_from_shortcut
 settings_written() {
-    [ "$(cat "$settings_unix/UPSZelto.ini")" = "$(printf '[UPS]\r\nPorts=COM7\r\nCompOff=6\r\nOffUPS=0\r\nCOMPort=0\r\n')" ]
+    [ "$(cat "$settings_unix/UPSZelto.ini")" = "$(printf '[UPS]\r\nPorts=COM7\r\nCompOff=6\r\nOffUPS=0\r\nCOMPortPath=COM7\r\nCOMPort=0\r\n')" ]
 }
 wait_for 5 settings_written ||
     fail "the settings file in the settings folder: $(od -c "$settings_unix/UPSZelto.ini")"

@@ -661,6 +661,7 @@ echo "a value of another type in SERIALCOMM is skipped; the port beside it is li
 # The port never picked by hand: one start with the adapter, one with no serial port at all (the
 # mapping gone, the system's table empty), one with the adapter back. The second must write
 # nothing over the choice, and the third must poll.
+set_serialcomm '\Device\Serial6=COM7'
 mkdir "$work/run7"
 printf '[UPS]\r\nCompOff=6\r\n' >"$work/run7/UPSZelto.ini"
 remembered=$(printf '[UPS]\r\nCompOff=6\r\nCOMPortPath=COM7\r\nCOMPort=0\r\n')

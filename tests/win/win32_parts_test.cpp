@@ -122,7 +122,7 @@ TEST(ComPort, ReadsNeverWaitAndWritesGiveUp) {
 
 TEST(ComPort, AMissingPortStaysClosedAndQuiet) {
     Win32ComPort port;
-    EXPECT_EQ(port.ComOpen("COM250", 2400), OpenResult::Failed);
+    EXPECT_EQ(port.ComOpen("COM250", 2400), OpenResult::Missing);
     EXPECT_EQ(port.ComOpen("", 2400), OpenResult::Failed);
     EXPECT_EQ(port.AccessGroup("COM250"), "");
     EXPECT_FALSE(port.IsOpen());

@@ -41,12 +41,15 @@ stop_wine() {
 }
 
 # map_ports COMn=PATH ...: the ports Wine maps onto the given Unix paths (pseudo-terminals),
-# which mountmgr reads when the server starts. Restarts the server.
+# which mountmgr reads when the server starts. Restarts the server. A port mapped before and not
+# now is gone: mountmgr makes the prefix's device links anew but leaves stale ones in place.
 map_ports() {
     local mapping
     stop_wine
     wineserver_run -w 2>/dev/null || true
     wine_run reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1 || true
+    stop_wine
+    rm -f "$WINEPREFIX"/dosdevices/com*
     for mapping in "$@"; do
         wine_run reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ \
             /d "${mapping#*=}" /f >/dev/null
