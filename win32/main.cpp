@@ -1,7 +1,7 @@
 // Program entry: one program per session, the common controls, the program with its power
 // requests, then the message loop until Exit. A second start only shows the first one's window. The
-// test build (ZELTO_POWER_RECORDER) records its power requests in a file instead of making them;
-// the program proper has no way to do that.
+// test build (ZELTO_POWER_RECORDER) records its power requests in a file instead of making them,
+// and can meet a tray that refuses the icon at first; the program proper has no way to do either.
 #include "win32/windows_api.h"
 
 #include <commctrl.h>
@@ -41,9 +41,27 @@ zelto::RecordedPowerRequests MakePowerRequests() {
     }
     return zelto::RecordedPowerRequests(log, refusal);
 }
+
+// ZELTO_TRAY_REFUSE_ADDS=N makes the tray refuse the icon's first N adds, as a taskbar that is
+// not ready at log-on does.
+zelto::TrayIcon::ShellNotify MakeTrayNotify() {
+    const std::wstring refuse = Environment(L"ZELTO_TRAY_REFUSE_ADDS");
+    unsigned long refusals = refuse.empty() ? 0 : std::wcstoul(refuse.c_str(), nullptr, 10);
+    return [refusals](DWORD action, NOTIFYICONDATAW* data) mutable -> BOOL {
+        if (action == NIM_ADD && refusals > 0) {
+            --refusals;
+            return FALSE;
+        }
+        return Shell_NotifyIconW(action, data);
+    };
+}
 #else
 zelto::WindowsPowerRequests MakePowerRequests() {
     return {};
+}
+
+zelto::TrayIcon::ShellNotify MakeTrayNotify() {
+    return &Shell_NotifyIconW;
 }
 #endif
 
@@ -62,7 +80,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     InitCommonControlsEx(&controls);
 
     auto power = MakePowerRequests();
-    zelto::ZeltoApplication application(power);
+    zelto::ZeltoApplication application(power, MakeTrayNotify());
     application.Start();
     return application.Run();
 }

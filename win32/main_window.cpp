@@ -7,6 +7,7 @@
 #include "core/base/product.h"
 #include "core/program/main_window_layout.h"
 #include "core/program/program.h"
+#include "core/program/tray_presence.h"
 #include "win32/about_box.h"
 #include "win32/controls.h"
 #include "win32/countdown_dialog.h"
@@ -61,12 +62,12 @@ TForm1::~TForm1() {
 }
 
 void TForm1::Attach(Program& program, TForm2& countdown, TAboutBox& about,
-                    MessageBoxReporter& errors) {
+                    MessageBoxReporter& errors, TrayIcon::ShellNotify trayNotify) {
     program_ = &program;
     countdown_ = &countdown;
     about_ = &about;
     errors_ = &errors;
-    tray_ = std::make_unique<TrayIcon>(Handle(), program.State(), images_);
+    tray_ = std::make_unique<TrayIcon>(Handle(), program.State(), images_, std::move(trayNotify));
     errors.SetWindow(Handle());
 }
 
@@ -132,6 +133,15 @@ void TForm1::SetCaption(const std::string& caption) {
 void TForm1::AddTrayIcon() {
     if (tray_) {
         tray_->SetTrayIcon(TrayAdd, images_.App16());
+        KeepReachable();
+    }
+}
+
+void TForm1::KeepReachable() {
+    if (MustShowWindow(tray_->Present(), WindowHidden())) {
+        // Not brought to the front: at log-on the user may be typing elsewhere.
+        WindowHidden() = false;
+        ShowWindow(Handle(), SW_SHOWNOACTIVATE);
     }
 }
 
@@ -223,6 +233,11 @@ void TForm1::BringToFront() {
 }
 
 void TForm1::HideToTray() {
+    if (CloseActionFor(tray_ && tray_->Present()) == CloseAction::Minimise) {
+        // No icon to bring it back from.
+        ShowWindow(Handle(), SW_MINIMIZE);
+        return;
+    }
     WindowHidden() = true;
     ShowWindow(Handle(), SW_HIDE);
 }
@@ -312,6 +327,8 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == kTimer1 && program_ != nullptr) {
                 program_->Timer1Timer();
                 ReleaseWaitingBox();
+                tray_->Tick();
+                KeepReachable();
             }
             return 0;
         case kTrayMessage:

@@ -35,8 +35,10 @@ public:
     ~TForm1() override;
 
     // Routes the window's events, the tray and the timer to the program and gives the window
-    // its dialogs; until then they do nothing.
-    void Attach(Program& program, TForm2& countdown, TAboutBox& about, MessageBoxReporter& errors);
+    // its dialogs; until then they do nothing. The tray icon reaches the shell through
+    // `trayNotify`.
+    void Attach(Program& program, TForm2& countdown, TAboutBox& about, MessageBoxReporter& errors,
+                TrayIcon::ShellNotify trayNotify);
     // What the window asks of the program around it: the journal window opened from the tray
     // menu, and the last word before the session ends and takes the process with it.
     struct Hooks {
@@ -84,7 +86,11 @@ protected:
 private:
     void BuildControls();
     void Command(HWND control, int id, int code);
+    // Closing the window: hidden into the tray, or only minimised while there is no icon.
     void HideToTray();
+    // Shows the hidden window while the tray has no icon for it, so that the program is never
+    // without both.
+    void KeepReachable();
     // An error box held back while the countdown showed opens now that it has ended.
     void ReleaseWaitingBox();
     bool DrawPortItem(const DRAWITEMSTRUCT& item);

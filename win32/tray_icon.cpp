@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <iterator>
+#include <utility>
 
 #include "core/base/program_state.h"
 #include "core/monitor/tray_tip_limit.h"
@@ -30,8 +31,12 @@ void AppendItem(HMENU menu, UINT id, const wchar_t* text) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(HWND owner, const ProgramState& state, const Images& images)
-    : owner_(owner), state_(state), images_(images), popupMenu1_(CreatePopupMenu()) {
+TrayIcon::TrayIcon(HWND owner, const ProgramState& state, const Images& images, ShellNotify notify)
+    : owner_(owner),
+      state_(state),
+      images_(images),
+      notify_(std::move(notify)),
+      popupMenu1_(CreatePopupMenu()) {
     const HMENU menu = popupMenu1_.get();
     AppendItem(menu, N3, L"Открыть / скрыть");
     AppendMenuW(menu, MF_STRING, N4, L"Журнал");
@@ -56,7 +61,7 @@ bool TrayIcon::Notify(DWORD action) {
     data.hIcon = icon_;
     const std::wstring tip = Widen(LimitTrayTip(state_.TrayTip));
     lstrcpynW(data.szTip, tip.c_str(), static_cast<int>(std::size(data.szTip)));
-    return Shell_NotifyIconW(action, &data) != FALSE;
+    return notify_(action, &data) != FALSE;
 }
 
 bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
@@ -75,16 +80,17 @@ bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
     const std::wstring wideText = Widen(text);
     lstrcpynW(data.szInfoTitle, wideTitle.c_str(), static_cast<int>(std::size(data.szInfoTitle)));
     lstrcpynW(data.szInfo, wideText.c_str(), static_cast<int>(std::size(data.szInfo)));
-    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    return notify_(NIM_MODIFY, &data) != FALSE;
 }
 
 void TrayIcon::SetTrayIcon(int action, HICON icon) {
     switch (action) {
         case TrayAdd:
             // Adding an icon that is already there fails in the tray and leaves it as it is.
-            if (!present_) {
+            if (!wanted_) {
+                wanted_ = true;
                 icon_ = icon;
-                // Without a tray (the shell not running) the program goes on without an icon.
+                ticksAbsent_ = 0;
                 present_ = Notify(NIM_ADD);
             }
             break;
@@ -92,13 +98,16 @@ void TrayIcon::SetTrayIcon(int action, HICON icon) {
             if (present_) {
                 Notify(NIM_DELETE);
             }
+            wanted_ = false;
             present_ = false;
             break;
         case TrayModify:
-            // Only an icon in the tray can change; after delete it stays gone.
-            if (present_) {
+            // After delete it stays gone; while the tray refuses it, the next add carries it.
+            if (wanted_) {
                 icon_ = icon;
-                Notify(NIM_MODIFY);
+                if (present_) {
+                    Notify(NIM_MODIFY);
+                }
             }
             break;
         default:
@@ -107,7 +116,19 @@ void TrayIcon::SetTrayIcon(int action, HICON icon) {
 }
 
 void TrayIcon::TaskbarCreated() {
-    if (present_) {
+    if (wanted_) {
+        ticksAbsent_ = 0;
+        present_ = Notify(NIM_ADD);
+    }
+}
+
+void TrayIcon::Tick() {
+    if (!wanted_ || present_) {
+        ticksAbsent_ = 0;
+        return;
+    }
+    if (++ticksAbsent_ >= kRetryTicks) {
+        ticksAbsent_ = 0;
         present_ = Notify(NIM_ADD);
     }
 }

@@ -5,6 +5,9 @@
 
 #include "win32/windows_api.h"
 
+#include <shellapi.h>
+
+#include <functional>
 #include <string>
 
 #include "win32/unique_handle.h"
@@ -29,16 +32,28 @@ public:
     // N1 "Закрыть".
     enum Command : UINT { N3 = 1, N1 = 2, N4 = 3 };
 
-    TrayIcon(HWND owner, const ProgramState& state, const Images& images);
+    // Ticks between two tries to add an icon the tray refused.
+    static constexpr int kRetryTicks = 3;
+
+    // How the icon reaches the shell: Shell_NotifyIconW, or a stand-in that refuses the first
+    // adds in the tests of a taskbar that is not ready.
+    using ShellNotify = std::function<BOOL(DWORD action, NOTIFYICONDATAW* data)>;
+
+    TrayIcon(HWND owner, const ProgramState& state, const Images& images,
+             ShellNotify notify = &Shell_NotifyIconW);
     ~TrayIcon();
     TrayIcon(const TrayIcon&) = delete;
     TrayIcon& operator=(const TrayIcon&) = delete;
 
     // Add puts the icon into the tray (a second add changes nothing), modify changes the picture
-    // and tip of an icon that is there, delete takes it out; any other action does nothing. The
-    // tip is TrayTip, cut to the 63 characters the tray holds.
+    // and tip, delete takes it out; any other action does nothing. The tip is TrayTip, cut to
+    // the 63 characters the tray holds. An add the tray refuses is tried again by Tick.
     void SetTrayIcon(int action, HICON icon);
+    // Whether the icon is in the tray now.
     bool Present() const { return present_; }
+    // Once a poll tick: an icon that was added but is not in the tray (the shell not ready at
+    // log-on, or gone) is added again every kRetryTicks ticks until the tray takes it.
+    void Tick();
     // The icon's balloon with the warning sign: the title cut to 63 characters, the text to 255.
     // Nothing without an icon in the tray; false when the tray refused it.
     bool ShowBalloon(const std::string& title, const std::string& text);
@@ -46,7 +61,8 @@ public:
     // The mouse event of a kTrayMessage: a left click (or double click) gives N3, a right click
     // opens PopupMenu1 at the cursor and gives the command chosen; 0 for anything else.
     UINT HandleTrayMessage(LPARAM mouseEvent);
-    // The taskbar was created anew (Explorer restarted): an icon that was there is added again.
+    // The taskbar was created anew (Explorer restarted, or started late): the icon is added
+    // again, whether or not the old taskbar ever had it.
     void TaskbarCreated();
     // WM_MEASUREITEM and WM_DRAWITEM for the menu's pictures; false for other items.
     bool MeasureItem(MEASUREITEMSTRUCT& item) const;
@@ -59,8 +75,11 @@ private:
     HWND owner_;
     const ProgramState& state_;
     const Images& images_;
+    ShellNotify notify_;
     HICON icon_ = nullptr;
+    bool wanted_ = false;  // added and not deleted since
     bool present_ = false;
+    int ticksAbsent_ = 0;
     MenuHandle popupMenu1_;
 };
 

@@ -1,8 +1,10 @@
 #include "win32/zelto_application.h"
 
+#include <utility>
+
 namespace zelto {
 
-ZeltoApplication::ZeltoApplication(PowerRequests& power)
+ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify trayNotify)
     : form1_(ui_, images_),
       // Owned by the main window: no taskbar entries of their own, and modal for it.
       form2_(form1_.Handle(), ui_),
@@ -12,7 +14,7 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power)
       events_(clock_, journalFile_, notifier_, errors_),
       program_(
           Platform{store_, port_, portTable_, form1_, form1_, form2_, power, events_, &events_}) {
-    form1_.Attach(program_, form2_, aboutBox_, errors_);
+    form1_.Attach(program_, form2_, aboutBox_, errors_, std::move(trayNotify));
     form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); }});
 }
 

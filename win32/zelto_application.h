@@ -26,7 +26,9 @@ namespace zelto {
 
 class ZeltoApplication {
 public:
-    explicit ZeltoApplication(PowerRequests& power);
+    // `trayNotify` is how the tray icon reaches the shell (Shell_NotifyIconW but in tests).
+    explicit ZeltoApplication(PowerRequests& power,
+                              TrayIcon::ShellNotify trayNotify = &Shell_NotifyIconW);
     ZeltoApplication(const ZeltoApplication&) = delete;
     ZeltoApplication& operator=(const ZeltoApplication&) = delete;
     // The journal's last line of a run that ended in order.

@@ -19,15 +19,18 @@
 #include <vector>
 
 #include "core/base/errors.h"
+#include "core/base/program_state.h"
 #include "core/base/settings.h"
 #include "core/events/journal.h"
 #include "win32/event_parts.h"
+#include "win32/images.h"
 #include "win32/journal_window.h"
 #include "win32/message_box_reporter.h"
 #include "win32/power_calls.h"
 #include "win32/recorded_power_requests.h"
 #include "win32/single_instance.h"
 #include "win32/system_message.h"
+#include "win32/tray_icon.h"
 #include "win32/unique_handle.h"
 #include "win32/utf.h"
 #include "win32/win32_com_port.h"
@@ -132,6 +135,56 @@ TEST(ComPort, AMissingPortStaysClosedAndQuiet) {
     port.ComPurgeInput();
     port.ComClose();
     EXPECT_FALSE(port.IsOpen());
+}
+
+// The icon reaches the shell through a stand-in that refuses the first adds, as a taskbar that
+// is not ready at log-on does.
+TEST(TrayIcon, ARefusedAddIsTriedAgainUntilTheTrayTakesIt) {
+    const struct {
+        const char* name;
+        int refusals;
+        bool taskbarCreated;  // the taskbar tells it is new right after the first refusal
+        std::vector<DWORD> calls;
+        int ticksToPresent;  // -1: present at once
+    } cases[] = {
+        {"taken at once", 0, false, {NIM_ADD, NIM_MODIFY}, -1},
+        {"refused twice", 2, false, {NIM_ADD, NIM_ADD, NIM_ADD}, 2 * TrayIcon::kRetryTicks},
+        {"a new taskbar", 1, true, {NIM_ADD, NIM_ADD}, 0},
+    };
+    for (const auto& c : cases) {
+        const ProgramState state;
+        const Images images;
+        std::vector<DWORD> calls;
+        int refusals = c.refusals;
+        TrayIcon tray(nullptr, state, images, [&](DWORD action, NOTIFYICONDATAW*) -> BOOL {
+            calls.push_back(action);
+            return action == NIM_ADD && refusals-- > 0 ? FALSE : TRUE;
+        });
+        tray.SetTrayIcon(TrayAdd, nullptr);
+        // A change while the tray refuses the icon goes with the next add, not on its own.
+        tray.SetTrayIcon(TrayModify, nullptr);
+        if (c.taskbarCreated) {
+            tray.TaskbarCreated();
+        }
+        int ticks = 0;
+        while (!tray.Present() && ticks < 10 * TrayIcon::kRetryTicks) {
+            tray.Tick();
+            ++ticks;
+        }
+        EXPECT_TRUE(tray.Present()) << c.name;
+        EXPECT_EQ(ticks, c.ticksToPresent < 0 ? 0 : c.ticksToPresent) << c.name;
+        EXPECT_EQ(calls, c.calls) << c.name;
+        // Once there, or once deleted, nothing more is tried.
+        for (int tick = 0; tick < 2 * TrayIcon::kRetryTicks; ++tick) {
+            tray.Tick();
+        }
+        tray.SetTrayIcon(TrayDelete, nullptr);
+        for (int tick = 0; tick < 2 * TrayIcon::kRetryTicks; ++tick) {
+            tray.Tick();
+        }
+        calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(c.calls.size()));
+        EXPECT_EQ(calls, std::vector<DWORD>{NIM_DELETE}) << c.name;
+    }
 }
 
 TEST(Power, EachActionIsTheRightCall) {
