@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace zelto {
 
 std::string FileSettingsStore::CurrentDirectory() {
@@ -19,7 +21,10 @@ std::optional<std::string> FileSettingsStore::ReadFile(const std::string& path) 
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    const QByteArray bytes = file.read(static_cast<qint64>(kSettingsReadLimit));
+    // Never more than the file holds: a read sized by the limit alone would take 16 MiB of memory
+    // for a file of a few hundred bytes.
+    const QByteArray bytes =
+        file.read(std::min(file.size(), static_cast<qint64>(kSettingsReadLimit)));
     if (file.error() != QFileDevice::NoError) {
         return std::nullopt;
     }

@@ -216,8 +216,8 @@ void Program::Timer1Timer() {
 }
 
 void Program::LookForPort() {
-    const bool filled = ReadPortListAgain();
-    if (filled || (keeper_.Path().empty() && state_.PortIndex >= 0)) {
+    if (ReadPortListAgain()) {
+        // The chosen place of the list has a device now.
         OpenPort(state_.PortIndex);
     } else if (!keeper_.Path().empty()) {
         NoteOpen(keeper_.Reopen(platform_.port, kBaud));
