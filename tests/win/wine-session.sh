@@ -48,12 +48,12 @@ map_ports() {
     stop_wine
     wineserver_run -w 2>/dev/null || true
     wine_run reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1 || true
-    stop_wine
-    rm -f "$WINEPREFIX"/dosdevices/com*
     for mapping in "$@"; do
         wine_run reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ \
             /d "${mapping#*=}" /f >/dev/null
     done
+    stop_wine
+    rm -f "$WINEPREFIX"/dosdevices/com*
     start_wineserver
 }
 
