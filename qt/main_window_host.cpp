@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "core/program/tray_presence.h"
 #include "qt/about_box.h"
 #include "qt/countdown_dialog.h"
 #include "qt/images.h"
@@ -43,8 +44,14 @@ TForm1& MainWindowHost::Window() {
                 &MainWindowHost::beeperToggleRequested);
         connect(window, &TForm1::aboutRequested, this, &MainWindowHost::aboutRequested);
         connect(window, &TForm1::exitChosen, this, &MainWindowHost::ExitAppExecute);
-        connect(window, &TForm1::hideRequested, this,
-                [this] { HideToTray(*window_, *windowHidden_); });
+        connect(window, &TForm1::hideRequested, this, [this] {
+            if (CloseActionFor(tray_.Shown()) == CloseAction::Minimise) {
+                // No icon to bring it back from.
+                window_->showMinimized();
+                return;
+            }
+            HideToTray(*window_, *windowHidden_);
+        });
     }
     return *window_;
 }
@@ -105,6 +112,18 @@ void MainWindowHost::SetCaption(const std::string& caption) {
 
 void MainWindowHost::AddTrayIcon() {
     tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
+    KeepReachable();
+}
+
+void MainWindowHost::KeepReachable() {
+    const bool shown = tray_.Shown();
+    if (!shown && !trayMissingTold_) {
+        trayMissingTold_ = true;
+        emit trayMissing();
+    }
+    if (MustShowWindow(shown, *windowHidden_)) {
+        ShowHide(Window(), *windowHidden_);
+    }
 }
 
 // Display
@@ -236,6 +255,8 @@ void MainWindowHost::N1Click() {
 
 void MainWindowHost::Timer1Timer() {
     emit pollTick();
+    // A tray that went away (its host ended) takes the only way to the window with it.
+    KeepReachable();
 }
 
 }  // namespace zelto

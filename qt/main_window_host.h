@@ -100,6 +100,8 @@ signals:
     void trayChanged(int picture, const QString& tip);
     // Emitted by ExitAppExecute just before the event loop is told to end.
     void exitRequested();
+    // The desktop has no tray for the icon, so the window is kept on the screen; once a run.
+    void trayMissing();
 
 public slots:
     // The Exit command (Button3, Escape, "Закрыть"): takes the icon out of the tray, ends a
@@ -118,6 +120,9 @@ public slots:
 private:
     // The window when it is open, else null: nothing is set on controls nobody can see.
     TForm1* Open() const;
+    // Shows the hidden window while the desktop has no tray for the icon, so that the program
+    // is never without both; closing it then only minimises it.
+    void KeepReachable();
 
     MainWindowContents contents_ = DesignContents();
     QTimer timer1_;
@@ -125,6 +130,7 @@ private:
     QString trayTip_;
     TrayIcon tray_;
     bool ownHidden_ = true;
+    bool trayMissingTold_ = false;
     bool* windowHidden_ = &ownHidden_;
     std::unique_ptr<TForm1> window_;
     // A child of the window, so destroyed before it.

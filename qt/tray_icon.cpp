@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QFont>
+#include <QGuiApplication>
 
 #include "core/monitor/tray_tip_limit.h"
 #include "qt/images.h"
@@ -73,6 +74,13 @@ void TrayIcon::SetTrayIcon(int action, const QIcon& icon, const std::string& tip
         default:
             break;
     }
+}
+
+bool TrayIcon::Shown() const {
+    // Offscreen draws nowhere: no window of it ever reaches a screen, so there is nothing to keep
+    // reachable without a tray either.
+    return present_ && (QGuiApplication::platformName() == QLatin1String("offscreen") ||
+                        QSystemTrayIcon::isSystemTrayAvailable());
 }
 
 void TrayIcon::IconActivated(QSystemTrayIcon::ActivationReason reason) {

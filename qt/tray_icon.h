@@ -35,6 +35,8 @@ public:
 
     // Whether the icon is in the tray, and what it carries.
     bool Present() const { return present_; }
+    // Whether the desktop shows the icon now: it is added and there is a tray for it.
+    bool Shown() const;
     QIcon Icon() const { return icon_.icon(); }
     QString ToolTip() const { return icon_.toolTip(); }
 

@@ -37,6 +37,7 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
       program_(
           Platform{store_, port_, portTable_, form_, form_, form_, *power_, events_, &events_}) {
     ConnectWindowToProgram(form_, program_);
+    QObject::connect(&form_, &MainWindowHost::trayMissing, [this] { events_.TrayMissing(); });
 }
 
 void ZeltoApplication::StartNutServer() {

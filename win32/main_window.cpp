@@ -138,6 +138,10 @@ void TForm1::AddTrayIcon() {
 }
 
 void TForm1::KeepReachable() {
+    if (!tray_->Present() && !trayMissingTold_ && hooks_.trayMissing) {
+        trayMissingTold_ = true;
+        hooks_.trayMissing();
+    }
     if (MustShowWindow(tray_->Present(), WindowHidden())) {
         // Not brought to the front: at log-on the user may be typing elsewhere.
         WindowHidden() = false;

@@ -44,6 +44,8 @@ public:
     struct Hooks {
         std::function<void()> openJournal;
         std::function<void()> sessionEnding;
+        // The tray refused the icon, so the window is kept on the screen; once a run.
+        std::function<void()> trayMissing;
     };
     void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
     // Start-up: the program restores the settings, opens the port and runs the first tick; then
@@ -110,6 +112,7 @@ private:
     bool detachedHidden_ = true;
     bool linkOk_ = false;
     bool boxWaits_ = false;
+    bool trayMissingTold_ = false;
     int trayPicture_ = kPictureProgram;
     std::string trayTip_;
 

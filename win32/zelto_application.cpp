@@ -15,7 +15,8 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify t
       program_(
           Platform{store_, port_, portTable_, form1_, form1_, form2_, power, events_, &events_}) {
     form1_.Attach(program_, form2_, aboutBox_, errors_, std::move(trayNotify));
-    form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); }});
+    form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); },
+                     [this] { events_.TrayMissing(); }});
 }
 
 TJournalForm& ZeltoApplication::JournalWindow() {

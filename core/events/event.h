@@ -51,6 +51,7 @@ enum class EventKind {
     SettingChanged,
     ErrorShown,
     PortMissing,  // told instead of LinkLost when the chosen port is not there at all
+    TrayMissing,  // the desktop has no tray for the icon: the window stays on the screen
 };
 
 struct Event {

@@ -106,6 +106,10 @@ void EventDetector::ErrorShown(Moment now, std::string_view text) {
     Emit(now, EventKind::ErrorShown, Field("text", text), false);
 }
 
+void EventDetector::TrayMissing(Moment now) {
+    Emit(now, EventKind::TrayMissing, {}, false);
+}
+
 void EventDetector::Emit(Moment now, EventKind kind, std::string detail, bool withReadings) {
     Event event;
     event.kind = kind;

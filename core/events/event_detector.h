@@ -37,6 +37,7 @@ public:
     void PowerRefused(Moment now, PowerAction action, const std::string& reason);
     void SettingChanged(Moment now, std::string_view key, std::string_view value);
     void ErrorShown(Moment now, std::string_view text);
+    void TrayMissing(Moment now);
     // Whether the chosen port is missing, and its name in the list (empty when the chosen place
     // of the list has no device yet). A link lost while it is missing is told as the port missing.
     void PortMissing(bool missing, std::string_view name) {

@@ -40,6 +40,8 @@ public:
     // Whether the chosen port is missing, and its name in the list (empty while the chosen place
     // of the list has no device).
     void PortMissing(bool missing, std::string_view name) { recorder_.PortMissing(missing, name); }
+    // The desktop has no tray for the icon, so the window stays on the screen: told once a run.
+    void TrayMissing() { recorder_.TrayMissing(); }
     void SetNotifyEnabled(bool enabled) { notifications_.SetEnabled(enabled); }
     // A further listener, such as an open journal window; it must outlive this.
     void AddSink(EventSink& sink) { sinks_.Add(sink); }

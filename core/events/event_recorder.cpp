@@ -61,6 +61,10 @@ void EventRecorder::SettingChanged(std::string_view key, std::string_view value)
     Quietly([&](Moment now) { detector_.SettingChanged(now, key, value); });
 }
 
+void EventRecorder::TrayMissing() {
+    Quietly([&](Moment now) { detector_.TrayMissing(now); });
+}
+
 void EventRecorder::ErrorShown(std::string_view text) {
     Quietly([&](Moment now) { detector_.ErrorShown(now, text); });
 }

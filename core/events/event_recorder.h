@@ -36,6 +36,7 @@ public:
     // An error box's text, as the reporter was given it.
     void ErrorShown(std::string_view text);
     void PortMissing(bool missing, std::string_view name) { detector_.PortMissing(missing, name); }
+    void TrayMissing();
 
 private:
     template <class Call>

@@ -42,7 +42,7 @@ std::string Reading(std::string_view name, int value, bool inTenths, std::string
     return text + (inTenths ? Tenths(value) : std::to_string(value)) + std::string(unit);
 }
 
-constexpr std::array<std::string_view, 20> kWords = {
+constexpr std::array<std::string_view, 21> kWords = {
     "start",
     "exit",
     "mains-lost",
@@ -63,8 +63,9 @@ constexpr std::array<std::string_view, 20> kWords = {
     "setting-changed",
     "error",
     "port-missing",
+    "tray-missing",
 };
-static_assert(static_cast<std::size_t>(EventKind::PortMissing) + 1 == kWords.size());
+static_assert(static_cast<std::size_t>(EventKind::TrayMissing) + 1 == kWords.size());
 
 }  // namespace
 

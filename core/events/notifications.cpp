@@ -54,6 +54,10 @@ std::optional<Notification> NotificationFor(const Event& event) {
             return made("Неисправность UPS", "UPS сообщает о неисправности");
         case EventKind::CountdownFinished:
             return made("Завершение работы", "Отсчёт окончен: компьютер выключается");
+        case EventKind::TrayMissing:
+            return made("Окно UPS Zelto остаётся на экране",
+                        "На этом рабочем столе нет области уведомлений для значка. Закрытое окно "
+                        "сворачивается; завершает программу кнопка «Выход»");
         default:
             return std::nullopt;
     }

@@ -26,7 +26,7 @@ struct Notification {
 
 // The notification for an event, nothing for the events that do not notify: mains lost and
 // back, link lost (or the port missing) and back, the UPS's battery-low and fault flags raised,
-// the shutdown committed (the countdown finished).
+// the shutdown committed (the countdown finished), no tray for the icon.
 std::optional<Notification> NotificationFor(const Event& event);
 
 // Whether "Notify" leaves notifications on. Throws the conversion error of a bad value.

@@ -11,7 +11,9 @@
 #   - a right click opens the menu, a click elsewhere closes it; "Закрыть" ends the program
 #     (status 0) and takes the icon out of the tray;
 #   - "Закрыть" also works while the shutdown countdown shows, and then nothing is switched off
-#     (the power path goes to a private bus with the logind stand-in).
+#     (the power path goes to a private bus with the logind stand-in);
+#   - without a tray host the window shows at once and the journal says why; a tray host that
+#     comes later gets the icon, whose click hides the window; when it ends, the window is back.
 #
 # The tip is seen the way a user sees it: the mouse rests on the icon, the program shows its
 # tool tip window, and tooltip-probe compares that window's pixels on the screen with the same
@@ -53,6 +55,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 start_xvfb || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
 start_trayer || fail "trayer did not come up"
+trayer_pid=${pids[${#pids[@]} - 1]}
 panel=$(tray_panel)
 
 # The simulator, fed control lines through a pipe the script keeps open.
@@ -301,3 +304,43 @@ wait "$program" || status=$?
 ! grep -v ' Can' "$work/bus/logind.log" || fail "a power request went out"
 ! grep -q ' S[0-9][0-9]R0000$' "$work/commands.log" || fail "the UPS was told to switch off"
 echo "\"Закрыть\" under the countdown ends the program with no switch-off and no power request"
+
+# ---- No tray host -----------------------------------------------------------------------------
+end_trayer() {
+    kill -TERM "$trayer_pid"
+    wait "$trayer_pid" 2>/dev/null || true
+    wait_for 5 sh -c '! xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"'
+}
+end_trayer || fail "trayer did not end"
+mkdir "$work/run3"
+printf '[UPS]\nCompOff=6\nPorts=%s\n' "$work/ups" >"$work/run3/UPSZelto.ini"
+(
+    cd "$work/run3"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
+    export DBUS_SYSTEM_BUS_ADDRESS="$bus"
+    exec "$build/upszelto"
+) >"$work/program.log" 2>&1 &
+program=$!
+pids+=($program)
+wait_for 10 main_shown || fail "no tray host, and no window either"
+wait_for 5 grep -q ' tray-missing$' "$work/run3/UPSZelto.log" ||
+    fail "the journal does not say why the window stays: $(cat "$work/run3/UPSZelto.log")"
+echo "without a tray host the window shows at once, and the journal says why"
+
+start_trayer || fail "trayer did not come up again"
+trayer_pid=${pids[${#pids[@]} - 1]}
+panel=$(tray_panel)
+wait_for 15 icon_in_tray || fail "the icon did not go into a tray host that came later"
+icon=$(icon_id)
+click_icon
+wait_for 5 sh -c '! xdotool search --onlyvisible --name "^ZELTO Homeline$"' ||
+    fail "with the icon in the tray, a click did not hide the window"
+echo "a tray host that comes later gets the icon, and its click hides the window"
+
+end_trayer || fail "trayer did not end"
+wait_for 5 main_shown || fail "the window did not come back when the tray host ended"
+kill -TERM "$program"
+status=0
+wait "$program" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+echo "when the tray host ends, the window comes back"

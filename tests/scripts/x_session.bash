@@ -15,14 +15,15 @@ wait_for() {
     done
 }
 
-# A private Xvfb on a free display (90 + PID % 100, or the next free one); sets DISPLAY.
+# A private Xvfb on a free display (90 + PID % 100, or the next free one); sets DISPLAY. It keeps
+# running as it is when its last client goes (a test may end the tray host between programs).
 start_xvfb() {
     local display=$((90 + $$ % 100)) xvfb
     for _ in $(seq 20); do
         while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
             display=$((display + 1))
         done
-        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
         xvfb=$!
         # Xvfb refuses a display in use at once; still running a moment later, it is ours.
         if wait_for 10 env DISPLAY=":$display" xdpyinfo && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then

@@ -158,12 +158,15 @@ TEST(EventDetector, ActionsAndTheirDetails) {
     d.SettingChanged(now, "OffMethod", "1");
     d.SettingChanged(now, "Ports", "");
     d.ErrorShown(now, "Unable to write\nto C:\\x\x7F");
+    d.TrayMissing(now);
     d.Exiting(now);
-    EXPECT_EQ(sink.TakeWords(),
-              "countdown-finished | ups-switch-off-sent minutes=3 | power-request action=hibernate"
-              R"( | power-refused action=poweroff reason="Verb \"poweroff\" not allowed")"
-              " | ups-cancel-sent | power-request action=suspend | setting-changed OffMethod=1 | "
-              "setting-changed Ports=\"\" | error text=\"Unable to write to C:\\\\x \" | exit");
+    EXPECT_EQ(
+        sink.TakeWords(),
+        "countdown-finished | ups-switch-off-sent minutes=3 | power-request action=hibernate"
+        R"( | power-refused action=poweroff reason="Verb \"poweroff\" not allowed")"
+        " | ups-cancel-sent | power-request action=suspend | setting-changed OffMethod=1 | "
+        "setting-changed Ports=\"\" | error text=\"Unable to write to C:\\\\x \" | tray-missing | "
+        "exit");
 }
 
 TEST(EventDetector, PowerEventsCarryTheLatestReadings) {
@@ -211,6 +214,9 @@ TEST(NotificationFor, TextsOfTheKindsThatNotify) {
         {At(0, EventKind::LinkBack), "Связь с UPS восстановлена / UPS снова отвечает"},
         {At(0, EventKind::PortMissing),
          "Порт UPS не найден / Компьютер не защищён, пока порт UPS не появится в системе"},
+        {At(0, EventKind::TrayMissing),
+         "Окно UPS Zelto остаётся на экране / На этом рабочем столе нет области уведомлений для "
+         "значка. Закрытое окно сворачивается; завершает программу кнопка «Выход»"},
         {At(0, EventKind::BatteryLow), "Батарея разряжена / UPS сообщает о низком заряде батареи"},
         {At(0, EventKind::UpsFault), "Неисправность UPS / UPS сообщает о неисправности"},
         {At(0, EventKind::CountdownFinished),
