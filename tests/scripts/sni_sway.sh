@@ -1,0 +1,257 @@
+#!/usr/bin/env bash
+# The program as a native Wayland client in a real compositor, Debian's sway run headless, with
+# waybar's tray as the StatusNotifierItem host (waybar registers org.kde.StatusNotifierWatcher on
+# the test's own session bus):
+#   - the item: its title, its tool tip following the records, the menu's entries as
+#     com.canonical.dbusmenu gives them;
+#   - Activate shows the main window in front with the keyboard, and hides it again;
+#   - the countdown comes up in front with the keyboard, and Escape (typed through the
+#     compositor) cancels it;
+#   - "Закрыть" chosen in the menu ends the program with status 0 and takes the item away;
+#   - without a tray host the window shows at once;
+#   - a screenshot (grim) of the tray and the window, build/sni-tray.png, for a person to look at.
+# sway refuses to run as root, so as root the test runs as an ordinary user it makes (zelto-sway).
+# The power path goes to a private bus with the logind stand-in, and the one countdown is cancelled.
+set -euo pipefail
+build=${ZELTO_BUILD_DIR:?}
+user=zelto-sway
+
+if [ "${1:-}" != --inner ]; then
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    runner=()
+    if [ "$(id -u)" -eq 0 ]; then
+        id "$user" >/dev/null 2>&1 || useradd --system --create-home "$user"
+        chown "$user" "$work"
+        runner=(runuser -u "$user" --)
+    fi
+    # Sanitizer reports go to a folder the user may write; they are handed on afterwards.
+    reports=()
+    for var in ASAN_OPTIONS UBSAN_OPTIONS; do
+        value=${!var:-}
+        if [[ $value =~ log_path=([^:]+) ]]; then
+            reports+=("$(dirname "${BASH_REMATCH[1]}")")
+            mkdir -p "$work/reports"
+            export "$var=${value/log_path=${BASH_REMATCH[1]}/log_path=$work/reports/${BASH_REMATCH[1]##*/}}"
+        fi
+    done
+    [ ${#reports[@]} -eq 0 ] || chown "$user" "$work/reports" 2>/dev/null || true
+    status=0
+    "${runner[@]}" env ZELTO_BUILD_DIR="$build" ZELTO_SOURCE_DIR="${ZELTO_SOURCE_DIR:?}" \
+        bash "$0" --inner "$work" || status=$?
+    [ ! -s "$work/shot.png" ] || cp "$work/shot.png" "$build/sni-tray.png"
+    if [ ${#reports[@]} -gt 0 ] && [ -n "$(ls -A "$work/reports" 2>/dev/null)" ]; then
+        cp "$work"/reports/* "${reports[0]}/"
+    fi
+    exit "$status"
+fi
+
+work=$2
+pids=()
+cleanup() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill -TERM "${pids[i]}" 2>/dev/null || true
+    done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        wait "${pids[i]}" 2>/dev/null || true
+    done
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- program output"; cat "$work/program.log" 2>/dev/null || true
+    echo "--- sway"; tail -n 20 "$work/sway.log" 2>/dev/null || true
+    echo "--- waybar"; tail -n 20 "$work/waybar.log" 2>/dev/null || true
+    exit 1
+}
+wait_for() {
+    local deadline=$((SECONDS + $1 + 1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/session-bus
+dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --nopidfile \
+    >"$work/dbus.log" 2>&1 &
+pids+=($!)
+wait_for 10 test -S "$work/session-bus" || fail "the session bus did not start"
+
+# sway with nothing but one headless output, drawn in memory; no bar of its own.
+printf 'output HEADLESS-1 resolution 1024x768\n' >"$work/sway.conf"
+WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
+pids+=($!)
+wayland_up() { ls "$XDG_RUNTIME_DIR"/wayland-* && ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock; }
+wait_for 15 wayland_up || fail "sway did not come up"
+WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-* | grep -v lock | head -n 1)")
+SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n 1)
+export WAYLAND_DISPLAY SWAYSOCK
+unset DISPLAY
+
+bus_call() { dbus-send --session --print-reply "$@"; }
+watcher_up() {
+    bus_call --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.ListNames |
+        grep -q '"org.kde.StatusNotifierWatcher"'
+}
+start_waybar() {
+    printf '{"layer": "top", "height": 26, "modules-right": ["tray"], "tray": {"icon-size": 18}}\n' \
+        >"$work/waybar.json"
+    waybar -c "$work/waybar.json" >"$work/waybar.log" 2>&1 &
+    waybar_pid=$!
+    pids+=($waybar_pid)
+    wait_for 15 watcher_up
+}
+end_waybar() {
+    kill -TERM "$waybar_pid"
+    wait "$waybar_pid" 2>/dev/null || true
+    wait_for 5 sh -c '! dbus-send --session --print-reply --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.ListNames | grep -q StatusNotifierWatcher'
+}
+
+# The simulator, fed control lines through a pipe the script keeps open.
+mkfifo "$work/sim.in"
+"$build/ups-sim" --log "$work/commands.log" "$work/ups" <"$work/sim.in" >"$work/sim.out" 2>&1 &
+pids+=($!)
+exec 3>"$work/sim.in"
+wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
+sim() {
+    echo "$1" >&3
+    wait_for 5 grep -qxF "ok: $1" "$work/sim.out" || fail "ups-sim did not take '$1'"
+}
+
+# A private bus with the logind stand-in in place of the system bus: start-up asks it whether the
+# method would be carried out, and no request could reach a real bus.
+mkdir "$work/bus"
+sed "s|@SOCKET_PATH@|$work/bus/socket|" \
+    "${ZELTO_SOURCE_DIR:?}/tools/logind-standin/private-bus.conf.in" >"$work/bus/bus.conf"
+dbus-daemon --config-file="$work/bus/bus.conf" --nofork --nopidfile --print-address \
+    >"$work/bus/daemon.out" 2>&1 &
+pids+=($!)
+wait_for 10 test -S "$work/bus/socket" || fail "the private dbus-daemon did not start"
+"$build/logind-standin" --address "unix:path=$work/bus/socket" --log "$work/bus/logind.log" \
+    >"$work/bus/standin.out" 2>&1 &
+pids+=($!)
+wait_for 10 grep -q 'serving org.freedesktop.login1' "$work/bus/standin.out" ||
+    fail "logind-standin did not come up"
+
+# start_program DIR INI: the program in DIR as a Wayland client.
+start_program() {
+    mkdir -p "$1"
+    printf '%b' "$2" >"$1/UPSZelto.ini"
+    (
+        cd "$1"
+        exec env QT_QPA_PLATFORM=wayland DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus/socket" \
+            "$build/upszelto"
+    ) >"$work/program.log" 2>&1 &
+    program=$!
+    pids+=($program)
+}
+end_program() {
+    local status=0 deadline=$((SECONDS + 10))
+    while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+    kill -0 "$program" 2>/dev/null && fail "the program did not end"
+    wait "$program" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
+
+# The windows sway shows: "name width focused" a line (the width with sway's borders).
+windows() {
+    swaymsg -t get_tree -r | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("type") in ("con", "floating_con") and node.get("name") and node.get("visible"):
+        print(node["name"], node["rect"]["width"], "focused" if node.get("focused") else "-")
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))'
+}
+main_shown() { windows | grep -q '^ZELTO Homeline 413 '; }
+main_focused() { windows | grep -q '^ZELTO Homeline 413 focused$'; }
+
+# ---- The item in the tray ---------------------------------------------------------------------
+start_waybar || fail "waybar did not register a StatusNotifierWatcher"
+start_program "$work/run" "[UPS]\nCompOff=6\nPorts=$work/ups\n"
+items() {
+    bus_call --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:RegisteredStatusNotifierItems | sed -nE 's/.*string "([^"]+)".*/\1/p'
+}
+wait_for 15 sh -c "[ -n \"\$(dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+    /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems | grep string)\" ]" || fail "no item registered"
+item=$(items | head -n 1)
+service=${item%%/*}
+path=/${item#*/}
+property() {
+    bus_call --dest="$service" "$path" org.freedesktop.DBus.Properties.Get \
+        string:org.kde.StatusNotifierItem "string:$1"
+}
+main_shown && fail "the main window is shown at start-up with a tray there"
+property Title | grep -q 'string "UPS Zelto"' || fail "the item's title: $(property Title)"
+tip_is() { property ToolTip | grep -qF "string \"$1\""; }
+wait_for 10 tip_is "Питание от сети. Заряд батареи: 100%" ||
+    fail "the tip on mains: $(property ToolTip)"
+sim "mains off"
+wait_for 10 tip_is "Питание от UPS. Заряд батареи: 100%" ||
+    fail "the tip on battery: $(property ToolTip)"
+sim "mains on"
+menu=$(property Menu | sed -nE 's/.*object path "([^"]+)".*/\1/p')
+layout() { bus_call --dest="$service" "$menu" com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:; }
+labels=$(layout | grep -A1 'string "label"' | sed -nE 's/.*variant +string "(.*)"$/\1/p' | tr '\n' '|')
+[ "$labels" = "Открыть / скрыть|Журнал|Закрыть|" ] || fail "the menu's entries: $labels"
+echo "the item: its title, its tip following the records, the menu's entries"
+
+# ---- Activate shows and hides the window ------------------------------------------------------
+bus_call --dest="$service" "$path" org.kde.StatusNotifierItem.Activate int32:0 int32:0 >/dev/null
+wait_for 5 main_focused || fail "Activate did not show the main window with the keyboard: $(windows)"
+grim "$work/shot.png" || fail "grim took no screenshot"
+bus_call --dest="$service" "$path" org.kde.StatusNotifierItem.Activate int32:0 int32:0 >/dev/null
+wait_for 5 sh -c '! swaymsg -t get_tree | grep -q "\"name\": \"ZELTO Homeline\""' ||
+    fail "a second Activate did not hide the window: $(windows)"
+echo "Activate shows the main window in front and hides it again"
+
+# ---- "Закрыть" from the menu ------------------------------------------------------------------
+# The entry's id is the last one given before its label.
+close_id=$(layout | awk '/^ *int32 [0-9]+$/ {id = $2} /string "Закрыть"/ {print id; exit}')
+[ -n "$close_id" ] || fail "no id for \"Закрыть\" in the menu"
+bus_call --dest="$service" "$menu" com.canonical.dbusmenu.Event "int32:$close_id" string:clicked \
+    variant:int32:0 uint32:0 >/dev/null
+end_program
+wait_for 5 sh -c "[ -z \"\$(dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+    /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems | grep string)\" ]" || fail "the item stayed after Exit"
+echo "\"Закрыть\" in the menu ends the program with status 0 and takes the item away"
+
+# ---- The countdown in front, Escape cancels it ------------------------------------------------
+start_program "$work/run2" "[UPS]\nCompOff=0\nOFFAfter=300\nPorts=$work/ups\n"
+wait_for 15 sh -c "dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+    /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems | grep -q string" || fail "no item for the second program"
+wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the second program does not poll"
+sim "mains off"
+# With sway's borders: the countdown is 295 wide inside, the main window 409.
+countdown_focused() { windows | grep -q '^ZELTO Homeline 299 focused$'; }
+wait_for 10 countdown_focused || fail "the countdown is not in front with the keyboard: $(windows)"
+# A keyboard made for the occasion: its keymap must reach the program before the key does.
+wtype -s 300 -k Escape
+wait_for 5 grep -q ' countdown-cancelled .*by=user' "$work/run2/UPSZelto.log" ||
+    fail "Escape did not cancel the countdown: $(cat "$work/run2/UPSZelto.log"; windows)"
+sim "mains on"
+kill -TERM "$program"
+end_program
+echo "the countdown comes up in front with the keyboard, and Escape cancels it"
+
+# ---- No tray host: the window shows at once ---------------------------------------------------
+end_waybar || fail "waybar did not end"
+start_program "$work/run3" "[UPS]\nCompOff=6\nPorts=$work/ups\n"
+wait_for 10 main_shown || fail "no tray host, and no window either: $(windows)"
+kill -TERM "$program"
+end_program
+echo "without a tray host the window shows at once"
