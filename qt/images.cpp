@@ -1,5 +1,6 @@
 #include "qt/images.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPixmapCache>
@@ -16,30 +17,8 @@ namespace zelto {
 
 namespace {
 
-// The tray picture is set every second: each drawing is parsed and rendered once, then served
-// from Qt's pixmap cache, whose key also carries the size.
 QPixmap RenderedSvg(const QString& path, int size) {
-    const QString key = QStringLiteral("zelto:%1@%2").arg(path).arg(size);
-    QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap)) {
-        return pixmap;
-    }
-    InitResources();
-    QSvgRenderer renderer(path);
-    if (!renderer.isValid()) {
-        return {};
-    }
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(1.0);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        renderer.render(&painter, QRectF(0, 0, size, size));
-    }
-    pixmap = QPixmap::fromImage(image);
-    pixmap.setDevicePixelRatio(1.0);
-    QPixmapCache::insert(key, pixmap);
-    return pixmap;
+    return RenderedPicture(path, size, PictureRatio());
 }
 
 QPixmap ListImage(const char* list, int index, int size) {
@@ -63,6 +42,36 @@ QString AppIconPath(int size) {
 }
 
 }  // namespace
+
+qreal PictureRatio() {
+    return qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+}
+
+// The tray picture is set every second: each drawing is parsed and rendered once, then served
+// from Qt's pixmap cache, whose key also carries the size and the ratio.
+QPixmap RenderedPicture(const QString& path, int size, qreal ratio) {
+    const QString key = QStringLiteral("zelto:%1@%2x%3").arg(path).arg(size).arg(ratio);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap)) {
+        return pixmap;
+    }
+    InitResources();
+    QSvgRenderer renderer(path);
+    if (!renderer.isValid()) {
+        return {};
+    }
+    const int pixels = qRound(size * ratio);
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        renderer.render(&painter, QRectF(0, 0, pixels, pixels));
+    }
+    pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
 
 void InitResources() {
     static const bool registered = (RegisterZeltoResources(), true);

@@ -17,6 +17,13 @@ inline constexpr int kImageListSize = 12;
 // harmless.
 void InitResources();
 
+// The ratio of the screen's pixels to the window's: at a scale of 2 a 32 px picture is drawn with
+// 64 pixels of its own drawing, never 32 pixels stretched. 1 without an application.
+qreal PictureRatio();
+// The SVG at `path` drawn `size` px wide and high for the given ratio (the pictures below use
+// the screen's).
+QPixmap RenderedPicture(const QString& path, int size, qreal ratio);
+
 // Pictures of ImageList16 / ImageList32; an index outside 0..11 gives a null pixmap.
 QPixmap ListImage16(int index);
 QPixmap ListImage32(int index);

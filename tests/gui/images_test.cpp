@@ -287,6 +287,19 @@ TEST(ImagesFixed, MainWindowPicturesLoadAndDiffer) {
     EXPECT_EQ(CountColours(PlugPicture()).saturated, 0);
 }
 
+// At a scale of 2 each picture has twice the pixels, from its drawing, not stretched.
+TEST(ImagesFixed, AtScaleTwoTheDrawingHasTwiceThePixels) {
+    const QString path = QStringLiteral(":/list32/00.svg");
+    const QPixmap single = RenderedPicture(path, 32, 1.0);
+    const QPixmap twice = RenderedPicture(path, 32, 2.0);
+    ASSERT_FALSE(twice.isNull());
+    EXPECT_EQ(twice.size(), QSize(64, 64));
+    EXPECT_EQ(twice.deviceIndependentSize(), QSizeF(32, 32));
+    EXPECT_NE(twice.toImage(), single.scaled(64, 64).toImage()) << "stretched, not drawn";
+    // The tests' platform draws at 1: the lists are the same drawing there.
+    EXPECT_EQ(ListImage32(0).toImage(), single.toImage());
+}
+
 TEST(ImagesAppIcon, HasAllThreeSizes) {
     const QIcon icon = AppIcon();
     ASSERT_FALSE(icon.isNull());

@@ -2,14 +2,15 @@
 # The program as a native Wayland client in a real compositor, Debian's sway run headless, with
 # waybar's tray as the StatusNotifierItem host (waybar registers org.kde.StatusNotifierWatcher on
 # the test's own session bus):
-#   - the item: its title, its tool tip following the records, the menu's entries as
+#   - the item: its title, its tool tip and picture following the records, the menu's entries as
 #     com.canonical.dbusmenu gives them;
 #   - Activate shows the main window in front with the keyboard, and hides it again;
 #   - the countdown comes up in front with the keyboard, and Escape (typed through the
 #     compositor) cancels it;
 #   - "Закрыть" chosen in the menu ends the program with status 0 and takes the item away;
 #   - without a tray host the window shows at once;
-#   - a screenshot (grim) of the tray and the window, build/sni-tray.png, for a person to look at.
+#   - a screenshot (grim) of the tray and the window at a scale of 2, build/sni-tray.png, for a
+#     person to look at: the window's pictures drawn with twice the pixels.
 # sway refuses to run as root, so as root the test runs as an ordinary user it makes (zelto-sway).
 # The power path goes to a private bus with the logind stand-in, and the one countdown is cancelled.
 set -euo pipefail
@@ -83,8 +84,8 @@ dbus-daemon --session --address="$DBUS_SESSION_BUS_ADDRESS" --nofork --nopidfile
 pids+=($!)
 wait_for 10 test -S "$work/session-bus" || fail "the session bus did not start"
 
-# sway with nothing but one headless output, drawn in memory; no bar of its own.
-printf 'output HEADLESS-1 resolution 1024x768\n' >"$work/sway.conf"
+# sway with nothing but one headless output, drawn in memory at a scale of 2; no bar of its own.
+printf 'output HEADLESS-1 resolution 2048x1536 scale 2\n' >"$work/sway.conf"
 WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
 pids+=($!)
@@ -198,15 +199,18 @@ property Title | grep -q 'string "UPS Zelto"' || fail "the item's title: $(prope
 tip_is() { property ToolTip | grep -qF "string \"$1\""; }
 wait_for 10 tip_is "Питание от сети. Заряд батареи: 100%" ||
     fail "the tip on mains: $(property ToolTip)"
+picture() { property IconPixmap | md5sum; }
+on_mains=$(picture)
 sim "mains off"
 wait_for 10 tip_is "Питание от UPS. Заряд батареи: 100%" ||
     fail "the tip on battery: $(property ToolTip)"
+[ "$(picture)" != "$on_mains" ] || fail "the item's picture stayed the same on battery"
 sim "mains on"
 menu=$(property Menu | sed -nE 's/.*object path "([^"]+)".*/\1/p')
 layout() { bus_call --dest="$service" "$menu" com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:; }
 labels=$(layout | grep -A1 'string "label"' | sed -nE 's/.*variant +string "(.*)"$/\1/p' | tr '\n' '|')
 [ "$labels" = "Открыть / скрыть|Журнал|Закрыть|" ] || fail "the menu's entries: $labels"
-echo "the item: its title, its tip following the records, the menu's entries"
+echo "the item: its title, its tip and picture following the records, the menu's entries"
 
 # ---- Activate shows and hides the window ------------------------------------------------------
 bus_call --dest="$service" "$path" org.kde.StatusNotifierItem.Activate int32:0 int32:0 >/dev/null
