@@ -7,7 +7,8 @@
 #   - Activate shows the main window in front with the keyboard, and hides it again;
 #   - the countdown comes up in front with the keyboard, and Escape (typed through the
 #     compositor) cancels it;
-#   - "Закрыть" chosen in the menu ends the program with status 0 and takes the item away;
+#   - "Журнал" chosen in the menu opens the journal window; "Закрыть" ends the program with
+#     status 0 and takes the item away;
 #   - without a tray host the window shows at once;
 #   - a screenshot (grim) of the tray and the window at a scale of 2, build/sni-tray.png, for a
 #     person to look at: the window's pictures drawn with twice the pixels.
@@ -225,12 +226,20 @@ wait_for 5 sh -c '! swaymsg -t get_tree | grep -q "\"name\": \"ZELTO Homeline\""
     fail "a second Activate did not hide the window: $(windows)"
 echo "Activate shows the main window in front and hides it again"
 
-# ---- "Закрыть" from the menu ------------------------------------------------------------------
-# The entry's id is the last one given before its label.
-close_id=$(layout | awk '/^ *int32 [0-9]+$/ {id = $2} /string "Закрыть"/ {print id; exit}')
-[ -n "$close_id" ] || fail "no id for \"Закрыть\" in the menu"
-bus_call --dest="$service" "$menu" com.canonical.dbusmenu.Event "int32:$close_id" string:clicked \
-    variant:int32:0 uint32:0 >/dev/null
+# ---- "Журнал" and "Закрыть" from the menu -----------------------------------------------------
+# choose LABEL: clicks the menu entry, whose id is the last one given before its label.
+choose() {
+    local id
+    id=$(layout | awk -v label="string \"$1\"" '/^ *int32 [0-9]+$/ {id = $2} index($0, label) {print id; exit}')
+    [ -n "$id" ] || fail "no id for \"$1\" in the menu"
+    bus_call --dest="$service" "$menu" com.canonical.dbusmenu.Event "int32:$id" string:clicked \
+        variant:int32:0 uint32:0 >/dev/null
+}
+choose "Журнал"
+wait_for 5 bash -c "$(declare -f windows); windows | grep -q '^Журнал '" ||
+    fail "\"Журнал\" from the menu opened no window: $(windows)"
+echo "\"Журнал\" from the menu opens the journal window"
+choose "Закрыть"
 end_program
 wait_for 5 sh -c "[ -z \"\$(dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
     /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
