@@ -110,9 +110,9 @@ TEST(SettingsFileRobustness, AFileOverTheSizeLimitReadsButIsNeverRewritten) {
         Settings settings(store);
 
         EXPECT_EQ(settings.ReadInt("CompOff", "0"), 3) << size;
-        EXPECT_EQ(WriteError(settings, "CompOff", "1"),
-                  path.toStdString() + " is too large (" + std::to_string(size) +
-                      " bytes) to be rewritten safely");
+        EXPECT_EQ(WriteError(settings, "CompOff", "1"), path.toStdString() + " is too large (" +
+                                                            std::to_string(size) +
+                                                            " bytes) to be rewritten safely");
         EXPECT_EQ(Fingerprint(path), before);
         EXPECT_EQ(Entries(dir.path()), QStringList{"UPSZelto.ini"});
     }

@@ -7,20 +7,14 @@
 # Both copies share a private runtime folder (XDG_RUNTIME_DIR), where the lock and the socket
 # are; the settings name the simulator's pseudo-terminal, and the power path points at no bus.
 #
-# Needs Xvfb, xdotool and x11-utils (xdpyinfo), all in scripts/deps.
+# Needs Xvfb, trayer, xdotool and x11-utils (xdpyinfo), all in scripts/deps.
 set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
 work=$(mktemp -d)
 pids=()
 
 cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null || true
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        wait "${pids[i]}" 2>/dev/null || true
-    done
+    stop_pids
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -34,6 +28,7 @@ fail() {
 }
 
 . "$(dirname "$0")/x_session.bash"
+. "$(dirname "$0")/program_session.bash"
 
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR=$work/runtime
@@ -42,6 +37,8 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-system-bus"
 
 start_xvfb || fail "Xvfb did not start"
+# With a tray, the program starts hidden in it: the window showing is then the second start's doing.
+start_trayer || fail "trayer did not come up"
 
 "$build/ups-sim" --log "$work/sim.log" "$work/ups" </dev/null >"$work/sim.out" 2>&1 &
 pids+=($!)

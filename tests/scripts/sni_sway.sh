@@ -54,16 +54,9 @@ fi
 
 work=$2
 pids=()
-cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null || true
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-}
-trap cleanup EXIT
+. "$(dirname "$0")/x_session.bash"
+. "$(dirname "$0")/program_session.bash"
+trap 'exec 3>&- 2>/dev/null || true; stop_pids' EXIT
 
 fail() {
     echo "FAIL: $*"
@@ -71,14 +64,6 @@ fail() {
     echo "--- sway"; tail -n 20 "$work/sway.log" 2>/dev/null || true
     echo "--- waybar"; tail -n 20 "$work/waybar.log" 2>/dev/null || true
     exit 1
-}
-wait_for() {
-    local deadline=$((SECONDS + $1 + 1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
 }
 
 export XDG_RUNTIME_DIR=$work/runtime
@@ -121,31 +106,8 @@ end_waybar() {
         /org/freedesktop/DBus org.freedesktop.DBus.ListNames | grep -q StatusNotifierWatcher'
 }
 
-# The simulator, fed control lines through a pipe the script keeps open.
-mkfifo "$work/sim.in"
-"$build/ups-sim" --log "$work/commands.log" "$work/ups" <"$work/sim.in" >"$work/sim.out" 2>&1 &
-pids+=($!)
-exec 3>"$work/sim.in"
-wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
-sim() {
-    echo "$1" >&3
-    wait_for 5 grep -qxF "ok: $1" "$work/sim.out" || fail "ups-sim did not take '$1'"
-}
-
-# A private bus with the logind stand-in in place of the system bus: start-up asks it whether the
-# method would be carried out, and no request could reach a real bus.
-mkdir "$work/bus"
-sed "s|@SOCKET_PATH@|$work/bus/socket|" \
-    "${ZELTO_SOURCE_DIR:?}/tools/logind-standin/private-bus.conf.in" >"$work/bus/bus.conf"
-dbus-daemon --config-file="$work/bus/bus.conf" --nofork --nopidfile --print-address \
-    >"$work/bus/daemon.out" 2>&1 &
-pids+=($!)
-wait_for 10 test -S "$work/bus/socket" || fail "the private dbus-daemon did not start"
-"$build/logind-standin" --address "unix:path=$work/bus/socket" --log "$work/bus/logind.log" \
-    >"$work/bus/standin.out" 2>&1 &
-pids+=($!)
-wait_for 10 grep -q 'serving org.freedesktop.login1' "$work/bus/standin.out" ||
-    fail "logind-standin did not come up"
+start_sim
+start_logind_bus
 
 # start_program DIR INI: the program in DIR as a Wayland client.
 start_program() {
@@ -153,7 +115,7 @@ start_program() {
     printf '%b' "$2" >"$1/UPSZelto.ini"
     (
         cd "$1"
-        exec env QT_QPA_PLATFORM=wayland DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus/socket" \
+        exec env QT_QPA_PLATFORM=wayland DBUS_SYSTEM_BUS_ADDRESS="$bus" \
             "$build/upszelto"
     ) >"$work/program.log" 2>&1 &
     program=$!

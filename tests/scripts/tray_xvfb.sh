@@ -27,14 +27,8 @@ work=$(mktemp -d)
 pids=()
 
 cleanup() {
-    local i
     exec 3>&- 2>/dev/null || true
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null || true
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        wait "${pids[i]}" 2>/dev/null || true
-    done
+    stop_pids
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -47,6 +41,7 @@ fail() {
 }
 
 . "$(dirname "$0")/x_session.bash"
+. "$(dirname "$0")/program_session.bash"
 
 # The program and the probe draw on the X server; the ctest environment says offscreen.
 export QT_QPA_PLATFORM=xcb
@@ -58,45 +53,26 @@ start_trayer || fail "trayer did not come up"
 trayer_pid=${pids[${#pids[@]} - 1]}
 panel=$(tray_panel)
 
-# The simulator, fed control lines through a pipe the script keeps open.
-mkfifo "$work/sim.in"
-"$build/ups-sim" --log "$work/commands.log" "$work/ups" <"$work/sim.in" >"$work/sim.out" 2>&1 &
-pids+=($!)
-exec 3>"$work/sim.in"
-wait_for 10 test -e "$work/ups" || fail "ups-sim did not make its link"
-sim() {
-    echo "$1" >&3
-    wait_for 5 grep -qxF "ok: $1" "$work/sim.out" || fail "ups-sim did not take '$1'"
+start_sim
+start_logind_bus
+
+# start_program DIR SETTINGS: the program in DIR with these [UPS] lines, on the simulator's line,
+# with no session bus: the tray is the X11 one.
+start_program() {
+    mkdir "$1"
+    printf '[UPS]\n%bPorts=%s\n' "$2" "$work/ups" >"$1/UPSZelto.ini"
+    (
+        cd "$1"
+        export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
+        export DBUS_SYSTEM_BUS_ADDRESS="$bus"
+        exec "$build/upszelto"
+    ) >"$work/program.log" 2>&1 &
+    program=$!
+    pids+=($program)
 }
 
-# A private bus with the logind stand-in in place of the system bus: start-up asks it whether the
-# method would be carried out, and no request could reach a real bus.
-mkdir "$work/bus"
-sed "s|@SOCKET_PATH@|$work/bus/socket|" \
-    "${ZELTO_SOURCE_DIR:?}/tools/logind-standin/private-bus.conf.in" >"$work/bus/bus.conf"
-dbus-daemon --config-file="$work/bus/bus.conf" --nofork --nopidfile --print-address \
-    >"$work/bus/daemon.out" 2>&1 &
-pids+=($!)
-bus_up() { [ -S "$work/bus/socket" ] && [ -s "$work/bus/daemon.out" ]; }
-wait_for 10 bus_up || fail "the private dbus-daemon did not start"
-bus="unix:path=$work/bus/socket"
-"$build/logind-standin" --address "$bus" --log "$work/bus/logind.log" >"$work/bus/standin.out" 2>&1 &
-pids+=($!)
-wait_for 10 grep -q 'serving org.freedesktop.login1' "$work/bus/standin.out" ||
-    fail "logind-standin did not come up"
-
-# The program on the simulator's line only, with the shutdown trigger "никогда", so nothing in
-# this part reaches the power path; and with no session bus: the tray is the X11 one.
-mkdir "$work/run"
-printf '[UPS]\nCompOff=6\nPorts=%s\n' "$work/ups" >"$work/run/UPSZelto.ini"
-(
-    cd "$work/run"
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
-    export DBUS_SYSTEM_BUS_ADDRESS="$bus"
-    exec "$build/upszelto"
-) >"$work/program.log" 2>&1 &
-program=$!
-pids+=($program)
+# The shutdown trigger "никогда", so nothing in this part reaches the power path.
+start_program "$work/run" 'CompOff=6\n'
 
 # ---- The icon is in the tray, and no window is shown ----------------------------------------
 icon_id() { xwininfo -tree -id "$panel" | awk '/\("upszelto" / {print $1; exit}'; }
@@ -270,16 +246,7 @@ echo "\"Закрыть\" ends the program with status 0 and the icon leaves the 
 # path, on the private bus with the logind stand-in.
 
 # Trigger "при отказе сети", switch the UPS off after a minute, a countdown long enough to act in.
-mkdir "$work/run2"
-printf '[UPS]\nCompOff=0\nOffUPS=1\nOFFAfter=300\nPorts=%s\n' "$work/ups" >"$work/run2/UPSZelto.ini"
-(
-    cd "$work/run2"
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
-    export DBUS_SYSTEM_BUS_ADDRESS="$bus"
-    exec "$build/upszelto"
-) >"$work/program.log" 2>&1 &
-program=$!
-pids+=($program)
+start_program "$work/run2" 'CompOff=0\nOffUPS=1\nOFFAfter=300\n'
 wait_for 15 icon_in_tray || fail "the second program's icon never got into the tray"
 icon=$(icon_id)
 sim "mains off"
@@ -312,16 +279,7 @@ end_trayer() {
     wait_for 5 sh -c '! xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"'
 }
 end_trayer || fail "trayer did not end"
-mkdir "$work/run3"
-printf '[UPS]\nCompOff=6\nPorts=%s\n' "$work/ups" >"$work/run3/UPSZelto.ini"
-(
-    cd "$work/run3"
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
-    export DBUS_SYSTEM_BUS_ADDRESS="$bus"
-    exec "$build/upszelto"
-) >"$work/program.log" 2>&1 &
-program=$!
-pids+=($program)
+start_program "$work/run3" 'CompOff=6\n'
 wait_for 10 main_shown || fail "no tray host, and no window either"
 wait_for 5 grep -q ' tray-missing$' "$work/run3/UPSZelto.log" ||
     fail "the journal does not say why the window stays: $(cat "$work/run3/UPSZelto.log")"

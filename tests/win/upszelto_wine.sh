@@ -36,23 +36,18 @@ pids=()
 program=
 
 cleanup() {
-    local i
     exec 3>&- 2>/dev/null || true
     # The prefix maps no port onto a pseudo-terminal that is gone.
     wine_run reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1 || true
     stop_wine
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null || true
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        wait "${pids[i]}" 2>/dev/null || true
-    done
+    stop_pids
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 # shellcheck source=tests/win/wine-session.sh
 . "$source_dir/tests/win/wine-session.sh"
+. "$source_dir/tests/scripts/program_session.bash"
 
 fail() {
     echo "FAIL: $*"
