@@ -42,9 +42,18 @@ if [ "${1:-}" != --inner ]; then
     # client libraries keep allocations until the process ends, some from modules already gone
     # by then, which no suppression can name; memory errors are still caught here.
     [ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"
+    # The user may not reach the checkout or the build (under a home folder of root's, say): what
+    # the run needs is copied where it may.
+    source_dir=${ZELTO_SOURCE_DIR:?}
+    mkdir -p "$work/bin" "$work/src/tests/scripts" "$work/src/tools/logind-standin"
+    cp "$build/upszelto" "$build/ups-sim" "$build/logind-standin" "$work/bin/"
+    cp "$source_dir"/tests/scripts/{sni_sway.sh,x_session.bash,program_session.bash} \
+        "$work/src/tests/scripts/"
+    cp "$source_dir/tools/logind-standin/private-bus.conf.in" "$work/src/tools/logind-standin/"
+    chown -R "$user" "$work/bin" "$work/src" 2>/dev/null || true
     status=0
-    "${runner[@]}" env ZELTO_BUILD_DIR="$build" ZELTO_SOURCE_DIR="${ZELTO_SOURCE_DIR:?}" \
-        bash "$0" --inner "$work" || status=$?
+    "${runner[@]}" env ZELTO_BUILD_DIR="$work/bin" ZELTO_SOURCE_DIR="$work/src" \
+        bash "$work/src/tests/scripts/sni_sway.sh" --inner "$work" || status=$?
     [ ! -s "$work/shot.png" ] || cp "$work/shot.png" "$build/sni-tray.png"
     if [ ${#reports[@]} -gt 0 ] && [ -n "$(ls -A "$work/reports" 2>/dev/null)" ]; then
         cp "$work"/reports/* "${reports[0]}/"
