@@ -255,8 +255,12 @@ void MainWindowHost::N1Click() {
 
 void MainWindowHost::Timer1Timer() {
     emit pollTick();
-    // A tray that went away (its host ended) takes the only way to the window with it.
-    KeepReachable();
+    // A tray that went away (its host ended) takes the only way to the window with it. Asked
+    // every few ticks, not every one: on a StatusNotifierItem desktop Qt asks the session bus.
+    if (++ticksSinceTrayCheck_ >= kTrayCheckTicks) {
+        ticksSinceTrayCheck_ = 0;
+        KeepReachable();
+    }
 }
 
 }  // namespace zelto

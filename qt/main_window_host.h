@@ -131,6 +131,8 @@ private:
     TrayIcon tray_;
     bool ownHidden_ = true;
     bool trayMissingTold_ = false;
+    static constexpr int kTrayCheckTicks = 3;
+    int ticksSinceTrayCheck_ = 0;
     bool* windowHidden_ = &ownHidden_;
     std::unique_ptr<TForm1> window_;
     // A child of the window, so destroyed before it.
