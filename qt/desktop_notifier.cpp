@@ -19,6 +19,7 @@ unsigned char UrgencyOf(EventKind kind) {
         case EventKind::BatteryLow:
         case EventKind::UpsFault:
         case EventKind::CountdownFinished:
+        case EventKind::PortMissing:
             return 2;
         default:
             return 1;
