@@ -658,6 +658,8 @@ TEST_F(MainWindow, EscapeRunsExit) {
 }
 
 TEST_F(MainWindow, ClosingOnlyHidesTheWindow) {
+    // Into the tray: the icon start-up puts there is what brings the window back.
+    form.AddTrayIcon();
     ASSERT_FALSE(program.State().WindowHidden);
     EXPECT_FALSE(Window().close());
     EXPECT_FALSE(Window().isVisible());
