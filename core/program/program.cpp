@@ -216,17 +216,26 @@ void Program::Timer1Timer() {
 }
 
 void Program::LookForPort() {
-    if (ReadPortListAgain()) {
-        // The chosen place of the list has a device now.
-        OpenPort(state_.PortIndex);
-    } else if (!keeper_.Path().empty()) {
+    if (!keeper_.Path().empty()) {
         NoteOpen(keeper_.Reopen(platform_.port, kBaud));
+        return;
+    }
+    // Known only by its place: the list is read again until a device fills that place.
+    if (ReadPortListAgain()) {
+        OpenPort(state_.PortIndex);
     }
 }
 
+std::vector<PortEntry> Program::CurrentPorts() {
+    const auto portsSetting = settings_.FindSetting(kSection, kPortsKey);
+    // The system's table is not asked when the settings name the ports: each look at it walks
+    // the system's device tree.
+    return BuildPortList(
+        portsSetting ? std::vector<PortEntry>() : platform_.portTable.SystemPorts(), portsSetting);
+}
+
 void Program::ReadComPorts() {
-    ports_ = BuildPortList(platform_.portTable.SystemPorts(),
-                           settings_.FindSetting(kSection, kPortsKey));
+    ports_ = CurrentPorts();
     PublishPortList();
 }
 
@@ -244,8 +253,7 @@ bool Program::ReadPortListAgain() {
     if (selected >= 0 && static_cast<std::size_t>(selected) < ports_.size()) {
         chosen = ports_[static_cast<std::size_t>(selected)];
     }
-    auto ports = BuildPortList(platform_.portTable.SystemPorts(),
-                               settings_.FindSetting(kSection, kPortsKey));
+    auto ports = CurrentPorts();
     int index = -1;
     if (chosen) {
         index = static_cast<int>(PlacePort(ports, *chosen));

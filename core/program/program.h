@@ -73,8 +73,11 @@ private:
     // per port, a missing port is shown, a port chosen only by its place is remembered by its
     // path the first time it opens.
     void NoteOpen(OpenResult result);
-    // The chosen port is closed: reads the list again and opens the chosen port if it is there.
+    // The chosen port is closed: opens it again by its path, or, while only its place is known,
+    // reads the list again and opens the port once a device fills that place.
     void LookForPort();
+    // The port list as it is now: the "Ports" setting, or else the system's table, sorted.
+    std::vector<PortEntry> CurrentPorts();
     // Reads the system's ports again, keeping the chosen port listed and selected, or selecting
     // the chosen place once a device fills it. True when it did the latter.
     bool ReadPortListAgain();
