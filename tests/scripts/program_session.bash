@@ -1,6 +1,6 @@
 # Sourced by the script tests that run the program on the UPS simulator: the simulator fed through
-# a pipe, a private bus with the logind stand-in in place of the system bus, and the stop of
-# everything a test started.
+# a pipe, a private bus with the logind stand-in in place of the system bus, the wait for the
+# program's own end, and the stop of everything a test started.
 #
 # Needs before sourcing: build (the build folder), work (a scratch folder the caller removes), a
 # `pids` array, a `fail` function, and wait_for (tests/scripts/x_session.bash).
@@ -14,6 +14,16 @@ stop_pids() {
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         wait "${pids[i]}" 2>/dev/null || true
     done
+}
+
+# Waits up to 15 s for the program started last ($program) to end by itself; fails unless it
+# ends with status 0.
+end_program() {
+    local status=0 deadline=$((SECONDS + 15))
+    while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+    kill -0 "$program" 2>/dev/null && fail "the program did not end"
+    wait "$program" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
 }
 
 # The simulator on $work/ups, logging to $work/commands.log and fed control lines through a pipe

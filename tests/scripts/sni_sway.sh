@@ -130,13 +130,6 @@ start_program() {
     program=$!
     pids+=($program)
 }
-end_program() {
-    local status=0 deadline=$((SECONDS + 10))
-    while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
-    kill -0 "$program" 2>/dev/null && fail "the program did not end"
-    wait "$program" || status=$?
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
-}
 
 # The windows sway shows: "name width focused" a line (the width with sway's borders).
 windows() {

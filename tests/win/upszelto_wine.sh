@@ -104,14 +104,6 @@ start_program() {
     pids+=("$program")
     wait_for 20 probe tree TForm1 || fail "the main window never came up"
 }
-# end_program: waits for the program to end by itself; fails unless it ends with status 0.
-end_program() {
-    local status=0 deadline=$((SECONDS + 15))
-    while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
-    kill -0 "$program" 2>/dev/null && fail "the program did not end"
-    wait "$program" || status=$?
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
-}
 # The tray icon: the window trayer docked into its panel.
 icon_id() { xwininfo -tree -id "$panel" | awk '/\("explorer.exe" / {print $1; exit}'; }
 icon_in_tray() { [ -n "$(icon_id)" ]; }
