@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -41,7 +42,9 @@ protected:
         if (dialog != nullptr && watched == dialog && event->type() == QEvent::Show) {
             lastShow = Clock::now().time_since_epoch().count();
             ++shows;
-            QTimer::singleShot(100, dialog, [dialog] { dialog->Cancel(); });
+            QTimer::singleShot(100, dialog, [dialog] {
+                dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+            });
         }
         return false;
     }

@@ -18,7 +18,6 @@ namespace {
 
 constexpr int kClientWidth = 295;
 constexpr int kClientHeight = 118;
-constexpr int kTickMs = 1000;
 
 // A text that may outgrow its designed width keeps its place and widens to the right, so the
 // wider font never clips it.
@@ -38,13 +37,14 @@ CountdownDialog::CountdownDialog(QWidget* parent)
       // Created first, so it is first in the tab order.
       Button1(new QPushButton(QStringLiteral("Отмена"), this)),
       Button2(new QPushButton(QStringLiteral("Выключить сейчас"), this)),
-      Timer1(this),
       lastFocused_(Button1) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QString::fromUtf8(kModelCaption));
     setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
     setFixedSize(kClientWidth, kClientHeight);
-    setModal(true);
+    // The main window is not usable while it shows; the tray icon and its menu are (Exit from
+    // the tray menu ends the countdown).
+    setWindowModality(Qt::WindowModal);
 
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(56, 24, 167, 13);
@@ -65,52 +65,29 @@ CountdownDialog::CountdownDialog(QWidget* parent)
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    connect(Button1, &QPushButton::clicked, this, [this] { done(CountdownCancelled); });
-    connect(Button2, &QPushButton::clicked, this, [this] { done(CountdownGo); });
-
-    Timer1.setObjectName(QStringLiteral("Timer1"));
-    Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(kTickMs);
-    connect(&Timer1, &QTimer::timeout, this, &CountdownDialog::Timer1Timer);
+    connect(Button1, &QPushButton::clicked, this, [this] { emit answered(CountdownCancelled); });
+    connect(Button2, &QPushButton::clicked, this, [this] { emit answered(CountdownGo); });
 }
 
-int CountdownDialog::Run(std::uint16_t& seconds) {
-    // Cancels that came while hidden (every record on mains sends one) must not cut this
-    // showing short.
-    pendingResult_ = 0;
-    setResult(0);
-    seconds_ = &seconds;
-    ShowSeconds();
+void CountdownDialog::OpenCountdown(std::uint16_t seconds) {
+    ShowCountdownSeconds(seconds);
     CentreOnScreen(*this);
+    show();
+    raise();
+    activateWindow();
     (lastFocused_ ? lastFocused_.data() : Button1)->setFocus(Qt::OtherFocusReason);
-    Timer1.start();
-    const int result = exec();
-    Timer1.stop();
-    seconds_ = nullptr;
-    // The loop also ends without a result of ours when the application quits under it: the
-    // program is ending, which must not lead to a power action.
-    return result == 0 ? CountdownProgramEnding : result;
 }
 
-void CountdownDialog::Cancel() {
-    if (isVisible()) {
-        done(CountdownCancelled);
-    }
+void CountdownDialog::ShowCountdownSeconds(std::uint16_t seconds) {
+    Label2->setText(QString::number(seconds));
+    FitWidth(Label2, 18);
 }
 
-void CountdownDialog::EndForExit() {
-    if (isVisible()) {
-        done(CountdownProgramEnding);
-    }
-}
-
-void CountdownDialog::done(int result) {
-    pendingResult_ = result;
+void CountdownDialog::CloseCountdown() {
     if (QWidget* focused = focusWidget(); focused == Button1 || focused == Button2) {
         lastFocused_ = static_cast<QPushButton*>(focused);
     }
-    Timer1.stop();
-    QDialog::done(result);
+    hide();
 }
 
 void CountdownDialog::reject() {
@@ -136,35 +113,16 @@ void CountdownDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void CountdownDialog::closeEvent(QCloseEvent* event) {
-    // done() ends the dialog without a close event, so what arrives here is the title bar, Alt+F4
-    // or the end of the session. The user may not close the countdown; the session may.
-    if (pendingResult_ != 0) {
-        event->accept();
-        return;
-    }
+    // The program hides the dialog without a close event, so what arrives here is the title bar,
+    // Alt+F4 or the end of the session. The user may not close the countdown; the session may,
+    // and ends it as the program's end does.
     const auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (app != nullptr && app->isSavingSession()) {
-        EndForExit();
+        emit answered(CountdownProgramEnding);
         event->accept();
         return;
     }
     event->ignore();
-}
-
-void CountdownDialog::Timer1Timer() {
-    if (seconds_ == nullptr) {
-        return;
-    }
-    const bool reachedZero = CountdownTick(*seconds_);
-    ShowSeconds();
-    if (reachedZero) {
-        done(CountdownGo);
-    }
-}
-
-void CountdownDialog::ShowSeconds() {
-    Label2->setText(QString::number(seconds_ != nullptr ? *seconds_ : 0));
-    FitWidth(Label2, 18);
 }
 
 }  // namespace zelto

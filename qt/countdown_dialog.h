@@ -1,10 +1,10 @@
 #pragma once
-// TForm2: the shutdown countdown as a modal dialog. Run() blocks in QDialog::exec(), a nested
-// event loop, so the main window's poll timer keeps ticking while the seconds count down.
+// TForm2: the shutdown countdown's dialog. It shows what the program's countdown tells it, modal
+// for the main window only, and reports its buttons with `answered`; it runs no loop of its own
+// and counts nothing, so the poll timer drives the seconds as it drives everything else.
 
 #include <QDialog>
 #include <QPointer>
-#include <QTimer>
 
 #include <cstdint>
 
@@ -24,15 +24,16 @@ class CountdownDialog : public QDialog, public Countdown {
 public:
     explicit CountdownDialog(QWidget* parent = nullptr);
 
-    int Run(std::uint16_t& seconds) override;
-    void Cancel() override;
-    // The program is ending (Exit from the tray menu): a showing countdown ends with
-    // CountdownProgramEnding and no power action follows.
-    void EndForExit();
+    void OpenCountdown(std::uint16_t seconds) override;
+    void ShowCountdownSeconds(std::uint16_t seconds) override;
+    void CloseCountdown() override;
 
-    void done(int result) override;
     // Escape lands here: it is the same as pressing "Отмена".
     void reject() override;
+
+signals:
+    // A CountdownResult: a button was pressed, or the session is ending under the dialog.
+    void answered(int result);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -40,20 +41,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Timer1Timer();
-    void ShowSeconds();
-
     QLabel* Label1;
     QLabel* Label2;
     QPushButton* Button1;  // "Отмена"
     QPushButton* Button2;  // "Выключить сейчас"
-    QTimer Timer1;
 
-    // The count being shown, owned by the caller of Run(); null while hidden.
-    std::uint16_t* seconds_ = nullptr;
-    // The result the showing ends with; 0 while none is pending.
-    int pendingResult_ = 0;
-    // The button that had the focus when the dialog last ended; it gets it back next time.
+    // The button that had the focus when the dialog last closed; it gets it back next time.
     QPointer<QPushButton> lastFocused_;
 };
 

@@ -58,10 +58,9 @@ TForm1& MainWindowHost::Window() {
 
 CountdownDialog& MainWindowHost::CountdownWindow() {
     if (!countdown_) {
-        // Modal for the main window only, so the tray icon still answers while it counts (Exit
-        // from the tray menu ends it).
         countdown_ = std::make_unique<CountdownDialog>(&Window());
-        countdown_->setWindowModality(Qt::WindowModal);
+        connect(countdown_.get(), &CountdownDialog::answered, this,
+                &MainWindowHost::countdownAnswered);
     }
     return *countdown_;
 }
@@ -200,15 +199,19 @@ void MainWindowHost::ShowTray(int picture, const std::string& tip) {
 
 // Countdown
 
-int MainWindowHost::Run(std::uint16_t& seconds) {
-    return CountdownWindow().Run(seconds);
+void MainWindowHost::OpenCountdown(std::uint16_t seconds) {
+    CountdownWindow().OpenCountdown(seconds);
 }
 
-void MainWindowHost::Cancel() {
-    // A dialog that was never built shows nothing to cancel, and a cancel has no effect on a
-    // later showing.
+void MainWindowHost::ShowCountdownSeconds(std::uint16_t seconds) {
     if (countdown_) {
-        countdown_->Cancel();
+        countdown_->ShowCountdownSeconds(seconds);
+    }
+}
+
+void MainWindowHost::CloseCountdown() {
+    if (countdown_) {
+        countdown_->CloseCountdown();
     }
 }
 
@@ -216,10 +219,9 @@ void MainWindowHost::Cancel() {
 
 void MainWindowHost::ExitAppExecute() {
     tray_.SetTrayIcon(TrayDelete, QIcon(), "");
-    // A countdown showing now ends as "program ending", so that no power action follows when
-    // its loop returns.
-    if (countdown_) {
-        countdown_->EndForExit();
+    // A countdown showing now ends as "program ending": no power action follows.
+    if (countdown_ && countdown_->isVisible()) {
+        emit countdownAnswered(CountdownProgramEnding);
     }
     emit exitRequested();
     // exit(), not quit(): quit() would first ask the windows to close, and the main window

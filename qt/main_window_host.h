@@ -59,8 +59,9 @@ public:
     void ShowTray(int picture, const std::string& tip) override;
 
     // Countdown, shown in TForm2.
-    int Run(std::uint16_t& seconds) override;
-    void Cancel() override;
+    void OpenCountdown(std::uint16_t seconds) override;
+    void ShowCountdownSeconds(std::uint16_t seconds) override;
+    void CloseCountdown() override;
 
     // What the main window shows, or would show if it were open.
     const MainWindowContents& Contents() const { return contents_; }
@@ -94,6 +95,8 @@ signals:
     void beeperToggleRequested();
     // Timer1Timer: one poll tick.
     void pollTick();
+    // The countdown's buttons, or the program ending while it shows: a CountdownResult.
+    void countdownAnswered(int result);
 
     // Button1 was clicked; the About dialog opens right after.
     void aboutRequested();

@@ -1,7 +1,5 @@
 #include "qt/nut_server.h"
 
-#include <QEventLoop>
-
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netdb.h>
@@ -14,7 +12,6 @@
 #include <string_view>
 #include <utility>
 
-#include "core/nut/nut_fsd_wait.h"
 #include "core/nut/nut_limits.h"
 #include "core/program/nut_startup.h"
 
@@ -26,8 +23,6 @@ using Clock = NutClients::Clock;
 // What one read takes from a connection. A connection held back is not read at all, so a client
 // that sends meanwhile is slowed by TCP, not by the program's memory.
 constexpr std::size_t kReadChunk = 4096;
-// How often the wait for the secondaries looks at the login count.
-constexpr int kWaitPollMs = 100;
 
 bool WouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
@@ -110,11 +105,11 @@ NutServer::NutServer(NutSettings settings, NutFeed& feed, QObject* parent)
     idleTimer_.setInterval(1000);
     connect(&idleTimer_, &QTimer::timeout, this, &NutServer::DropIdle);
     idleTimer_.start();
-    feed_.SetSecondaryWait(this);
+    feed_.SetServerClients(&clients_);
 }
 
 NutServer::~NutServer() {
-    feed_.SetSecondaryWait(nullptr);
+    feed_.SetServerClients(nullptr);
 }
 
 std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& errors,
@@ -313,28 +308,6 @@ void NutServer::DropIdle() {
 NutServer::Connection* NutServer::Find(Id id) {
     const auto found = connections_.find(id);
     return found == connections_.end() ? nullptr : &found->second;
-}
-
-void NutServer::Wait() {
-    const auto committed = Clock::now();
-    const std::chrono::seconds wait(clients_.Settings().fsdWaitSeconds);
-    const auto over = [&] {
-        return NutFsdWaitOver(NutFsdWaitState(committed, Clock::now(), LoginCount(), wait));
-    };
-    if (over()) {
-        return;
-    }
-    // Like the countdown: the poll timer keeps ticking while this blocks its caller.
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(kWaitPollMs);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (over()) {
-            loop.quit();
-        }
-    });
-    poll.start();
-    loop.exec();
 }
 
 }  // namespace zelto

@@ -17,18 +17,17 @@
 
 #include "core/base/error_reporter.h"
 #include "core/base/settings.h"
-#include "core/monitor/secondaries.h"
 #include "core/nut/nut_clients.h"
 #include "core/program/nut_feed.h"
 #include "qt/socket_watch.h"
 
 namespace zelto {
 
-class NutServer final : public QObject, public SecondaryWait {
+class NutServer final : public QObject {
     Q_OBJECT
 
 public:
-    // Serves what `feed` publishes and becomes its wait for the secondaries, until destroyed.
+    // Serves what `feed` publishes and lends it the logins its wait counts, until destroyed.
     NutServer(NutSettings settings, NutFeed& feed, QObject* parent = nullptr);
     ~NutServer() override;
     NutServer(const NutServer&) = delete;
@@ -48,10 +47,6 @@ public:
 
     int OpenCount() const { return clients_.OpenCount(); }
     int LoginCount() const { return clients_.LoginCount(); }
-
-    // Blocks in a nested event loop until no connection is logged in any more or the settings'
-    // wait (NutFsdWait) has passed; at once when nobody is logged in.
-    void Wait() override;
 
 private:
     using Id = NutClients::Id;

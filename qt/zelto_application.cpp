@@ -22,6 +22,8 @@ void ConnectWindowToProgram(MainWindowHost& form, Program& program) {
     QObject::connect(&form, &MainWindowHost::beeperToggleRequested,
                      [&program] { program.Image5Click(); });
     QObject::connect(&form, &MainWindowHost::pollTick, [&program] { program.Timer1Timer(); });
+    QObject::connect(&form, &MainWindowHost::countdownAnswered,
+                     [&program](int result) { program.CountdownAnswered(result); });
     form.ShareWindowHidden(program.State().WindowHidden);
 }
 

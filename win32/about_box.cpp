@@ -4,7 +4,6 @@
 #include "win32/bevel_panel.h"
 #include "win32/controls.h"
 #include "win32/images.h"
-#include "win32/modal_loop.h"
 #include "win32/ui_style.h"
 #include "win32/utf.h"
 
@@ -76,12 +75,26 @@ void TAboutBox::ShowModal() {
         return;
     }
     showing_ = true;
-    ended_ = false;
     focusMemo_ = true;
     CentreOnScreen(self);
     SendMessageW(Memo1, EM_SETSEL, 0, 0);
-    RunModal(self, owner_, [this] { return ended_; });
+    if (owner_ != nullptr) {
+        EnableWindow(owner_, FALSE);
+    }
+    ShowWindow(self, SW_SHOW);
+    SetForegroundWindow(self);
+}
+
+void TAboutBox::Close() {
+    if (!showing_) {
+        return;
+    }
     showing_ = false;
+    // The owner first, so that the activation goes back to it rather than to another program.
+    if (owner_ != nullptr) {
+        EnableWindow(owner_, TRUE);
+    }
+    ShowWindow(Handle(), SW_HIDE);
 }
 
 LRESULT TAboutBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -91,8 +104,7 @@ LRESULT TAboutBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // A click on OK gives it the focus; Enter sends IDOK wherever the focus is, and
             // closes the box only from OK itself. Escape (IDCANCEL) does nothing.
             if (id == kOkId && GetFocus() == OKButton) {
-                ended_ = true;
-                PostMessageW(Handle(), WM_NULL, 0, 0);
+                Close();
             }
             return 0;
         }
@@ -112,8 +124,7 @@ LRESULT TAboutBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_CLOSE:
-            ended_ = true;
-            PostMessageW(Handle(), WM_NULL, 0, 0);
+            Close();
             return 0;
         default:
             break;

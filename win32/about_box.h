@@ -1,6 +1,7 @@
 #pragma once
-// TAboutBox: the product line, the application icon and a short note, shown modally from the
-// main window's "О программе..." button.
+// TAboutBox: the product line, the application icon and a short note, shown from the main
+// window's "О программе..." button, which is not usable until the box is closed. It runs no loop
+// of its own: the program's loop serves it.
 
 #include "win32/windows_api.h"
 
@@ -25,7 +26,8 @@ class TAboutBox : public WindowBase {
 public:
     TAboutBox(HWND owner, const UiStyle& ui, const Images& images);
 
-    // Shows the box until OK, Enter on OK, the title-bar close or Alt+F4 ends it.
+    // Shows the box, its owner disabled, until OK, Enter on OK, the title-bar close or Alt+F4
+    // closes it.
     void ShowModal();
     bool Showing() const { return showing_; }
 
@@ -38,8 +40,9 @@ private:
     HWND Memo1 = nullptr;
     HWND OKButton = nullptr;
     bool showing_ = false;
-    bool ended_ = false;
     bool focusMemo_ = false;
+
+    void Close();
 };
 
 }  // namespace zelto

@@ -4,7 +4,6 @@
 
 #include "core/base/product.h"
 #include "win32/controls.h"
-#include "win32/modal_loop.h"
 #include "win32/ui_style.h"
 #include "win32/utf.h"
 
@@ -13,8 +12,6 @@ namespace {
 
 constexpr int kClientWidth = 295;
 constexpr int kClientHeight = 118;
-constexpr UINT_PTR kTimer1 = 1;
-constexpr UINT kTickMs = 1000;
 // Escape presses "Отмена": it has the cancel id. "Выключить сейчас" must not answer to IDOK,
 // which Enter sends when no button has the focus.
 constexpr int kButton1Id = IDCANCEL;
@@ -47,78 +44,51 @@ TForm2::TForm2(HWND owner, const UiStyle& ui) : owner_(owner) {
     EnableMenuItem(GetSystemMenu(self, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 }
 
-int TForm2::Run(std::uint16_t& seconds) {
+void TForm2::OpenCountdown(std::uint16_t seconds) {
     const HWND self = Handle();
     if (self == nullptr) {
-        return CountdownProgramEnding;
-    }
-    // Cancels that came while hidden (every record on mains sends one) must not cut this
-    // showing short.
-    pendingResult_ = 0;
-    seconds_ = &seconds;
-    ShowSeconds();
-    CentreOnScreen(self);
-    SetTimer(self, kTimer1, kTickMs, nullptr);
-    const bool ended = RunModal(self, owner_, [this] { return pendingResult_ != 0; });
-    KillTimer(self, kTimer1);
-    seconds_ = nullptr;
-    // A loop that ended without a result of ours ended because the program is quitting: that
-    // must not lead to a power action.
-    return ended ? pendingResult_ : CountdownProgramEnding;
-}
-
-void TForm2::Cancel() {
-    if (Showing()) {
-        End(CountdownCancelled);
-    }
-}
-
-void TForm2::EndForExit() {
-    if (Showing()) {
-        End(CountdownProgramEnding);
-    }
-}
-
-void TForm2::End(int result) {
-    if (pendingResult_ != 0) {
         return;
     }
-    pendingResult_ = result;
+    showing_ = true;
+    ShowCountdownSeconds(seconds);
+    CentreOnScreen(self);
+    // The main window is not usable while the countdown shows; the tray icon and its menu are.
+    if (owner_ != nullptr) {
+        EnableWindow(owner_, FALSE);
+    }
+    ShowWindow(self, SW_SHOW);
+    SetForegroundWindow(self);
+    SetFocus(lastFocused_ != nullptr ? lastFocused_ : Button1);
+}
+
+void TForm2::ShowCountdownSeconds(std::uint16_t seconds) {
+    SetControlText(Label2, std::to_string(seconds));
+}
+
+void TForm2::CloseCountdown() {
+    if (!showing_) {
+        return;
+    }
+    showing_ = false;
     const HWND focused = GetFocus();
     if (focused == Button1 || focused == Button2) {
         lastFocused_ = focused;
     }
-    KillTimer(Handle(), kTimer1);
-    // A menu open over the countdown (the tray's) runs a loop inside the countdown's, which
-    // would hold the result until the menu closed.
-    EndMenu();
-    // Wakes the countdown's loop, wherever the result was set from.
-    PostMessageW(Handle(), WM_NULL, 0, 0);
+    // The owner first, so that the activation goes back to it rather than to another program.
+    if (owner_ != nullptr) {
+        EnableWindow(owner_, TRUE);
+    }
+    ShowWindow(Handle(), SW_HIDE);
 }
 
-void TForm2::Timer1Timer() {
-    if (seconds_ == nullptr || pendingResult_ != 0) {
-        return;
+void TForm2::Answered(int result) {
+    if (showing_ && answer_) {
+        answer_(result);
     }
-    const bool reachedZero = CountdownTick(*seconds_);
-    ShowSeconds();
-    if (reachedZero) {
-        End(CountdownGo);
-    }
-}
-
-void TForm2::ShowSeconds() {
-    SetControlText(Label2, std::to_string(seconds_ != nullptr ? *seconds_ : 0));
 }
 
 LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_TIMER:
-            if (wParam == kTimer1) {
-                Timer1Timer();
-                return 0;
-            }
-            break;
         case WM_COMMAND: {
             // Enter sends IDOK: it presses the button that has the focus.
             const int id = LOWORD(wParam);
@@ -127,9 +97,9 @@ LRESULT TForm2::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             if (id == kButton1Id || pressed == Button1) {
-                End(CountdownCancelled);
+                Answered(CountdownCancelled);
             } else if (pressed == Button2) {
-                End(CountdownGo);
+                Answered(CountdownGo);
             }
             return 0;
         }

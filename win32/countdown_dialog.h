@@ -1,11 +1,13 @@
 #pragma once
-// TForm2: the shutdown countdown as a modal window with its own one-second timer. Run() blocks in
-// a message loop of its own, so the main window's poll timer keeps ticking while the seconds
-// count down.
+// TForm2: the shutdown countdown's window. It shows what the program's countdown tells it, with
+// its owner disabled meanwhile, and reports its buttons; it has no timer and no loop of its own,
+// so the poll timer drives the seconds as it drives everything else.
 
 #include "win32/windows_api.h"
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "core/monitor/countdown.h"
 #include "win32/window_base.h"
@@ -16,32 +18,30 @@ class UiStyle;
 
 class TForm2 : public WindowBase, public Countdown {
 public:
+    // A CountdownResult: "Отмена" (Escape too) or "Выключить сейчас".
+    using Answer = std::function<void(int result)>;
+
     TForm2(HWND owner, const UiStyle& ui);
 
-    int Run(std::uint16_t& seconds) override;
-    void Cancel() override;
-    // The program is ending (Exit from the tray menu): a showing countdown ends with
-    // CountdownProgramEnding and no power action follows.
-    void EndForExit();
-    bool Showing() const { return seconds_ != nullptr; }
+    void SetAnswer(Answer answer) { answer_ = std::move(answer); }
+    void OpenCountdown(std::uint16_t seconds) override;
+    void ShowCountdownSeconds(std::uint16_t seconds) override;
+    void CloseCountdown() override;
+    bool Showing() const { return showing_; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void End(int result);
-    void Timer1Timer();
-    void ShowSeconds();
+    void Answered(int result);
 
     HWND owner_;
+    Answer answer_;
     HWND Label1 = nullptr;
     HWND Label2 = nullptr;
     HWND Button1 = nullptr;  // "Отмена"
     HWND Button2 = nullptr;  // "Выключить сейчас"
-    // The count being shown, owned by the caller of Run(); null while hidden.
-    std::uint16_t* seconds_ = nullptr;
-    // The result the showing ends with; 0 while none is pending.
-    int pendingResult_ = 0;
+    bool showing_ = false;
     // The button that had the focus when the countdown last ended; it gets it back next time.
     HWND lastFocused_ = nullptr;
 };

@@ -74,16 +74,8 @@ void TForm1::Attach(Program& program, TForm2& countdown, TAboutBox& about,
 void TForm1::FormCreate() {
     if (program_ != nullptr) {
         program_->FormCreate();
-        ReleaseWaitingBox();
     }
     SetTimer(Handle(), kTimer1, kPollMs, nullptr);
-}
-
-void TForm1::ReleaseWaitingBox() {
-    if (boxWaits_ && (countdown_ == nullptr || !countdown_->Showing())) {
-        boxWaits_ = false;
-        PostMessageW(Handle(), MessageBoxReporter::kShowMessage, 0, 0);
-    }
 }
 
 HWND TForm1::Control(const std::string& name) const {
@@ -208,10 +200,9 @@ void TForm1::ExitAppExecute() {
     if (tray_) {
         tray_->SetTrayIcon(TrayDelete, images_.App16());
     }
-    // A countdown showing now ends as "program ending", so that no power action follows when
-    // its loop returns.
-    if (countdown_ != nullptr) {
-        countdown_->EndForExit();
+    // A countdown showing now ends as "program ending": no power action follows.
+    if (countdown_ != nullptr && countdown_->Showing() && program_ != nullptr) {
+        program_->CountdownAnswered(CountdownProgramEnding);
     }
     PostQuitMessage(0);
 }
@@ -330,7 +321,6 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == kTimer1 && program_ != nullptr) {
                 program_->Timer1Timer();
-                ReleaseWaitingBox();
                 tray_->Tick();
                 KeepReachable();
             }
@@ -347,13 +337,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 }
             }
             return 0;
-        case MessageBoxReporter::kShowMessage:
-            // A box opened inside the countdown's loop would hold that loop, and the power action
-            // after it, until someone closed the box: it waits for the countdown to end.
-            if (countdown_ != nullptr && countdown_->Showing()) {
-                boxWaits_ = true;
-            } else if (errors_ != nullptr) {
-                errors_->ShowDue();
+        case MessageBoxReporter::kClosedMessage:
+            if (errors_ != nullptr) {
+                errors_->BoxClosed();
             }
             return 0;
         case WM_COMMAND:

@@ -93,8 +93,6 @@ private:
     // Shows the hidden window while the tray has no icon for it, so that the program is never
     // without both.
     void KeepReachable();
-    // An error box held back while the countdown showed opens now that it has ended.
-    void ReleaseWaitingBox();
     bool DrawPortItem(const DRAWITEMSTRUCT& item);
     HWND PolicyCombo(PolicyList list) const;
     bool& WindowHidden();
@@ -111,7 +109,6 @@ private:
     Hooks hooks_;
     bool detachedHidden_ = true;
     bool linkOk_ = false;
-    bool boxWaits_ = false;
     bool trayMissingTold_ = false;
     int trayPicture_ = kPictureProgram;
     std::string trayTip_;

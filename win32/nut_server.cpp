@@ -7,7 +7,6 @@
 #include <string_view>
 #include <utility>
 
-#include "core/nut/nut_fsd_wait.h"
 #include "core/nut/nut_limits.h"
 #include "core/program/nut_startup.h"
 #include "win32/system_message.h"
@@ -27,15 +26,12 @@ constexpr UINT kListenerMessage = WM_APP + 40;
 constexpr UINT kConnectionMessages = WM_APP + 0x100;
 constexpr UINT kConnectionMessageCount = 0x2000;
 constexpr UINT_PTR kIdleTimer = 1;
-constexpr UINT_PTR kWaitTimer = 2;
 // A failed-login delay's timer carries the connection's id above this.
 constexpr UINT_PTR kHoldTimerBase = 0x10000;
 
 // What one read takes from a connection. A connection held back is not read at all, so a client
 // that sends meanwhile is slowed by TCP, not by the program's memory.
 constexpr int kReadChunk = 4096;
-// How often the wait for the secondaries looks at the login count.
-constexpr UINT kWaitPollMs = 100;
 
 // Closes at once, with a reset rather than the orderly end: nothing unsent is kept for it.
 void Abort(SOCKET socket) {
@@ -101,11 +97,11 @@ NutServer::NutServer(NutSettings settings, NutFeed& feed)
     if (window_ != nullptr) {
         SetTimer(window_, kIdleTimer, 1000, nullptr);
     }
-    feed_.SetSecondaryWait(this);
+    feed_.SetServerClients(&clients_);
 }
 
 NutServer::~NutServer() {
-    feed_.SetSecondaryWait(nullptr);
+    feed_.SetServerClients(nullptr);
     for (auto& [id, connection] : connections_) {
         Abort(connection.socket);
     }
@@ -218,7 +214,6 @@ LRESULT NutServer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 KillTimer(window_, wParam);
                 Resume(static_cast<Id>(wParam - kHoldTimerBase));
             }
-            // The wait's timer only wakes its loop up.
             return 0;
         default:
             if (message >= kConnectionMessages &&
@@ -436,33 +431,6 @@ void NutServer::DropIdle() {
 NutServer::Connection* NutServer::Find(Id id) {
     const auto found = connections_.find(id);
     return found == connections_.end() ? nullptr : &found->second;
-}
-
-void NutServer::Wait() {
-    const auto committed = Clock::now();
-    const std::chrono::seconds wait(clients_.Settings().fsdWaitSeconds);
-    const auto over = [&] {
-        return NutFsdWaitOver(NutFsdWaitState(committed, Clock::now(), LoginCount(), wait));
-    };
-    if (over()) {
-        return;
-    }
-    // Like the countdown: every message of the thread is dispatched, so the poll timer keeps
-    // ticking and the sockets keep being served while this blocks its caller; the timer makes
-    // sure the loop looks at the clock even when nothing else happens.
-    SetTimer(window_, kWaitTimer, kWaitPollMs, nullptr);
-    while (!over()) {
-        MSG message{};
-        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0 || got == -1) {
-            // The program is ending: the outer loop must see the quit too.
-            PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 1);
-            break;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    KillTimer(window_, kWaitTimer);
 }
 
 }  // namespace zelto

@@ -15,17 +15,16 @@
 
 #include "core/base/error_reporter.h"
 #include "core/base/settings.h"
-#include "core/monitor/secondaries.h"
 #include "core/nut/nut_clients.h"
 #include "core/program/nut_feed.h"
 
 namespace zelto {
 
-class NutServer final : public SecondaryWait {
+class NutServer final {
 public:
-    // Serves what `feed` publishes and becomes its wait for the secondaries, until destroyed.
+    // Serves what `feed` publishes and lends it the logins its wait counts, until destroyed.
     NutServer(NutSettings settings, NutFeed& feed);
-    ~NutServer() override;
+    ~NutServer();
     NutServer(const NutServer&) = delete;
     NutServer& operator=(const NutServer&) = delete;
 
@@ -43,10 +42,6 @@ public:
 
     int OpenCount() const { return clients_.OpenCount(); }
     int LoginCount() const { return clients_.LoginCount(); }
-
-    // Blocks in a nested message loop until no connection is logged in any more or the
-    // settings' wait (NutFsdWait) has passed; at once when nobody is logged in.
-    void Wait() override;
 
 private:
     using Id = NutClients::Id;

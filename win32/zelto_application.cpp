@@ -15,6 +15,7 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify t
       program_(
           Platform{store_, port_, portTable_, form1_, form1_, form2_, power, events_, &events_}) {
     form1_.Attach(program_, form2_, aboutBox_, errors_, std::move(trayNotify));
+    form2_.SetAnswer([this](int result) { program_.CountdownAnswered(result); });
     form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); },
                      [this] { events_.TrayMissing(); }});
 }
@@ -47,8 +48,11 @@ int ZeltoApplication::Run() {
         if (got == 0 || got == -1) {
             break;
         }
-        // Tab, Escape and Enter among the main window's controls.
-        if (!IsDialogMessageW(form1_.Handle(), &message)) {
+        // Tab, Escape and Enter among the controls of whichever window they are for.
+        const bool dialogKey = IsDialogMessageW(form2_.Handle(), &message) ||
+                               IsDialogMessageW(aboutBox_.Handle(), &message) ||
+                               IsDialogMessageW(form1_.Handle(), &message);
+        if (!dialogKey) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }

@@ -10,10 +10,18 @@ namespace zelto {
 // The countdown runs this long when "OFFAfter" is absent or unusable.
 inline constexpr std::uint16_t kDefaultCountdownSeconds = 10;
 
+// Where the shutdown of an outage stands. Each tick advances it; nothing waits inside a tick.
+enum class ShutdownStage {
+    Idle,                   // no shutdown under way
+    Counting,               // the countdown shows
+    WaitingForSecondaries,  // committed: the machines following over the network shut down first
+};
+
 struct ProgramState {
     // Poll cycle
-    bool LinkOk = false;   // a record of the right length arrived in the latest tick
-    std::string RxBuffer;  // bytes received in the current tick
+    bool LinkOk = false;               // a record of the right length arrived in the latest tick
+    std::string RxBuffer;              // bytes received in the current tick
+    std::uint64_t RecordsHandled = 0;  // status records handled since start-up
 
     // Power state
     std::uint8_t BatteryCharge = 0;      // percent 0-100
@@ -23,6 +31,7 @@ struct ProgramState {
     // Shutdown
     bool ShutdownArmed = true;  // cleared when a countdown starts, set by mains present
     std::uint16_t CountdownSeconds = kDefaultCountdownSeconds;  // what the countdown shows
+    ShutdownStage ShutdownStep = ShutdownStage::Idle;
 
     // Tray and window
     std::string TrayTip;       // at most 63 bytes
@@ -33,10 +42,6 @@ struct ProgramState {
     int MethodIndex = -1;   // ComboBox2, "OffMethod"
     int UpsOffIndex = -1;   // ComboBox3, "OffUPS"
     int PortIndex = -1;     // ComboBox4, "COMPort"
-
-    // Counts handled records, so that a tick resumed after a nested countdown can tell that
-    // newer records were handled meanwhile and must not overwrite their state.
-    std::uint64_t RecordSequence = 0;
 };
 
 }  // namespace zelto

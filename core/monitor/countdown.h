@@ -1,6 +1,7 @@
 #pragma once
-// The shutdown countdown: a dialog that blocks its caller in a nested event loop while the
-// poll timer keeps ticking, and ends with one of three results.
+// The shutdown countdown: a state of the program that the poll ticks advance, one second each,
+// and a dialog that shows it. The dialog only draws what it is told and reports its buttons; it
+// never waits for anything.
 
 #include <cstdint>
 
@@ -12,15 +13,19 @@ enum CountdownResult : int {
     CountdownCancelled = 3,      // "Отмена", or mains came back
 };
 
+// The front end's countdown dialog.
 class Countdown {
 public:
     virtual ~Countdown() = default;
-    // Shows the countdown from `seconds`, which it counts down in place once a second (the
-    // program-wide CountdownSeconds), and returns a CountdownResult. Ticks go on meanwhile.
-    virtual int Run(std::uint16_t& seconds) = 0;
-    // Mains came back: a showing countdown ends with CountdownCancelled. Has no effect on a
-    // later showing.
-    virtual void Cancel() = 0;
+    // A countdown starts from `seconds`: the dialog comes up in front, the focus on the button
+    // that had it when the dialog last closed ("Отмена" the first time), the main window not
+    // usable meanwhile. The dialog reports "Отмена" (Escape too) and "Выключить сейчас" back to
+    // the program; it refuses the user's other ways of closing it.
+    virtual void OpenCountdown(std::uint16_t seconds) = 0;
+    // A second has passed: the seconds left.
+    virtual void ShowCountdownSeconds(std::uint16_t seconds) = 0;
+    // The countdown ended, with whatever result: the dialog hides.
+    virtual void CloseCountdown() = 0;
 };
 
 // One second of the countdown: counts down to zero and says whether it has reached it.

@@ -41,9 +41,12 @@ public:
     void Timer1Timer();
     // The beeper picture was clicked.
     void Image5Click();
-    // The shutdown procedure, once per outage: countdown, then the UPS switch-off command and
-    // the power action. Blocks in the countdown while later ticks run.
+    // The shutdown procedure, once per outage: starts the countdown, which the ticks then
+    // advance; at its end the UPS switch-off command and the power action follow.
     void RunShutdown();
+    // The countdown dialog's "Отмена" (CountdownCancelled) or "Выключить сейчас" (CountdownGo),
+    // or the program ending under it (CountdownProgramEnding). Nothing while none shows.
+    void CountdownAnswered(int result);
 
 private:
     // ParseStatus: reads what waits and, when it is one status record, shows it and hands the
@@ -53,20 +56,22 @@ private:
     bool ReadStatus();
     // Shows the readings in their fixed order; returns the battery voltage in tenths.
     int ShowRecord(const StatusRecord& record);
-    // The power state for a handled record; `sequence` is its RecordSequence.
-    void HandlePowerState(bool onBattery, int batteryTenths, std::uint64_t sequence);
-    // False when a countdown let newer records be handled: their state stands.
-    bool ShowOnBattery(int batteryTenths, std::uint64_t sequence);
+    void HandlePowerState(bool onBattery, int batteryTenths);
+    void ShowOnBattery(int batteryTenths);
     void ShowOnMains(int batteryTenths);
     void ShowTray(int picture, std::string tip);
-    bool Superseded(std::uint64_t sequence) const;
     std::uint16_t CountdownLength();
+    // One tick of a shutdown under way: a second off a countdown that was already showing when
+    // the tick began, or a look at whether the secondaries are done.
+    void AdvanceShutdown(bool countingBefore);
+    void EndCountdown(int result);
+    // After a go: the UPS command and the power action, once the secondaries are done.
+    void FinishWhenSecondariesDone();
+    void SwitchOff();
 
     MonitorParts parts_;
     NoMonitorEvents noEvents_;
     MonitorEvents& events_;
-    // Ticks started so far: a tick resumed after a countdown sees whether others ran meanwhile.
-    std::uint64_t ticksStarted_ = 0;
     // An oversized receive queue was reported and has not yet gone back to normal.
     bool oversizeReported_ = false;
 };

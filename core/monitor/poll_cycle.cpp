@@ -23,23 +23,26 @@ const std::string kDegrees = " °C";
 }  // namespace
 
 void Monitor::Timer1Timer() {
-    const std::uint64_t tick = ++ticksStarted_;
     events_.TickStarted();
-    RunGuarded(parts_.errors, [this, tick] {
+    // A countdown opened by this tick's record shows its full first second.
+    const bool countingBefore = parts_.state.ShutdownStep == ShutdownStage::Counting;
+    const bool polled = RunGuarded(parts_.errors, [this] {
         parts_.display.ShowLinkState(parts_.state.LinkOk);
         if (parts_.secondaries) {
             parts_.secondaries->TickStarted(parts_.port.IsOpen());
         }
         ParseStatus();
-        if (ticksStarted_ != tick) {
-            // A countdown opened by this tick let later ticks run; the last of them has already
-            // emptied the buffer and sent the query. Another query now would make two answers
-            // arrive together and the next tick would see neither.
-            return;
-        }
-        parts_.state.RxBuffer.clear();
-        parts_.port.ComWrite(kStatusQuery);
     });
+    // Guarded on its own: a record that fails must not hold the shutdown back. After the record,
+    // so that mains back in this tick's record cancel before a last second could go ahead.
+    RunGuarded(parts_.errors, [this, countingBefore] { AdvanceShutdown(countingBefore); });
+    // An error ends the poll of this tick: the buffer stays as it was and no query goes out.
+    if (polled) {
+        RunGuarded(parts_.errors, [this] {
+            parts_.state.RxBuffer.clear();
+            parts_.port.ComWrite(kStatusQuery);
+        });
+    }
 }
 
 void Monitor::ParseStatus() {
@@ -53,13 +56,11 @@ void Monitor::ParseStatus() {
     // Told before it is acted on, so that the mains lost comes before the countdown it starts.
     events_.RecordReceived(record);
     const int batteryTenths = ShowRecord(record);
-    // The record is handled: empty the buffer now, so that ticks running inside a countdown
-    // opened below start from an empty one and do not mistake this record for part of theirs.
-    state.RxBuffer.clear();
     if (parts_.secondaries) {
         parts_.secondaries->RecordHandled(record, batteryTenths, state);
     }
-    HandlePowerState(record.OnBattery(), batteryTenths, ++state.RecordSequence);
+    ++state.RecordsHandled;
+    HandlePowerState(record.OnBattery(), batteryTenths);
 }
 
 bool Monitor::ReadStatus() {

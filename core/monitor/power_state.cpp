@@ -11,11 +11,9 @@
 
 namespace zelto {
 
-void Monitor::HandlePowerState(bool onBattery, int batteryTenths, std::uint64_t sequence) {
+void Monitor::HandlePowerState(bool onBattery, int batteryTenths) {
     if (onBattery) {
-        if (!ShowOnBattery(batteryTenths, sequence)) {
-            return;
-        }
+        ShowOnBattery(batteryTenths);
     } else {
         ShowOnMains(batteryTenths);
     }
@@ -24,33 +22,27 @@ void Monitor::HandlePowerState(bool onBattery, int batteryTenths, std::uint64_t 
     parts_.display.ShowCharge(std::to_string(charge) + " %");
 }
 
-bool Monitor::ShowOnBattery(int batteryTenths, std::uint64_t sequence) {
+void Monitor::ShowOnBattery(int batteryTenths) {
     ProgramState& state = parts_.state;
-    if (TriggersOnMainsFailure(state.TriggerIndex)) {
-        RunShutdown();
-        if (Superseded(sequence)) {
-            return false;
-        }
-    }
     const std::uint8_t charge = ChargeEstimate(batteryTenths, kChargeBaseOnBattery);
-    if (ChargeTriggerMet(state.TriggerIndex, charge)) {
+    if (TriggersOnMainsFailure(state.TriggerIndex) ||
+        ChargeTriggerMet(state.TriggerIndex, charge)) {
         RunShutdown();
-        if (Superseded(sequence)) {
-            return false;
-        }
     }
     state.BatteryCharge = charge;
     ShowTray(ChargeLevelPicture(charge), TrayTipText(true, charge));
     parts_.display.ShowClockVisible(true);
     AdvanceBatteryClock(state);
     parts_.display.ShowClock(BatteryClockText(state.OnBatteryMinutes, state.OnBatterySeconds));
-    return true;
 }
 
 void Monitor::ShowOnMains(int batteryTenths) {
     ProgramState& state = parts_.state;
     state.ShutdownArmed = true;
-    parts_.countdown.Cancel();
+    // A committed shutdown goes on: the secondaries have been sent down already.
+    if (state.ShutdownStep == ShutdownStage::Counting) {
+        EndCountdown(CountdownCancelled);
+    }
     state.BatteryCharge = ChargeEstimate(batteryTenths, kChargeBaseOnMains);
     ShowTray(kPictureBatteryOnMains, TrayTipText(false, state.BatteryCharge));
     ResetBatteryClock(state);
@@ -60,12 +52,6 @@ void Monitor::ShowOnMains(int batteryTenths) {
 void Monitor::ShowTray(int picture, std::string tip) {
     parts_.state.TrayTip = std::move(tip);
     parts_.display.ShowTray(picture, parts_.state.TrayTip);
-}
-
-bool Monitor::Superseded(std::uint64_t sequence) const {
-    // Records handled by ticks that ran inside the countdown are newer than this one, and what
-    // they showed is the truth: an older on-battery record must not paint over mains present.
-    return parts_.state.RecordSequence != sequence;
 }
 
 }  // namespace zelto

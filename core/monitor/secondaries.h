@@ -15,21 +15,14 @@ public:
     // Every tick, before it reads the port: whether a port is open.
     virtual void TickStarted(bool portOpen) = 0;
     // A status record the tick handled, with its battery voltage in tenths, before its power
-    // state is worked out (which may open the countdown and keep this tick waiting).
+    // state is worked out.
     virtual void RecordHandled(const StatusRecord& record, int batteryTenths,
                                const ProgramState& state) = 0;
-    // The countdown ended with go: the shutdown is committed. Returns once the secondaries have
-    // shut down or their time is up; ticks go on meanwhile.
+    // The countdown ended with go: the shutdown is committed and the secondaries are told.
     virtual void ShutdownCommitted() = 0;
-};
-
-// The front end's part of the wait for the secondaries: a nested event loop, like the
-// countdown's, so that ticks go on while it blocks its caller. Returns at once when nobody is
-// logged in.
-class SecondaryWait {
-public:
-    virtual ~SecondaryWait() = default;
-    virtual void Wait() = 0;
+    // Asked once at the commit and then every tick: true while the secondaries still have time
+    // to shut down, which holds back the UPS command and the power request.
+    virtual bool StillShuttingDown() = 0;
 };
 
 }  // namespace zelto

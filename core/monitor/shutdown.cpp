@@ -1,5 +1,5 @@
-// The shutdown procedure: at most once per outage, a countdown, then the UPS switch-off command
-// and the power action.
+// The shutdown procedure: at most once per outage, a countdown that the ticks advance, the wait
+// for the secondaries, then the UPS switch-off command and the power action.
 
 #include <cstdint>
 
@@ -11,21 +11,60 @@
 namespace zelto {
 void Monitor::RunShutdown() {
     ProgramState& state = parts_.state;
-    // Cleared before the countdown starts, so the ticks that run inside it turn away.
-    if (!state.ShutdownArmed) {
+    if (!state.ShutdownArmed || state.ShutdownStep != ShutdownStage::Idle) {
         return;
     }
     state.ShutdownArmed = false;
     state.CountdownSeconds = CountdownLength();
+    state.ShutdownStep = ShutdownStage::Counting;
     events_.CountdownStarted(state.CountdownSeconds);
-    const int result = parts_.countdown.Run(state.CountdownSeconds);
+    parts_.countdown.OpenCountdown(state.CountdownSeconds);
+}
+
+void Monitor::CountdownAnswered(int result) {
+    if (parts_.state.ShutdownStep == ShutdownStage::Counting) {
+        RunGuarded(parts_.errors, [this, result] { EndCountdown(result); });
+    }
+}
+
+void Monitor::AdvanceShutdown(bool countingBefore) {
+    ProgramState& state = parts_.state;
+    if (state.ShutdownStep == ShutdownStage::WaitingForSecondaries) {
+        FinishWhenSecondariesDone();
+    } else if (state.ShutdownStep == ShutdownStage::Counting && countingBefore) {
+        const bool reachedZero = CountdownTick(state.CountdownSeconds);
+        parts_.countdown.ShowCountdownSeconds(state.CountdownSeconds);
+        if (reachedZero) {
+            EndCountdown(CountdownGo);
+        }
+    }
+}
+
+void Monitor::EndCountdown(int result) {
+    ProgramState& state = parts_.state;
+    state.ShutdownStep = ShutdownStage::Idle;
+    parts_.countdown.CloseCountdown();
     events_.CountdownEnded(result);
     if (result != CountdownGo) {
         return;
     }
+    state.ShutdownStep = ShutdownStage::WaitingForSecondaries;
     if (parts_.secondaries) {
         parts_.secondaries->ShutdownCommitted();
     }
+    FinishWhenSecondariesDone();
+}
+
+void Monitor::FinishWhenSecondariesDone() {
+    if (parts_.secondaries && parts_.secondaries->StillShuttingDown()) {
+        return;
+    }
+    parts_.state.ShutdownStep = ShutdownStage::Idle;
+    SwitchOff();
+}
+
+void Monitor::SwitchOff() {
+    const ProgramState& state = parts_.state;
     // The UPS first: if the computer goes down, the UPS must already know to switch off.
     const bool upsTold =
         state.UpsOffIndex >= kFirstShutdownDelay && state.UpsOffIndex <= kLastShutdownDelay;

@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "core/base/product.h"
 #include "core/monitor/charge.h"
 #include "core/monitor/policy.h"
 #include "core/monitor/shutdown_policy.h"
+#include "core/nut/nut_fsd_wait.h"
 #include "core/program/nut_startup.h"
 
 namespace zelto {
@@ -34,7 +36,7 @@ NutRecordFields NutFieldsOf(const StatusRecord& record) {
         std::string(record.Temperature()),   std::string(record.Chars(kFirstFlag, kLastFlag))};
 }
 
-NutFeed::NutFeed() {
+NutFeed::NutFeed(Now now) : now_(std::move(now)) {
     snapshot_.deviceModel = kModelCaption;
     snapshot_.driverName = "upszelto";
     snapshot_.driverVersion = ProgramVersion();
@@ -66,7 +68,7 @@ void NutFeed::RecordHandled(const StatusRecord& record, int batteryTenths,
                                          ChargeTriggerMet(state.TriggerIndex, charge));
     // Mains back after the shutdown went through (a hibernated computer resumed): secondaries
     // that start up again must not be sent down by the old FSD.
-    if (!onBattery && !waiting_) {
+    if (!onBattery && !committed_) {
         snapshot_.forcedShutdown = false;
     }
     ticksWithoutRecord_ = 0;
@@ -75,17 +77,20 @@ void NutFeed::RecordHandled(const StatusRecord& record, int batteryTenths,
 
 void NutFeed::ShutdownCommitted() {
     snapshot_.forcedShutdown = true;
-    if (wait_ == nullptr || waiting_) {
-        return;
+    committed_ = now_();
+}
+
+bool NutFeed::StillShuttingDown() {
+    if (!committed_) {
+        return false;
     }
-    struct Waiting {
-        bool& flag;
-        explicit Waiting(bool& f) : flag(f) { flag = true; }
-        ~Waiting() { flag = false; }
-        Waiting(const Waiting&) = delete;
-        Waiting& operator=(const Waiting&) = delete;
-    } waiting(waiting_);
-    wait_->Wait();
+    if (clients_ != nullptr && !NutFsdWaitOver(NutFsdWaitState(
+                                   *committed_, now_(), clients_->LoginCount(),
+                                   std::chrono::seconds(clients_->Settings().fsdWaitSeconds)))) {
+        return true;
+    }
+    committed_.reset();
+    return false;
 }
 
 void NutFeed::UpdateLink() {

@@ -57,6 +57,8 @@ public:
     // One poll tick; while the chosen port is not open, every few ticks look for it first.
     void Timer1Timer();
     void Image5Click() { monitor_.Image5Click(); }
+    // The countdown dialog's buttons, or the program ending while it shows (a CountdownResult).
+    void CountdownAnswered(int result) { monitor_.CountdownAnswered(result); }
 
     ProgramState& State() { return state_; }
     // What the NUT server publishes; a front end that runs one hands it its wait.

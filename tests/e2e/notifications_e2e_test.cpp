@@ -83,7 +83,6 @@ protected:
                          [this](const QString& title) { delivered_ << title; });
         live_->Start();
         clock_ = std::make_unique<HandClock>(*live_, 300ms);
-        ASSERT_TRUE(clock_->CanCountDown());
         clock_->afterTick = [this] {
             time_.Advance(step_);
             if (afterTick_) {
@@ -91,7 +90,7 @@ protected:
             }
         };
         ASSERT_TRUE(
-            clock_->RunUntil([this] { return live_->Main().State().RecordSequence > 0; }, 6))
+            clock_->RunUntil([this] { return live_->Main().State().RecordsHandled > 0; }, 6))
             << "no record";
     }
 

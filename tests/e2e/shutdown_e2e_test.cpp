@@ -233,10 +233,9 @@ protected:
         live_ = std::make_unique<LiveProgram>(bus_.Address());
         live_->Start();
         clock_ = std::make_unique<HandClock>(*live_, 300ms);
-        ASSERT_TRUE(clock_->CanCountDown());
         showings_.clock = clock_.get();
         live_->Countdown().installEventFilter(&showings_);
-        ASSERT_TRUE(clock_->RunUntil([this] { return State().RecordSequence > 0; }, 4))
+        ASSERT_TRUE(clock_->RunUntil([this] { return State().RecordsHandled > 0; }, 4))
             << "no record shown";
     }
 

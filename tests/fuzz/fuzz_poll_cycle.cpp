@@ -1,15 +1,17 @@
 // The poll cycle end to end through the power state and the shutdown procedure, fed arbitrary
-// bytes in arbitrary chunks across ticks, with countdowns that run ticks of their own.
+// bytes in arbitrary chunks across ticks, with countdowns that the ticks count down and buttons
+// pressed while they show.
 //
 // Input: seven bytes of set-up (the three policy lists, the countdown length in the settings
-// file, the countdown's result, whether the system refuses power requests), then pieces. A
+// file, the button the user presses, whether the system refuses power requests), then pieces. A
 // piece's first byte says what happens and how many bytes follow (0-63):
 //   00LLLLLL  the L bytes arrive at the port
 //   01LLLLLL  the L bytes arrive, then a tick runs
 //   10LLLLLL  a tick with nothing new; L odd: the beeper picture is clicked instead; L = 63:
 //             a receive queue too large to be a record arrives first
 //   11LLLLLL  the L bytes become the UPS's answer to the next status query
-// While a countdown shows, it takes one byte N and runs the next N % 8 pieces inside itself.
+// When a countdown opens, it takes one byte N; the button is pressed after the next N % 8 pieces,
+// unless the countdown ended before.
 
 #include <algorithm>
 #include <cstddef>
@@ -112,17 +114,20 @@ public:
         state_.UpsOffIndex = in_.Byte() % 12 - 1;
         SetUpCountdownLength();
         const std::uint8_t outcome = in_.Byte();
-        countdown_.result = outcome % 3 + 1;
+        answer_ = outcome % 3 + 1;
         if (outcome & 0x80) {
             power_.refusal = "refused";
         }
-        countdown_.whileShowing = [this](std::uint16_t& seconds) { WhileShowing(seconds); };
         power_.onRequest = [this](zelto::PowerAction) { CheckPowerRequest(); };
     }
 
     void Run() {
         while (!in_.Empty()) {
             Piece();
+            if (countdown_.showing && piecesToAnswer_ >= 0 && piecesToAnswer_-- == 0) {
+                monitor_.CountdownAnswered(answer_);
+                CheckState();
+            }
         }
         Check(port_.queries <= ticks_, "more status queries than ticks");
     }
@@ -186,27 +191,20 @@ private:
         // A tick that a bad record ended keeps that record in the buffer; the next tick's bytes
         // then add to it and can never make a record on their own.
         bufferEmptyAtStart_ = state_.RxBuffer.empty();
+        const std::size_t runsBefore = countdown_.runs.size();
         monitor_.Timer1Timer();
-        // The latest tick started, nested in a countdown or not, decided LinkOk.
         Check(state_.LinkOk == (bufferEmptyAtStart_ && port_.lastRead == 47),
               "LinkOk does not match a 47-byte read");
-        CheckState();
-    }
-
-    void WhileShowing(std::uint16_t& seconds) {
-        Check(seconds == expectedSeconds_, "countdown did not start from OFFAfter");
-        Check(runs_ == 0 || lastCancels_ != countdown_.cancels, "a second countdown in one outage");
-        ++runs_;
-        lastCancels_ = countdown_.cancels;
-        Check(!state_.ShutdownArmed, "shutdown still armed while the countdown shows");
-        std::size_t pieces = in_.Byte() % 8;
-        while (pieces-- > 0 && !in_.Empty()) {
-            const std::uint64_t before = ticks_;
-            Piece();
-            if (ticks_ != before) {
-                zelto::CountdownTick(seconds);
-            }
+        if (countdown_.runs.size() != runsBefore) {
+            Check(countdown_.runs.size() == runsBefore + 1, "two countdowns in one tick");
+            Check(countdown_.runs.back() == expectedSeconds_,
+                  "countdown did not start from OFFAfter");
+            Check(runs_ == 0 || rearmedSinceRun_, "a second countdown in one outage");
+            ++runs_;
+            rearmedSinceRun_ = false;
+            piecesToAnswer_ = in_.Byte() % 8;
         }
+        CheckState();
     }
 
     void CheckPowerRequest() {
@@ -220,6 +218,11 @@ private:
     }
 
     void CheckState() {
+        rearmedSinceRun_ = rearmedSinceRun_ || state_.ShutdownArmed;
+        Check(countdown_.showing == (state_.ShutdownStep == zelto::ShutdownStage::Counting),
+              "the dialog and the countdown disagree");
+        Check(!countdown_.showing || !state_.ShutdownArmed,
+              "shutdown still armed while the countdown shows");
         Check(state_.BatteryCharge <= 100, "charge above 100");
         Check(state_.OnBatterySeconds < 60, "on-battery seconds reached 60");
         Check(state_.TrayTip.size() <= 63, "tray tip longer than 63 bytes");
@@ -281,7 +284,10 @@ private:
     std::uint64_t ticks_ = 0;
     bool bufferEmptyAtStart_ = true;
     int runs_ = 0;
-    int lastCancels_ = 0;
+    bool rearmedSinceRun_ = false;
+    int answer_ = zelto::CountdownGo;
+    // Pieces until the button is pressed on the countdown showing; -1 when pressed already.
+    int piecesToAnswer_ = -1;
 };
 
 }  // namespace

@@ -1,11 +1,10 @@
-// Timer1 keeps polling while a countdown that one of its own ticks opened is showing: the
-// countdown waits in a nested event loop inside that tick, and the ticks must go on in there.
+// Timer1 keeps polling while a countdown that one of its own ticks opened is showing, and its
+// ticks are what count the countdown down to the power request.
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <cstdint>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -23,10 +22,10 @@ public:
     std::vector<PortEntry> SystemPorts() override { return {{"ttyUSB0", "/fake/dev/ttyUSB0"}}; }
 };
 
-TEST(PollTimer, KeepsTickingInsideACountdownOpenedByATick) {
+TEST(PollTimer, KeepsPollingWhileItCountsTheCountdownDown) {
     fakes::FakeSettingsStore store;
     // Trigger "при отказе сети": the first record on battery opens the countdown.
-    store.files["/fake/work/UPSZelto.ini"] = "[UPS]\nCompOff=0\n";
+    store.files["/fake/work/UPSZelto.ini"] = "[UPS]\nCompOff=0\nOffMethod=0\nOFFAfter=3\n";
     fakes::FakeComPort port;
     OnePort portTable;
     fakes::FakeCountdown countdown;
@@ -39,32 +38,35 @@ TEST(PollTimer, KeepsTickingInsideACountdownOpenedByATick) {
     for (int i = 0; i < 10; ++i) {
         port.AnswerQueries({fakes::PowerRecord("12.0", true)});
     }
-    int queriesBefore = -1;
-    int queriesAfter = -1;
-    countdown.result = CountdownCancelled;
-    countdown.whileShowing = [&](std::uint16_t&) {
-        // What the dialog does: wait in a nested loop, here for four and a half ticks.
-        queriesBefore = port.WritesOf("Q1\r");
-        QEventLoop nested;
-        QTimer::singleShot(450, &nested, &QEventLoop::quit);
-        nested.exec();
-        queriesAfter = port.WritesOf("Q1\r");
+    int queriesAtOpen = -1;
+    int queriesAtRequest = -1;
+    power.onRequest = [&](PowerAction) {
+        queriesAtRequest = port.WritesOf("Q1\r");
         QCoreApplication::exit(0);
     };
 
     form.FormCreate();
-    // The real timer, ten times as fast: its ticks must go on inside the tick it is delivering.
+    // The real timer, ten times as fast.
     form.Timer1().setInterval(100);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (queriesAtOpen < 0 && countdown.showing) {
+            queriesAtOpen = port.WritesOf("Q1\r");
+        }
+    });
+    watch.start(5);
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
     guard.start(10000);
     const int code = QCoreApplication::exec();
 
-    ASSERT_EQ(code, 0) << "the countdown never opened";
-    ASSERT_EQ(countdown.runs.size(), 1u);
-    // One query a tick went on while the countdown showed.
-    EXPECT_GE(queriesAfter - queriesBefore, 3);
+    ASSERT_EQ(code, 0) << "no power request";
+    EXPECT_EQ(countdown.shown, (std::vector<std::uint16_t>{3, 2, 1, 0}));
+    // One query a tick while it counted: three seconds, three ticks, three queries.
+    ASSERT_GE(queriesAtOpen, 1);
+    EXPECT_EQ(queriesAtRequest - queriesAtOpen, 2) << "the tick that goes ahead sends its query "
+                                                      "after the request";
     EXPECT_TRUE(errors.texts.empty());
 }
 

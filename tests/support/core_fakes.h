@@ -173,33 +173,23 @@ public:
     }
 };
 
-// A countdown that returns at once. While it "shows", `whileShowing` runs (nested ticks go
-// there); then it returns `result`, or CountdownCancelled when Cancel came while it showed.
+// The countdown dialog: what it was told to show.
 class FakeCountdown : public Countdown {
 public:
-    int result = CountdownGo;
-    std::function<void(std::uint16_t& seconds)> whileShowing;
+    std::vector<std::uint16_t> runs;   // the seconds each showing started from
+    std::vector<std::uint16_t> shown;  // every count shown, the opening ones included
+    bool showing = false;
+    int closes = 0;
 
-    std::vector<std::uint16_t> runs;  // the seconds each showing started from
-    int cancels = 0;                  // every Cancel call, showing or not
-    int cancelsWhileShowing = 0;
-    int depth = 0;  // showings in progress
-
-    int Run(std::uint16_t& seconds) override {
+    void OpenCountdown(std::uint16_t seconds) override {
         runs.push_back(seconds);
-        ++depth;
-        const int cancelsBefore = cancelsWhileShowing;
-        if (whileShowing) {
-            whileShowing(seconds);
-        }
-        --depth;
-        return cancelsWhileShowing != cancelsBefore ? CountdownCancelled : result;
+        shown.push_back(seconds);
+        showing = true;
     }
-    void Cancel() override {
-        ++cancels;
-        if (depth > 0) {
-            ++cancelsWhileShowing;
-        }
+    void ShowCountdownSeconds(std::uint16_t seconds) override { shown.push_back(seconds); }
+    void CloseCountdown() override {
+        showing = false;
+        ++closes;
     }
 };
 
@@ -224,21 +214,6 @@ public:
     CapabilityAnswer Capability(PowerAction action) override {
         asked.push_back(action);
         return capability;
-    }
-};
-
-// The wait for the secondaries: returns at once after running `whileWaiting` (nested ticks go
-// there).
-class FakeSecondaryWait : public SecondaryWait {
-public:
-    int waits = 0;
-    std::function<void()> whileWaiting;
-
-    void Wait() override {
-        ++waits;
-        if (whileWaiting) {
-            whileWaiting();
-        }
     }
 };
 

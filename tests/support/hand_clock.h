@@ -1,21 +1,16 @@
 #pragma once
-// HandClock: fires a live program's two timers by hand, as the soak does, so that a test waits
-// for the simulator's answers and never for real seconds. Timer1 is stopped and the countdown's
-// timer set so long that it never fires by itself. Each poll tick then comes as soon as the
-// answer to the previous query is in, or once `patience` went by without one; while the
-// countdown shows, each tick also counts down one of its seconds, as the program's two
-// one-second timers do together.
+// HandClock: fires a live program's poll timer by hand, as the soak does, so that a test waits
+// for the simulator's answers and never for real seconds. Timer1 is stopped; each tick then
+// comes as soon as the answer to the previous query is in, or once `patience` went by without
+// one. The ticks count the countdown down too, as Timer1's do.
 //
 //   live.Start();
 //   HandClock clock(live);
 //   clock.RunTicks(3);                            // three ticks, the event loop running between
 //   clock.RunUntil([&] { return ...; }, 10);      // ticks until it holds, ten at most
-//
-// Ticks go on inside the countdown's nested event loop, so a test never stalls in it.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QTimer>
 
 #include <chrono>
@@ -33,23 +28,13 @@ public:
                        std::chrono::milliseconds patience = std::chrono::milliseconds(400))
         : app_(app), patience_(patience) {
         app_.Form().Timer1().stop();
-        countdownTimer_ = app_.Countdown().findChild<QTimer*>("Timer1");
-        if (countdownTimer_ != nullptr) {
-            countdownTimer_->setInterval(24 * 3600 * 1000);
-        }
-        app_.Countdown().installEventFilter(this);
-        // Queued, as Timer1's own ticks are: a tick that opens the countdown waits inside it,
-        // and the checks must go on in the countdown's loop meanwhile.
         check_.setInterval(2);
-        connect(&check_, &QTimer::timeout, this, &HandClock::Check, Qt::QueuedConnection);
+        connect(&check_, &QTimer::timeout, this, &HandClock::Check);
         sinceTick_.start();
     }
-    ~HandClock() override { app_.Countdown().removeEventFilter(this); }
     HandClock(const HandClock&) = delete;
     HandClock& operator=(const HandClock&) = delete;
 
-    // Whether the countdown has its timer; without it no countdown can end.
-    bool CanCountDown() const { return countdownTimer_ != nullptr; }
     std::size_t Ticks() const { return ticks_; }
     // Runs after each tick has been handled, in whatever event loop runs it.
     std::function<void()> afterTick;
@@ -70,14 +55,6 @@ public:
         return RunUntil([&] { return ticks_ >= until; }, count);
     }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &app_.Countdown() && event->type() == QEvent::Show) {
-            shownAtTick_ = ticks_;
-        }
-        return false;
-    }
-
 private:
     void Check() {
         // An answer is in once a whole record's worth has arrived and nothing more came since
@@ -91,7 +68,7 @@ private:
     }
 
     void Fire() {
-        const std::size_t tick = ++ticks_;
+        ++ticks_;
         sinceTick_.restart();
         lastWaiting_ = 0;
         QMetaObject::invokeMethod(
@@ -103,19 +80,14 @@ private:
             },
             Qt::QueuedConnection);
         app_.Form().Timer1Timer();
-        if (countdownTimer_ != nullptr && app_.Countdown().isVisible() && shownAtTick_ < tick) {
-            QMetaObject::invokeMethod(countdownTimer_, "timeout");
-        }
     }
 
     ZeltoApplication& app_;
     std::chrono::milliseconds patience_;
-    QTimer* countdownTimer_ = nullptr;
     QTimer check_;
     QElapsedTimer sinceTick_;
     std::size_t lastWaiting_ = 0;
     std::size_t ticks_ = 0;
-    std::size_t shownAtTick_ = 0;
 };
 
 }  // namespace zelto::test

@@ -63,8 +63,11 @@ struct MonitorRig {
     FakeErrorReporter errors;
     FakeSettingsStore store;
     Settings settings{store};
-    // What the NUT server would publish; no server waits unless a test hands the feed a wait.
-    NutFeed nut;
+    // The steady clock the wait for the secondaries reads; a test moves it by hand.
+    NutClients::Clock::time_point steadyNow{};
+    // What the NUT server would publish; no server waits unless a test lends the feed one's
+    // connections.
+    NutFeed nut{[this] { return steadyNow; }};
     RecordingEvents events{port};
     Monitor monitor{
         MonitorParts{state, port, display, countdown, power, errors, settings, &nut, &events}};
@@ -75,6 +78,11 @@ struct MonitorRig {
         monitor.Timer1Timer();
     }
     void Tick() { monitor.Timer1Timer(); }
+    // The countdown starts and the user presses one of its buttons (or the program ends).
+    void ShutdownAnswered(int result) {
+        monitor.RunShutdown();
+        monitor.CountdownAnswered(result);
+    }
 
     void WriteSettingsFile(const std::string& text) { store.files[settings.FilePath()] = text; }
     void SetOffAfter(const std::string& value) {

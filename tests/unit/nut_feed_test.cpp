@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -122,7 +123,6 @@ TEST(NutFeed, LowBatteryAtTheProgramsOwnTrigger) {
     for (const auto& c : cases) {
         MonitorRig rig;
         rig.state.TriggerIndex = c.trigger;
-        rig.countdown.result = CountdownCancelled;
         rig.TickWith(PowerRecord(c.battery, c.onBattery));
         EXPECT_EQ(Status(rig), c.status) << c.trigger << " " << c.battery;
         EXPECT_EQ(Variable(rig.nut.Snapshot(), "battery.charge.low"), c.chargeLow) << c.trigger;
@@ -139,14 +139,24 @@ TEST(NutFeed, TheUpsOwnLowBatteryFlagStandsWhateverTheTrigger) {
     EXPECT_EQ(Status(rig), "OB LB");
 }
 
-// The shutdown through the countdown's go, with the UPS switch-off "5 минут" and hibernation.
+// The shutdown through the countdown's go, with the UPS switch-off "5 минут" and hibernation, a
+// server whose one secondary is logged in, and a wait of 20 s.
 class NutPrimary : public ::testing::Test {
 protected:
     void SetUp() override {
         rig.state.TriggerIndex = 0;
         rig.state.MethodIndex = 1;
         rig.state.UpsOffIndex = 5;
-        rig.nut.SetSecondaryWait(&wait);
+        rig.nut.SetServerClients(&clients);
+        secondary = *clients.Open("127.0.0.1", rig.steadyNow);
+        clients.Receive(secondary, "USERNAME monuser\nPASSWORD s3cret\nLOGIN zelto\n",
+                        rig.steadyNow);
+        ASSERT_EQ(clients.LoginCount(), 1);
+    }
+    static NutSettings ServerSettings() {
+        NutSettings settings;
+        settings.users = {{"monuser", "s3cret"}};
+        return settings;
     }
     std::vector<std::string> Commands() const {
         std::vector<std::string> commands;
@@ -157,79 +167,109 @@ protected:
         }
         return commands;
     }
+    // The go, `seconds` later.
+    void GoAfter(int seconds) {
+        rig.steadyNow += std::chrono::seconds(seconds);
+        rig.monitor.CountdownAnswered(CountdownGo);
+    }
+    void TickAfter(int seconds) {
+        rig.steadyNow += std::chrono::seconds(seconds);
+        rig.Tick();
+    }
     MonitorRig rig;
-    fakes::FakeSecondaryWait wait;
+    NutClients clients{ServerSettings(), "1.0.0", rig.nut.Snapshot()};
+    NutClients::Id secondary = 0;
 };
 
 TEST_F(NutPrimary, FsdThenTheWaitThenTheUpsCommandAndThePowerRequest) {
-    std::string statusDuringCountdown;
-    rig.countdown.whileShowing = [&](std::uint16_t&) { statusDuringCountdown = Status(rig); };
-    std::string statusDuringWait;
-    std::vector<std::string> commandsDuringWait;
-    std::size_t requestsDuringWait = 99;
-    wait.whileWaiting = [&] {
-        statusDuringWait = Status(rig);
-        commandsDuringWait = Commands();
-        requestsDuringWait = rig.power.actions.size();
-    };
     rig.TickWith(PowerRecord("13.5", true));
-
     // A countdown can still be cancelled: no FSD while it shows.
-    EXPECT_EQ(statusDuringCountdown, "OB LB");
-    EXPECT_EQ(wait.waits, 1);
-    EXPECT_EQ(statusDuringWait, "FSD OB LB");
-    EXPECT_TRUE(commandsDuringWait.empty()) << commandsDuringWait[0];
-    EXPECT_EQ(requestsDuringWait, 0u);
+    EXPECT_EQ(Status(rig), "OB LB");
+    GoAfter(3);
+    EXPECT_EQ(Status(rig), "FSD OB LB");
+    EXPECT_EQ(rig.state.ShutdownStep, ShutdownStage::WaitingForSecondaries);
+    TickAfter(1);
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_TRUE(rig.power.actions.empty());
+    // The secondary shuts down and drops its connection: the next tick goes on.
+    clients.Close(secondary);
+    TickAfter(1);
     EXPECT_EQ(Commands(), std::vector<std::string>{"S05R0000\r"});
     EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Hibernate});
     EXPECT_EQ(Status(rig), "FSD OB LB");
+    EXPECT_EQ(rig.port.WritesOf("Q1\r"), 3);
+}
+
+TEST_F(NutPrimary, ASecondaryThatStaysLoggedInIsWaitedForUntilTheTimeIsUp) {
+    rig.TickWith(PowerRecord("13.5", true));
+    GoAfter(1);
+    TickAfter(19);
+    EXPECT_TRUE(rig.power.actions.empty());
+    TickAfter(1);
+    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Hibernate});
+    EXPECT_EQ(Commands(), std::vector<std::string>{"S05R0000\r"});
 }
 
 TEST_F(NutPrimary, ACountdownThatDidNotGoNeverSetsFsd) {
     for (const int result : {CountdownCancelled, CountdownProgramEnding}) {
         MonitorRig other;
         other.state.TriggerIndex = 0;
-        other.nut.SetSecondaryWait(&wait);
-        other.countdown.result = result;
+        other.nut.SetServerClients(&clients);
         other.TickWith(PowerRecord("13.5", true));
+        other.monitor.CountdownAnswered(result);
+        other.Tick();
         EXPECT_EQ(Status(other), "OB LB") << result;
         EXPECT_FALSE(other.nut.Snapshot().forcedShutdown) << result;
+        EXPECT_EQ(other.state.ShutdownStep, ShutdownStage::Idle);
     }
-    EXPECT_EQ(wait.waits, 0);
 }
 
-TEST_F(NutPrimary, WithoutAServerFsdIsStillSetAndTheShutdownGoesOn) {
-    rig.nut.SetSecondaryWait(nullptr);
+TEST_F(NutPrimary, WithoutAServerOrSecondariesFsdIsStillSetAndTheShutdownGoesOnAtOnce) {
+    rig.nut.SetServerClients(nullptr);
     rig.TickWith(PowerRecord("13.5", true));
+    GoAfter(0);
     EXPECT_EQ(Status(rig), "FSD OB LB");
     EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Hibernate});
+
+    MonitorRig nobody;
+    nobody.state.MethodIndex = 1;
+    NutClients none{ServerSettings(), "1.0.0", nobody.nut.Snapshot()};
+    nobody.nut.SetServerClients(&none);
+    nobody.ShutdownAnswered(CountdownGo);
+    EXPECT_EQ(nobody.power.actions, std::vector<PowerAction>{PowerAction::Hibernate});
 }
 
 TEST_F(NutPrimary, TicksGoOnDuringTheWaitAndMainsBackClearFsdOnlyAfterIt) {
-    // The UPS answers each nested tick's query a tick later, mains present all along.
+    // The UPS answers each tick's query a tick later, mains present all along.
     rig.port.AnswerQueries(
         {PowerRecord("13.5", false), PowerRecord("13.5", false), PowerRecord("13.5", false)});
-    std::vector<std::string> statusDuringWait;
-    wait.whileWaiting = [&] {
-        for (int i = 0; i < 3; ++i) {
-            rig.Tick();
-            statusDuringWait.push_back(Status(rig));
-        }
-    };
     rig.TickWith(PowerRecord("13.5", true));
-    // Mains back while the secondaries shut down: they were told, and FSD stays.
-    EXPECT_EQ(statusDuringWait, (std::vector<std::string>{"FSD OB LB", "FSD OL", "FSD OL"}));
+    GoAfter(0);
+    std::vector<std::string> statusDuringWait;
+    for (int i = 0; i < 3; ++i) {
+        TickAfter(1);
+        statusDuringWait.push_back(Status(rig));
+    }
+    // Mains back while the secondaries shut down: they were told, and FSD stays; nor does the
+    // mains record end the committed shutdown.
+    EXPECT_EQ(statusDuringWait, (std::vector<std::string>{"FSD OL", "FSD OL", "FSD OL"}));
+    EXPECT_TRUE(rig.power.actions.empty());
+    TickAfter(20);
     EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Hibernate});
 
     // After the shutdown went through (the computer resumed), mains present clear it.
-    rig.Tick();
+    rig.TickWith(PowerRecord("13.5", false));
     EXPECT_EQ(Status(rig), "OL");
     EXPECT_FALSE(rig.nut.Snapshot().forcedShutdown);
 }
 
 TEST_F(NutPrimary, OnBatteryAfterTheShutdownKeepsFsd) {
     rig.TickWith(PowerRecord("13.5", true));
+    GoAfter(0);
+    rig.steadyNow += std::chrono::seconds(21);
     rig.TickWith(PowerRecord("13.4", true));
+    ASSERT_EQ(rig.power.actions.size(), 1u);
+    rig.TickWith(PowerRecord("13.3", true));
     EXPECT_EQ(Status(rig), "FSD OB LB");
     EXPECT_EQ(rig.countdown.runs.size(), 1u);
 }

@@ -98,6 +98,7 @@ TEST(StartUp, TheLastEntryOfEachListLoadsAndActs) {
         rig.program.Timer1Timer();
         EXPECT_EQ(rig.display.charge, "8 %");
         EXPECT_EQ(rig.countdown.runs.size(), c.countdowns);
+        rig.program.CountdownAnswered(CountdownGo);
         EXPECT_EQ(rig.power.actions, c.actions);
         std::vector<std::string> commands;
         for (const auto& write : rig.port.writes) {
@@ -193,6 +194,7 @@ TEST(StartUp, BadMethodWithTheUpsSwitchOffStillPowersOffAfterTellingTheUps) {
     std::vector<std::string> writesAtRequest;
     rig.power.onRequest = [&](PowerAction) { writesAtRequest = rig.port.writes; };
     rig.port.Arrive("(228.0 228.0 000.0 015 50.0 12.0 35.0 10001001\r");
+    rig.program.Timer1Timer();
     rig.program.Timer1Timer();
 
     EXPECT_EQ(rig.errors.texts, std::vector<std::string>{"'x' is not a valid integer value"});

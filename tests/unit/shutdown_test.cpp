@@ -1,5 +1,5 @@
-// Shutdown triggers, the once-per-outage rule, the procedure and its re-entry through the
-// countdown's nested ticks.
+// Shutdown triggers, the once-per-outage rule, the procedure, and the countdown as the ticks
+// advance it.
 
 #include <gtest/gtest.h>
 
@@ -107,13 +107,11 @@ TEST(ShutdownOncePerOutage, SeventySevenThenLowerGivesOneCountdown) {
     MonitorRig rig;
     rig.state.TriggerIndex = 1;
     rig.state.MethodIndex = 0;
-    // The later records arrive while the countdown shows.
-    rig.countdown.whileShowing = [&rig](std::uint16_t&) {
-        for (const char* battery : {"10.9", "10.8", "10.5"}) {
-            rig.TickWith(PowerRecord(battery, true));
-        }
-    };
-    rig.TickWith(PowerRecord("11.0", true));
+    rig.SetOffAfter("3");
+    // The later records arrive while the countdown shows, and after it went ahead.
+    for (const char* battery : {"11.0", "10.9", "10.8", "10.5", "10.4", "10.3"}) {
+        rig.TickWith(PowerRecord(battery, true));
+    }
     EXPECT_EQ(rig.countdown.runs.size(), 1u);
     EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
 }
@@ -122,8 +120,9 @@ TEST(ShutdownOncePerOutage, CancelledMeansNoSecondCountdownUntilMainsReturn) {
     MonitorRig rig;
     rig.state.TriggerIndex = 2;
     rig.state.MethodIndex = 0;
-    rig.countdown.result = CountdownCancelled;
-    for (const char* battery : {"10.6", "10.3", "10.0"}) {
+    rig.TickWith(PowerRecord("10.6", true));
+    rig.monitor.CountdownAnswered(CountdownCancelled);
+    for (const char* battery : {"10.3", "10.0"}) {
         rig.TickWith(PowerRecord(battery, true));
     }
     EXPECT_EQ(rig.countdown.runs.size(), 1u);
@@ -153,9 +152,10 @@ TEST(ShutdownProcedure, OnlyResultOneActs) {
         MonitorRig rig;
         rig.state.MethodIndex = 1;
         rig.state.UpsOffIndex = 3;
-        rig.countdown.result = c.result;
-        rig.monitor.RunShutdown();
+        rig.ShutdownAnswered(c.result);
         EXPECT_FALSE(rig.state.ShutdownArmed);
+        EXPECT_FALSE(rig.countdown.showing);
+        EXPECT_EQ(rig.state.ShutdownStep, ShutdownStage::Idle);
         EXPECT_EQ(rig.power.actions.size(), c.acts ? 1u : 0u) << c.result;
         EXPECT_EQ(Commands(rig.port).size(), c.acts ? 1u : 0u) << c.result;
     }
@@ -175,7 +175,7 @@ TEST(ShutdownProcedure, UpsSwitchOffByListEntry) {
         MonitorRig rig;
         rig.state.MethodIndex = 0;
         rig.state.UpsOffIndex = c.index;
-        rig.monitor.RunShutdown();
+        rig.ShutdownAnswered(CountdownGo);
         EXPECT_EQ(Commands(rig.port), c.commands) << c.index;
         // "никогда" still powers the computer off.
         EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff}) << c.index;
@@ -194,7 +194,7 @@ TEST(ShutdownProcedure, PowerActionByMethod) {
     for (const auto& c : cases) {
         MonitorRig rig;
         rig.state.MethodIndex = c.index;
-        rig.monitor.RunShutdown();
+        rig.ShutdownAnswered(CountdownGo);
         EXPECT_EQ(rig.power.actions, c.actions) << c.index;
     }
 }
@@ -207,7 +207,8 @@ TEST(ShutdownProcedure, UpsIsToldBeforeTheMachineHibernates) {
     std::vector<std::string> writesAtRequest;
     rig.power.onRequest = [&](PowerAction) { writesAtRequest = rig.port.writes; };
     rig.TickWith(PowerRecord("12.0", true));
-    EXPECT_EQ(writesAtRequest, std::vector<std::string>{"S05R0000\r"});
+    rig.monitor.CountdownAnswered(CountdownGo);
+    EXPECT_EQ(writesAtRequest, (std::vector<std::string>{"Q1\r", "S05R0000\r"}));
     EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Hibernate});
 }
 
@@ -244,7 +245,7 @@ TEST(ShutdownProcedure, BadCountdownLengthIsReportedAndTenSecondsRun) {
         MonitorRig rig;
         rig.state.MethodIndex = 2;
         rig.SetOffAfter(c.value);
-        rig.monitor.RunShutdown();
+        rig.ShutdownAnswered(CountdownGo);
         EXPECT_EQ(rig.errors.texts, std::vector<std::string>{c.error}) << c.value;
         EXPECT_EQ(rig.countdown.runs, std::vector<std::uint16_t>{10}) << c.value;
         EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::Suspend});
@@ -277,7 +278,7 @@ TEST(ShutdownProcedure, RefusedPowerRequestWithdrawsTheUpsSwitchOffAndIsReported
         rig.power.refusal = "Access denied";
         std::vector<std::string> commandsAtRequest;
         rig.power.onRequest = [&](PowerAction) { commandsAtRequest = Commands(rig.port); };
-        rig.monitor.RunShutdown();
+        rig.ShutdownAnswered(CountdownGo);
         EXPECT_EQ(rig.errors.texts, std::vector<std::string>{c.text});
         EXPECT_EQ(Commands(rig.port), c.commands) << c.method;
         // The cancel follows the refusal; it was not sent before the request.
@@ -311,12 +312,12 @@ TEST(ShutdownProcedure, TellsWhatHappensInTheOrderItHappens) {
         rig.state.TriggerIndex = 0;  // "при отказе сети"
         rig.state.MethodIndex = 1;
         rig.state.UpsOffIndex = 5;
-        rig.countdown.result = c.countdownResult;
         if (*c.refusal != '\0') {
             rig.power.refusal = c.refusal;
         }
         rig.TickWith(BuildRecord({}));
         rig.TickWith(PowerRecord("13.0", true));
+        rig.monitor.CountdownAnswered(c.countdownResult);
         EXPECT_EQ(rig.events.told, c.told) << c.countdownResult << " " << c.refusal;
     }
 }
@@ -325,132 +326,102 @@ TEST(ShutdownProcedure, AcceptedPowerRequestLeavesTheUpsSwitchOffInForce) {
     MonitorRig rig;
     rig.state.MethodIndex = 1;
     rig.state.UpsOffIndex = 5;
-    rig.monitor.RunShutdown();
+    rig.ShutdownAnswered(CountdownGo);
     EXPECT_EQ(Commands(rig.port), std::vector<std::string>{"S05R0000\r"});
     EXPECT_TRUE(rig.errors.texts.empty());
 }
 
-// The countdown blocks inside the tick that opened it while later ticks run. The UPS answers
-// each query one tick later, as a real one does.
-class ShutdownReentry : public ::testing::Test {
+// The ticks advance the countdown, one second each from the tick after the one that opened it,
+// and the poll goes on at one query a tick throughout. The UPS answers each query one tick
+// later, as a real one does.
+class ShutdownByTicks : public ::testing::Test {
 protected:
     void SetUp() override {
         rig.state.TriggerIndex = 0;  // "при отказе сети"
         rig.state.MethodIndex = 0;
         rig.state.UpsOffIndex = 5;
     }
-    // Runs these ticks while the countdown shows.
-    void WhileShowing(int ticks) {
-        rig.countdown.whileShowing = [this, ticks](std::uint16_t&) {
-            for (int i = 0; i < ticks; ++i) {
-                rig.Tick();
-            }
-        };
-    }
     MonitorRig rig;
 };
 
-TEST_F(ShutdownReentry, MainsBackCancelsRearmsAndTheStaleTickLeavesItAlone) {
-    // The opening tick sent no query yet, so the first nested tick finds nothing and queries;
-    // the second reads mains present; the third reads mains present again.
-    rig.port.AnswerQueries(
-        {PowerRecord("12.0", false), PowerRecord("12.5", false), PowerRecord("12.5", false)});
-    WhileShowing(2);
+TEST_F(ShutdownByTicks, CountsDownOnceATickThenSwitchesOffInTheTickThatReachesZero) {
+    rig.SetOffAfter("3");
+    rig.port.AnswerQueries({PowerRecord("10.9", true), PowerRecord("10.8", true),
+                            PowerRecord("10.7", true), PowerRecord("10.6", true)});
     rig.TickWith(PowerRecord("11.0", true));
+    EXPECT_EQ(rig.countdown.shown, std::vector<std::uint16_t>{3});
+    rig.Tick();
+    rig.Tick();
+    EXPECT_TRUE(rig.power.actions.empty());
+    EXPECT_TRUE(Commands(rig.port).empty());
+    rig.Tick();
+    EXPECT_EQ(rig.countdown.shown, (std::vector<std::uint16_t>{3, 2, 1, 0}));
+    EXPECT_FALSE(rig.countdown.showing);
+    EXPECT_EQ(Commands(rig.port), std::vector<std::string>{"S05R0000\r"});
+    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
+    // Every record was read while it counted: the clock ran and the charge followed.
+    EXPECT_EQ(rig.display.clock, "00:04");
+    EXPECT_EQ(rig.display.charge, "54 %");
+    EXPECT_EQ(rig.port.WritesOf(kQuery), 4);
+    rig.Tick();
+    EXPECT_EQ(rig.power.actions.size(), 1u);
+    EXPECT_EQ(rig.port.WritesOf(kQuery), 5);
+}
 
-    EXPECT_EQ(rig.countdown.runs.size(), 1u);
-    EXPECT_EQ(rig.countdown.cancelsWhileShowing, 1);
+TEST_F(ShutdownByTicks, ZeroSecondsShowsZeroAndGoesAheadOnTheNextTick) {
+    rig.SetOffAfter("0");
+    rig.TickWith(PowerRecord("11.0", true));
+    EXPECT_EQ(rig.countdown.runs, std::vector<std::uint16_t>{0});
+    EXPECT_TRUE(rig.power.actions.empty());
+    rig.Tick();
+    EXPECT_EQ(rig.power.actions.size(), 1u);
+}
+
+TEST_F(ShutdownByTicks, MainsBackCancelsAndRearmsAndItsRecordIsShown) {
+    rig.SetOffAfter("1");
+    rig.port.AnswerQueries({PowerRecord("12.5", false), PowerRecord("12.5", false)});
+    rig.TickWith(PowerRecord("11.0", true));
+    // The count reaches zero in the tick whose record says mains are back: the record wins.
+    rig.Tick();
+    EXPECT_FALSE(rig.countdown.showing);
+    EXPECT_EQ(rig.countdown.shown, std::vector<std::uint16_t>{1});
     EXPECT_TRUE(rig.power.actions.empty());
     EXPECT_TRUE(Commands(rig.port).empty());
     EXPECT_TRUE(rig.state.ShutdownArmed);
-    // What the mains record showed stands.
-    EXPECT_EQ(rig.display.trayPicture, 8);
-    EXPECT_EQ(rig.display.trayTip, "Питание от сети. Заряд батареи: 0%");
+    EXPECT_EQ(rig.display.trayTip, "Питание от сети. Заряд батареи: 38%");
     EXPECT_EQ(rig.display.clockVisible, false);
-    EXPECT_EQ(rig.display.charge, "0 %");
-    EXPECT_EQ(rig.state.OnBatterySeconds, 0u);
-    EXPECT_EQ(rig.state.BatteryCharge, 0u);
-    EXPECT_EQ(rig.display.calls.back(), "Charge 0 %");
-    // One query per nested tick and none from the resumed tick: one answer waits.
-    EXPECT_EQ(rig.port.WritesOf(kQuery), 2);
-    EXPECT_EQ(rig.port.rx.size(), 47u);
-    EXPECT_EQ(rig.state.RxBuffer, "");
-
-    rig.Tick();
-    EXPECT_TRUE(rig.state.LinkOk);
-    EXPECT_EQ(rig.display.charge, "38 %");
+    EXPECT_EQ(rig.events.told.back(), "countdown ended 3");
+    // Failing again: a new countdown from the full length.
+    rig.TickWith(PowerRecord("12.0", true));
+    rig.TickWith(PowerRecord("12.0", true));
+    EXPECT_EQ(rig.countdown.runs, (std::vector<std::uint16_t>{1, 1}));
 }
 
-TEST_F(ShutdownReentry, NestedTicksStartFromAnEmptyBuffer) {
-    // The record that opened the countdown must not be glued to the first nested answer.
-    rig.port.Arrive(PowerRecord("11.0", true));
-    rig.port.AnswerQueries({PowerRecord("12.0", false)});
-    rig.countdown.whileShowing = [this](std::uint16_t&) {
-        rig.port.Arrive(PowerRecord("12.5", false));
-        rig.Tick();
-        EXPECT_TRUE(rig.state.LinkOk);
-    };
-    rig.Tick();
-    EXPECT_EQ(rig.countdown.cancelsWhileShowing, 1);
-    EXPECT_EQ(rig.display.charge, "38 %");
-}
-
-TEST_F(ShutdownReentry, StillOnBatteryTicksAreTurnedAwayAndTheGoActsOnce) {
-    rig.port.AnswerQueries(
-        {PowerRecord("10.9", true), PowerRecord("10.8", true), PowerRecord("10.7", true)});
-    WhileShowing(3);
+TEST_F(ShutdownByTicks, AnswersOnlyEndAShowingCountdown) {
+    // Nothing shows: a stray press does nothing.
+    rig.monitor.CountdownAnswered(CountdownGo);
+    EXPECT_TRUE(rig.power.actions.empty());
     rig.TickWith(PowerRecord("11.0", true));
-
-    EXPECT_EQ(rig.countdown.runs.size(), 1u);
-    EXPECT_EQ(Commands(rig.port), std::vector<std::string>{"S05R0000\r"});
-    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
-    // The two nested records ran the clock; the older resumed record does not add a third second
-    // nor put back its higher charge.
-    EXPECT_EQ(rig.display.clock, "00:02");
-    EXPECT_EQ(rig.display.charge, "62 %");
-    EXPECT_EQ(rig.port.WritesOf(kQuery), 3);
+    rig.monitor.CountdownAnswered(CountdownCancelled);
+    // A second press, and the go the count would have reached, come too late.
+    rig.monitor.CountdownAnswered(CountdownGo);
+    for (int i = 0; i < 12; ++i) {
+        rig.TickWith(PowerRecord("11.0", true));
+    }
+    EXPECT_TRUE(rig.power.actions.empty());
+    EXPECT_EQ(rig.countdown.closes, 1);
 }
 
-TEST_F(ShutdownReentry, WithoutNewerRecordsTheTickFinishesButSendsNoSecondQuery) {
-    // The link is silent while the countdown shows: the opening record is still the newest.
-    WhileShowing(2);
-    rig.countdown.result = CountdownCancelled;
-    rig.TickWith(PowerRecord("11.0", true));
-
-    EXPECT_EQ(rig.display.trayTip, "Питание от UPS. Заряд батареи: 77%");
-    EXPECT_EQ(rig.display.clock, "00:01");
-    EXPECT_EQ(rig.display.charge, "77 %");
-    EXPECT_EQ(rig.port.WritesOf(kQuery), 2);
-}
-
-TEST_F(ShutdownReentry, BadRecordInANestedTickKeepsItsBuffer) {
+TEST_F(ShutdownByTicks, ABadRecordDoesNotHoldTheCountdownBack) {
+    rig.SetOffAfter("1");
     RecordFields bad;
     bad.battery = "1.25";
     rig.port.AnswerQueries({BuildRecord(bad)});
-    WhileShowing(2);
-    rig.countdown.result = CountdownCancelled;
     rig.TickWith(PowerRecord("11.0", true));
-
+    rig.Tick();
     EXPECT_EQ(rig.errors.texts, std::vector<std::string>{"'1.' is not a valid integer value"});
-    EXPECT_EQ(rig.state.RxBuffer, BuildRecord(bad));
+    EXPECT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
     EXPECT_EQ(rig.port.WritesOf(kQuery), 1);
-}
-
-TEST_F(ShutdownReentry, MainsBackThenFailingAgainOffersANewCountdown) {
-    rig.port.AnswerQueries({PowerRecord("13.0", false), PowerRecord("12.0", true)});
-    int showings = 0;
-    rig.countdown.whileShowing = [&](std::uint16_t&) {
-        if (++showings == 1) {
-            rig.Tick();
-            rig.Tick();  // mains back: re-armed
-            rig.Tick();  // mains fails again: a new countdown, nested in the first
-        }
-    };
-    rig.countdown.result = CountdownCancelled;
-    rig.TickWith(PowerRecord("11.0", true));
-    EXPECT_EQ(rig.countdown.runs.size(), 2u);
-    EXPECT_EQ(rig.display.trayTip, "Питание от UPS. Заряд батареи: 100%");
-    EXPECT_EQ(rig.display.clock, "00:01");
 }
 
 }  // namespace

@@ -306,7 +306,7 @@ probe tree TForm1 | grep -q '^window class=TForm1 .* enabled=0 ' ||
     fail "the main window takes input under the countdown"
 counted_down() { local now; now=$(seconds); [ -n "$now" ] && [ "$now" -lt "$first" ]; }
 wait_for 6 counted_down || fail "the countdown did not count down from $first"
-# The main window's timer keeps polling inside the countdown's loop.
+# The main window's timer keeps polling while the countdown shows.
 polled_meanwhile() { [ "$(tail -n +$((mark + 1)) "$work/commands.log" | grep -c ' Q1$')" -ge 2 ]; }
 wait_for 2 polled_meanwhile || fail "no polling while the countdown showed"
 countdown_visible || fail "the countdown ended too soon to tell"
