@@ -374,7 +374,9 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::Button1Click() {
     emit aboutRequested();
-    AboutBox().exec();
+    // open(), not exec(): no loop of its own, the window modality alone keeps this window
+    // out of reach while the box shows.
+    AboutBox().open();
 }
 
 void TForm1::Button3Click() {

@@ -15,10 +15,7 @@ MainWindowHost::MainWindowHost() {
     timer1_.setObjectName("Timer1");
     timer1_.setTimerType(Qt::PreciseTimer);
     timer1_.setInterval(1000);
-    // Queued: a tick may open the countdown and wait inside it, and a timer does not fire again
-    // while its own timeout is still being delivered; posted from the timer, each tick runs
-    // on its own and the next ones keep coming inside the countdown's loop.
-    connect(&timer1_, &QTimer::timeout, this, &MainWindowHost::Timer1Timer, Qt::QueuedConnection);
+    connect(&timer1_, &QTimer::timeout, this, &MainWindowHost::Timer1Timer);
 
     connect(&tray_, &TrayIcon::ShowHide, this, &MainWindowHost::ShowHideExecute);
     connect(&tray_, &TrayIcon::N1Click, this, &MainWindowHost::N1Click);

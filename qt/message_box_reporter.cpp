@@ -21,9 +21,10 @@ void MessageBoxReporter::ShowBox(const std::string& text) {
                                QString::fromStdString(MessageBoxText(text)), QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    // The other windows are disabled while the box is open, but show() returns at once so the
-    // caller's handler and the poll timer carry on.
-    box->setWindowModality(Qt::ApplicationModal);
+    // Modeless: the tray icon, its menu, the main window and the countdown all stay in reach
+    // while the box is open, and show() returns at once so the caller's handler and the poll
+    // timer carry on.
+    box->setWindowModality(Qt::NonModal);
     QObject::connect(box, &QDialog::finished, box, [this] { queue_.BoxClosed(); });
     box_ = box;
     box->show();

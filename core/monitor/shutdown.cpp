@@ -43,16 +43,17 @@ void Monitor::AdvanceShutdown(bool countingBefore) {
 void Monitor::EndCountdown(int result) {
     ProgramState& state = parts_.state;
     state.ShutdownStep = ShutdownStage::Idle;
-    parts_.countdown.CloseCountdown();
     events_.CountdownEnded(result);
-    if (result != CountdownGo) {
-        return;
+    if (result == CountdownGo) {
+        state.ShutdownStep = ShutdownStage::WaitingForSecondaries;
+        if (parts_.secondaries) {
+            parts_.secondaries->ShutdownCommitted();
+        }
+        FinishWhenSecondariesDone();
     }
-    state.ShutdownStep = ShutdownStage::WaitingForSecondaries;
-    if (parts_.secondaries) {
-        parts_.secondaries->ShutdownCommitted();
-    }
-    FinishWhenSecondariesDone();
+    // Hidden last: hiding a window can take a window system seconds (Wine without a window
+    // manager waits for one), and the UPS command must not wait for that.
+    parts_.countdown.CloseCountdown();
 }
 
 void Monitor::FinishWhenSecondariesDone() {

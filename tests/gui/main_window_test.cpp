@@ -617,14 +617,10 @@ TEST_F(MainWindow, ClickingTheBeeperSendsTheToggleCommand) {
 
 TEST_F(MainWindow, AboutOpensTheAboutDialogModally) {
     QSignalSpy about(&form, &MainWindowHost::aboutRequested);
-    QWidget* modal = nullptr;
-    QTimer::singleShot(0, &form, [&] {
-        modal = QApplication::activeModalWidget();
-        form.AboutBox().done(1);
-    });
     QTest::mouseClick(Control<QPushButton>("Button1"), Qt::LeftButton);
     EXPECT_EQ(about.count(), 1);
-    EXPECT_EQ(modal, &form.AboutBox());
+    EXPECT_EQ(QApplication::activeModalWidget(), &form.AboutBox());
+    form.AboutBox().done(1);
 }
 
 // Runs an event loop in which `action` happens; returns the loop's exit code (-1: nobody ended

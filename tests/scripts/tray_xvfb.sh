@@ -12,6 +12,7 @@
 #     (status 0) and takes the icon out of the tray;
 #   - "Закрыть" also works while the shutdown countdown shows, and then nothing is switched off
 #     (the power path goes to a private bus with the logind stand-in);
+#   - an open error box holds nothing up: the icon, an outage carried out on time, "Закрыть";
 #   - without a tray host the window shows at once and the journal says why; a tray host that
 #     comes later gets the icon, whose click hides the window; when it ends, the window is back.
 #
@@ -271,6 +272,38 @@ wait "$program" || status=$?
 ! grep -v ' Can' "$work/bus/logind.log" || fail "a power request went out"
 ! grep -q ' S[0-9][0-9]R0000$' "$work/commands.log" || fail "the UPS was told to switch off"
 echo "\"Закрыть\" under the countdown ends the program with no switch-off and no power request"
+
+# ---- An open error box holds nothing up ---------------------------------------------------------
+# The port named by a bad number opens an error box at start-up (the first port is used). While
+# it is open, the icon shows the window, an outage is counted down and carried out on time (the
+# UPS told within the one-second countdown and two ticks of the failure), and "Закрыть" ends the
+# program.
+sim "mains on"
+start_program "$work/run4" 'COMPort=x\nCompOff=0\nOffUPS=1\nOffMethod=1\nOFFAfter=1\n'
+box_shown() { xdotool search --onlyvisible --name '^UPS Zelto$'; }
+wait_for 10 box_shown || fail "no error box for the bad port number"
+wait_for 15 icon_in_tray || fail "the icon never got into the tray under the error box"
+icon=$(icon_id)
+click_icon
+wait_for 5 main_shown || fail "a click on the icon did not show the window under the error box"
+mark=$(wc -l <"$work/commands.log")
+sim "mains off"
+wait_for 6 sh -c "tail -n +$((mark + 1)) '$work/commands.log' | grep -q ' S01R0000\$'" ||
+    fail "the UPS was not told to switch off under the error box"
+at() { date -d "$(tail -n +$((mark + 1)) "$work/commands.log" | grep -m1 -E "$1" | cut -d' ' -f1)" +%s.%N; }
+took=$(awk -v a="$(at ' # mains off$')" -v b="$(at ' S01R0000$')" 'BEGIN { printf "%.1f", b - a }')
+echo "mains failure to S01R0000 with OFFAfter=1: ${took} s"
+awk -v t="$took" 'BEGIN { exit !(t <= 3) }' || fail "the UPS command came ${took} s after the failure"
+wait_for 5 grep -q 'Hibernate' "$work/bus/logind.log" || fail "no hibernate request under the error box"
+sim "mains on"
+box_shown >/dev/null || fail "the error box went away by itself"
+click_icon 3
+wait_for 5 menu_window || fail "the menu did not open under the error box"
+menu=$(menu_window)
+height=$(xwininfo -id "$menu" | awk '/Height:/ {print $NF}')
+xdotool mousemove --window "$menu" 60 $((height - 10)) click 1  # N1
+end_program
+echo "under an open error box the icon, the countdown, the switch-off and \"Закрыть\" all work"
 
 # ---- No tray host -----------------------------------------------------------------------------
 end_trayer() {

@@ -311,6 +311,14 @@ polled_meanwhile() { [ "$(tail -n +$((mark + 1)) "$work/commands.log" | grep -c 
 wait_for 2 polled_meanwhile || fail "no polling while the countdown showed"
 countdown_visible || fail "the countdown ended too soon to tell"
 wait_for 10 grep -q ' S01R0000$' "$work/commands.log" || fail "the UPS was not told to switch off"
+# From the failure at the simulator to the command: the six seconds, and at most two ticks until
+# a record says on battery; one query a second all the while.
+at() { date -d "$(grep -m1 -E "$1" "$work/commands.log" | cut -d' ' -f1)" +%s.%N; }
+took=$(awk -v a="$(at ' # mains off$')" -v b="$(at ' S01R0000$')" 'BEGIN { printf "%.1f", b - a }')
+queries=$(sed -n '/ # mains off$/,/ S01R0000$/p' "$work/commands.log" | grep -c ' Q1$')
+echo "mains failure to S01R0000 with OFFAfter=6: ${took} s, $queries queries meanwhile"
+awk -v t="$took" 'BEGIN { exit !(t <= 8) }' || fail "the UPS command came ${took} s after the failure"
+[ "$queries" -ge 6 ] || fail "only $queries queries between the failure and the UPS command"
 wait_for 5 test -s "$work/run/power.log" || fail "no power request"
 [ "$(cat "$work/run/power.log")" = $'SetSuspendState(TRUE, FALSE, FALSE)\r' ] ||
     fail "the power request: $(cat "$work/run/power.log")"
@@ -380,6 +388,12 @@ wait_for 20 test -s "$work/run2/power.log" || fail "no power request while an er
 [ "$(cat "$work/run2/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
     fail "the power request: $(cat "$work/run2/power.log")"
 wait_for 10 box_open || fail "no error box for the bad countdown length"
+# The box holds nothing: the main window takes input and the poll goes on under it.
+probe tree TForm1 | grep -q '^window class=TForm1 .* enabled=1 ' ||
+    fail "an error box disabled the main window"
+queries=$(grep -c ' Q1$' "$work/commands.log")
+wait_for 5 sh -c "[ \$(grep -c ' Q1\$' '$work/commands.log') -ge $((queries + 2)) ]" ||
+    fail "no polling while an error box was open"
 text=$(probe box ok)
 [ "$text" = "'x' is not a valid integer value." ] || fail "the bad value's box: $text"
 wait_for 10 box_open || fail "no error box for the refused power-off"
