@@ -7,8 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -19,10 +21,6 @@ namespace zelto {
 namespace {
 
 using Clock = NutClients::Clock;
-
-// What one read takes from a connection. A connection held back is not read at all, so a client
-// that sends meanwhile is slowed by TCP, not by the program's memory.
-constexpr std::size_t kReadChunk = 4096;
 
 bool WouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
@@ -96,16 +94,74 @@ std::string ErrorText(int error) {
     return error < 0 ? ::gai_strerror(error) : std::strerror(error);
 }
 
+// One accepted connection's socket, reported by the event loop's notifiers. Closing retires the
+// notifiers rather than deleting them: the close may come from inside one of their signals.
+class QtNutSocket final : public NutSocket {
+public:
+    QtNutSocket(std::unique_ptr<SocketWatch> watch, RetiredWatches& retired)
+        : watch_(std::move(watch)), retired_(retired) {}
+    ~QtNutSocket() override {
+        if (watch_) {
+            retired_.Retire(std::move(watch_));
+        }
+    }
+    QtNutSocket(const QtNutSocket&) = delete;
+    QtNutSocket& operator=(const QtNutSocket&) = delete;
+
+    NutReceive Receive(std::string& into, std::size_t max) override {
+        const std::size_t had = into.size();
+        into.resize(had + max);
+        const ssize_t got = ::recv(watch_->Fd(), into.data() + had, max, 0);
+        into.resize(had + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+        if (got > 0) {
+            return NutReceive::Data;
+        }
+        if (got == 0) {
+            return NutReceive::Ended;
+        }
+        return WouldBlock(errno) ? NutReceive::Nothing : NutReceive::Failed;
+    }
+    std::optional<std::size_t> Send(std::string_view bytes) override {
+        const ssize_t sent = ::send(watch_->Fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent < 0) {
+            return WouldBlock(errno) ? std::optional<std::size_t>(0) : std::nullopt;
+        }
+        return static_cast<std::size_t>(sent);
+    }
+    bool PeerClosed() override {
+        char byte = 0;
+        return ::recv(watch_->Fd(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    }
+    void Watch(bool readable, bool writable) override {
+        watch_->WatchReading(readable);
+        watch_->WatchWriting(writable);
+    }
+    void Close(bool orderly) override {
+        if (orderly) {
+            ::shutdown(watch_->Fd(), SHUT_WR);
+        }
+        retired_.Retire(std::move(watch_));
+    }
+
+private:
+    std::unique_ptr<SocketWatch> watch_;
+    RetiredWatches& retired_;
+};
+
 }  // namespace
 
 NutServer::NutServer(NutSettings settings, NutFeed& feed, QObject* parent)
     : QObject(parent),
       feed_(feed),
-      clients_(std::move(settings), ProgramVersion(), feed.Snapshot()) {
-    idleTimer_.setInterval(1000);
-    connect(&idleTimer_, &QTimer::timeout, this, &NutServer::DropIdle);
-    idleTimer_.start();
-    feed_.SetServerClients(&clients_);
+      connections_(std::move(settings), ProgramVersion(), feed.Snapshot(),
+                   [](const std::string& notice) { qInfo("%s", notice.c_str()); }) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        connections_.Timeout(Clock::now());
+        ArmTimer();
+    });
+    ArmTimer();
+    feed_.SetServerClients(&connections_.Clients());
 }
 
 NutServer::~NutServer() {
@@ -119,7 +175,7 @@ std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& e
 
 std::vector<std::string> NutServer::Listen() {
     std::vector<std::string> failures;
-    const NutSettings& settings = clients_.Settings();
+    const NutSettings& settings = connections_.Clients().Settings();
     for (const std::string& text : settings.listen) {
         int error = 0;
         UniqueFd socket = ListenOn(text, settings.port, error);
@@ -159,155 +215,30 @@ void NutServer::Accept(int listener) {
     for (;;) {
         UniqueFd socket(::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!socket.Valid()) {
-            return;
-        }
-        const auto id = clients_.Open(PeerAddress(socket.Get()), Clock::now());
-        if (!id) {
-            // Over the limits: closed before a byte is read.
-            continue;
-        }
-        Connection& connection = connections_[*id];
-        connection.socket = std::make_unique<SocketWatch>(std::move(socket));
-        connect(&connection.socket->Readable(), &QSocketNotifier::activated, this,
-                [this, id = *id] { Read(id); });
-        connect(&connection.socket->Writable(), &QSocketNotifier::activated, this,
-                [this, id = *id] { Send(id); });
-    }
-}
-
-void NutServer::Read(Id id) {
-    // One chunk a notice: the notifier comes again while data is left, so one busy client
-    // cannot keep the loop from the others.
-    const Connection* connection = Find(id);
-    if (connection == nullptr || clients_.Held(id) || connection->closeWhenSent) {
-        Watch(id);
-        return;
-    }
-    char bytes[kReadChunk];
-    const ssize_t got = ::recv(connection->socket->Fd(), bytes, sizeof bytes, 0);
-    if (got == 0) {
-        PeerDone(id);
-        return;
-    }
-    if (got < 0) {
-        if (!WouldBlock(errno)) {
-            Drop(id);
-        }
-        return;
-    }
-    const NutOutput output =
-        clients_.Receive(id, std::string_view(bytes, static_cast<std::size_t>(got)), Clock::now());
-    Deliver(id, output);
-}
-
-void NutServer::PeerDone(Id id) {
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
-        return;
-    }
-    connection->closeWhenSent = true;
-    Send(id);
-}
-
-bool NutServer::Deliver(Id id, const NutOutput& output) {
-    for (const std::string& notice : output.notices) {
-        qInfo("%s", notice.c_str());
-    }
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
-        return false;
-    }
-    if (!QueueNutOutput(clients_.Limits(), output, connection->unsent, connection->closeWhenSent)) {
-        Drop(id);
-        return false;
-    }
-    Send(id);
-    connection = Find(id);
-    if (connection == nullptr || connection->closeWhenSent) {
-        return false;
-    }
-    if (output.hold) {
-        QTimer::singleShot(clients_.Limits().failedLoginDelayMs, this, [this, id] { Resume(id); });
-        Watch(id);
-        return false;
-    }
-    return true;
-}
-
-void NutServer::Send(Id id) {
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
-        return;
-    }
-    while (!connection->unsent.empty()) {
-        const ssize_t sent = ::send(connection->socket->Fd(), connection->unsent.data(),
-                                    connection->unsent.size(), MSG_NOSIGNAL);
-        if (sent < 0) {
-            if (!WouldBlock(errno)) {
-                Drop(id);
-                return;
-            }
-            // The rest goes when the socket is writable again.
             break;
         }
-        connection->unsent.erase(0, static_cast<std::size_t>(sent));
+        const std::string address = PeerAddress(socket.Get());
+        auto watch = std::make_unique<SocketWatch>(std::move(socket));
+        SocketWatch& notices = *watch;
+        const auto id = connections_.Accept(
+            std::make_unique<QtNutSocket>(std::move(watch), retired_), address, Clock::now());
+        if (!id) {
+            continue;
+        }
+        connect(&notices.Readable(), &QSocketNotifier::activated, this, [this, id = *id] {
+            connections_.Readable(id, Clock::now());
+            ArmTimer();
+        });
+        connect(&notices.Writable(), &QSocketNotifier::activated, this,
+                [this, id = *id] { connections_.Writable(id); });
     }
-    if (connection->unsent.empty() && connection->closeWhenSent && !clients_.Held(id)) {
-        Finish(id);
-        return;
-    }
-    Watch(id);
+    ArmTimer();
 }
 
-void NutServer::Resume(Id id) {
-    if (Find(id) == nullptr) {
-        return;
-    }
-    if (Deliver(id, clients_.Resume(id, Clock::now()))) {
-        // What arrived meanwhile waits in the socket, and is reported again once read.
-        Watch(id);
-    }
-}
-
-void NutServer::Watch(Id id) {
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
-        return;
-    }
-    connection->socket->WatchReading(!clients_.Held(id) && !connection->closeWhenSent);
-    connection->socket->WatchWriting(!connection->unsent.empty());
-}
-
-void NutServer::Drop(Id id) {
-    clients_.Close(id);
-    const auto found = connections_.find(id);
-    if (found == connections_.end()) {
-        return;
-    }
-    retired_.Retire(std::move(found->second.socket));
-    connections_.erase(found);
-}
-
-void NutServer::Finish(Id id) {
-    clients_.Close(id);
-    const auto found = connections_.find(id);
-    if (found == connections_.end()) {
-        return;
-    }
-    ::shutdown(found->second.socket->Fd(), SHUT_WR);
-    retired_.Retire(std::move(found->second.socket));
-    connections_.erase(found);
-}
-
-void NutServer::DropIdle() {
-    for (const Id id : clients_.Idle(Clock::now())) {
-        Drop(id);
-    }
-}
-
-NutServer::Connection* NutServer::Find(Id id) {
-    const auto found = connections_.find(id);
-    return found == connections_.end() ? nullptr : &found->second;
+void NutServer::ArmTimer() {
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+        connections_.NextTimeout() - Clock::now());
+    timer_.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)));
 }
 
 }  // namespace zelto

@@ -1,23 +1,22 @@
 #pragma once
 // The NUT server's transport in the Qt front end: a listening socket per address and every
-// connection non-blocking in the GUI thread, reported by the event loop's socket notifiers, each
-// request answered by the core's NutClients. No call here waits on the network, so a client can
-// never hold up a tick or the countdown. Plain sockets rather than Qt Network: the program would
-// carry that library and the Kerberos libraries it pulls in all its life, for a server that is
-// mostly off.
+// connection non-blocking in the GUI thread, reported by the event loop's socket notifiers and
+// handed to the core's NutConnections, which reads, answers and closes it. No call here waits on
+// the network, so a client can never hold up a tick or the countdown. Plain sockets rather than Qt
+// Network: the program would carry that library and the Kerberos libraries it pulls in all its
+// life, for a server that is mostly off.
 
 #include <QObject>
 #include <QTimer>
 #include <QtGlobal>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/base/error_reporter.h"
 #include "core/base/settings.h"
-#include "core/nut/nut_clients.h"
+#include "core/nut/nut_connections.h"
 #include "core/program/nut_feed.h"
 #include "qt/socket_watch.h"
 
@@ -45,47 +44,20 @@ public:
     // The port listened on (the one the system picked, for port 0).
     quint16 Port() const;
 
-    int OpenCount() const { return clients_.OpenCount(); }
-    int LoginCount() const { return clients_.LoginCount(); }
+    int OpenCount() const { return connections_.Clients().OpenCount(); }
+    int LoginCount() const { return connections_.Clients().LoginCount(); }
 
 private:
-    using Id = NutClients::Id;
-
-    struct Connection {
-        std::unique_ptr<SocketWatch> socket;
-        // Answers the system did not take yet; sent when the socket is writable.
-        std::string unsent;
-        // Close once the unsent answers are out.
-        bool closeWhenSent = false;
-    };
-
     void Accept(int listener);
-    // Takes one chunk from the connection and answers it.
-    void Read(Id id);
-    // The peer will send no more: what it sent is answered, then the connection closes.
-    void PeerDone(Id id);
-    // Queues what the core answered and acts on it; false when the connection is closing or
-    // gone.
-    bool Deliver(Id id, const NutOutput& output);
-    // Hands the system what it takes of the unsent answers; closes when they are out and the
-    // connection is to close.
-    void Send(Id id);
-    void Resume(Id id);
-    // Reads while the core takes requests, and waits to write while answers are unsent.
-    void Watch(Id id);
-    // Closes the connection at once: nothing more is read or queued for it.
-    void Drop(Id id);
-    // Closes the connection once its answers are out.
-    void Finish(Id id);
-    void DropIdle();
-    Connection* Find(Id id);
+    // The timer for the connections' next timeout (a failed-login delay's end, the idle check).
+    void ArmTimer();
 
     NutFeed& feed_;
-    NutClients clients_;
-    std::vector<std::unique_ptr<SocketWatch>> listeners_;
-    std::map<Id, Connection> connections_;
-    QTimer idleTimer_;
+    // Declared before the connections: their sockets are retired into it when they go.
     RetiredWatches retired_;
+    NutConnections connections_;
+    std::vector<std::unique_ptr<SocketWatch>> listeners_;
+    QTimer timer_;
 };
 
 }  // namespace zelto

@@ -2,8 +2,11 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <map>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -25,13 +28,8 @@ constexpr UINT kListenerMessage = WM_APP + 40;
 // next connection; a different message tells them apart, since the ids only grow.
 constexpr UINT kConnectionMessages = WM_APP + 0x100;
 constexpr UINT kConnectionMessageCount = 0x2000;
-constexpr UINT_PTR kIdleTimer = 1;
-// A failed-login delay's timer carries the connection's id above this.
-constexpr UINT_PTR kHoldTimerBase = 0x10000;
-
-// What one read takes from a connection. A connection held back is not read at all, so a client
-// that sends meanwhile is slowed by TCP, not by the program's memory.
-constexpr int kReadChunk = 4096;
+// The connections' next timeout: a failed-login delay's end, the idle check.
+constexpr UINT_PTR kTimeoutTimer = 1;
 
 // Closes at once, with a reset rather than the orderly end: nothing unsent is kept for it.
 void Abort(SOCKET socket) {
@@ -75,12 +73,81 @@ bool NoIpv6Loopback(const std::string& address, int error) {
                                 error == WSAEPROTONOSUPPORT || error == EAI_FAMILY);
 }
 
+// One accepted connection's socket. Winsock posts its notices once per change (a read that leaves
+// data posts the next), so there is nothing to switch on and off.
+class WinsockNutSocket final : public NutSocket {
+public:
+    WinsockNutSocket(SOCKET socket, std::map<SOCKET, NutClients::Id>& ids)
+        : socket_(socket), ids_(ids) {}
+    ~WinsockNutSocket() override {
+        if (socket_ != INVALID_SOCKET) {
+            Close(false);
+        }
+    }
+    WinsockNutSocket(const WinsockNutSocket&) = delete;
+    WinsockNutSocket& operator=(const WinsockNutSocket&) = delete;
+
+    NutReceive Receive(std::string& into, std::size_t max) override {
+        const std::size_t had = into.size();
+        into.resize(had + max);
+        const int got = recv(socket_, into.data() + had, static_cast<int>(max), 0);
+        into.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+        if (got > 0) {
+            return NutReceive::Data;
+        }
+        if (got == 0) {
+            return NutReceive::Ended;
+        }
+        return WSAGetLastError() == WSAEWOULDBLOCK ? NutReceive::Nothing : NutReceive::Failed;
+    }
+    std::optional<std::size_t> Send(std::string_view bytes) override {
+        const int sent = send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
+        if (sent == SOCKET_ERROR) {
+            return WSAGetLastError() == WSAEWOULDBLOCK ? std::optional<std::size_t>(0)
+                                                       : std::nullopt;
+        }
+        return static_cast<std::size_t>(sent);
+    }
+    bool PeerClosed() override {
+        char byte = 0;
+        return recv(socket_, &byte, 1, MSG_PEEK) == 0;
+    }
+    void Watch(bool, bool) override {}
+    void Close(bool orderly) override {
+        // Notices still queued for the socket find no connection, nor one that took its number.
+        ids_.erase(socket_);
+        if (orderly) {
+            shutdown(socket_, SD_SEND);
+            closesocket(socket_);
+        } else {
+            Abort(socket_);
+        }
+        socket_ = INVALID_SOCKET;
+    }
+
+private:
+    SOCKET socket_;
+    std::map<SOCKET, NutClients::Id>& ids_;
+};
+
 }  // namespace
 
-NutServer::NutServer(NutSettings settings, NutFeed& feed)
-    : feed_(feed), clients_(std::move(settings), ProgramVersion(), feed.Snapshot()) {
+NutServer::Winsock::Winsock() {
     WSADATA data{};
-    winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+NutServer::Winsock::~Winsock() {
+    if (ready) {
+        WSACleanup();
+    }
+}
+
+NutServer::NutServer(NutSettings settings, NutFeed& feed)
+    : feed_(feed),
+      connections_(
+          std::move(settings), ProgramVersion(), feed.Snapshot(),
+          [](const std::string& notice) { OutputDebugStringW(Widen(notice + "\n").c_str()); }) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -94,25 +161,17 @@ NutServer::NutServer(NutSettings settings, NutFeed& feed)
     // Message-only: never shown, never enumerated, only there to receive the sockets' notices.
     window_ =
         CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
-    if (window_ != nullptr) {
-        SetTimer(window_, kIdleTimer, 1000, nullptr);
-    }
-    feed_.SetServerClients(&clients_);
+    ArmTimer();
+    feed_.SetServerClients(&connections_.Clients());
 }
 
 NutServer::~NutServer() {
     feed_.SetServerClients(nullptr);
-    for (auto& [id, connection] : connections_) {
-        Abort(connection.socket);
-    }
     for (const SOCKET listener : listeners_) {
         closesocket(listener);
     }
     if (window_ != nullptr) {
         DestroyWindow(window_);
-    }
-    if (winsock_) {
-        WSACleanup();
     }
 }
 
@@ -123,7 +182,7 @@ std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& e
 
 std::vector<std::string> NutServer::Listen() {
     std::vector<std::string> failures;
-    const NutSettings& settings = clients_.Settings();
+    const NutSettings& settings = connections_.Clients().Settings();
     for (const std::string& text : settings.listen) {
         const std::string port = std::to_string(settings.port);
         const auto failed = [&](int error) {
@@ -132,8 +191,8 @@ std::vector<std::string> NutServer::Listen() {
                                    SystemMessage(static_cast<DWORD>(error)) + ")");
             }
         };
-        if (!winsock_ || window_ == nullptr) {
-            failed(winsock_ ? static_cast<int>(GetLastError()) : WSASYSNOTREADY);
+        if (!winsock_.ready || window_ == nullptr) {
+            failed(winsock_.ready ? static_cast<int>(GetLastError()) : WSASYSNOTREADY);
             continue;
         }
         addrinfo hints{};
@@ -208,11 +267,9 @@ LRESULT NutServer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_TIMER:
-            if (wParam == kIdleTimer) {
-                DropIdle();
-            } else if (wParam > kHoldTimerBase) {
-                KillTimer(window_, wParam);
-                Resume(static_cast<Id>(wParam - kHoldTimerBase));
+            if (wParam == kTimeoutTimer) {
+                connections_.Timeout(Clock::now());
+                ArmTimer();
             }
             return 0;
         default:
@@ -230,24 +287,20 @@ void NutServer::Accept(SOCKET listener) {
     for (;;) {
         const SOCKET socket = accept(listener, nullptr, nullptr);
         if (socket == INVALID_SOCKET) {
-            return;
+            break;
         }
-        auto id = clients_.Open(PeerAddress(socket), Clock::now());
-        if (!id && SweepEnded()) {
-            id = clients_.Open(PeerAddress(socket), Clock::now());
-        }
-        if (!id || WSAAsyncSelect(socket, window_, ConnectionMessage(*id),
-                                  FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-            // Over the limits: closed before a byte is read.
-            if (id) {
-                clients_.Close(*id);
-            }
-            Abort(socket);
+        const auto id = connections_.Accept(std::make_unique<WinsockNutSocket>(socket, ids_),
+                                            PeerAddress(socket), Clock::now());
+        if (!id) {
             continue;
         }
-        connections_[*id].socket = socket;
         ids_[socket] = *id;
+        if (WSAAsyncSelect(socket, window_, ConnectionMessage(*id),
+                           FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+            connections_.Failed(*id);
+        }
     }
+    ArmTimer();
 }
 
 void NutServer::SocketEvent(UINT message, SOCKET socket, WORD event, WORD error) {
@@ -258,179 +311,33 @@ void NutServer::SocketEvent(UINT message, SOCKET socket, WORD event, WORD error)
     }
     const Id id = found->second;
     if (error != 0) {
-        Drop(id);
+        connections_.Failed(id);
         return;
     }
     switch (event) {
         case FD_READ:
-            // One chunk a notice: Winsock posts another while data is left, so one busy client
-            // cannot keep the loop from the others.
-            Read(id);
+            connections_.Readable(id, Clock::now());
             break;
         case FD_WRITE:
-            Send(id);
+            connections_.Writable(id);
             break;
         case FD_CLOSE:
-            // The peer is done sending: what it sent before is still answered.
-            while (Read(id)) {
-            }
-            PeerDone(id);
+            connections_.PeerClosed(id, Clock::now());
             break;
         default:
             break;
     }
+    ArmTimer();
 }
 
-bool NutServer::Read(Id id) {
-    const Connection* connection = Find(id);
-    if (connection == nullptr || clients_.Held(id) || connection->closeWhenSent) {
-        return false;
-    }
-    char bytes[kReadChunk];
-    const int got = recv(connection->socket, bytes, sizeof bytes, 0);
-    if (got == 0) {
-        // The end of the peer's stream may be read before its FD_CLOSE comes, and Wine then
-        // posts none: the connection would go on counting against the limits until idle.
-        PeerDone(id);
-        return false;
-    }
-    if (got < 0) {
-        if (WSAGetLastError() != WSAEWOULDBLOCK) {
-            Drop(id);
-        }
-        return false;
-    }
-    const NutOutput output =
-        clients_.Receive(id, std::string_view(bytes, static_cast<std::size_t>(got)), Clock::now());
-    return Deliver(id, output);
-}
-
-bool NutServer::Deliver(Id id, const NutOutput& output) {
-    for (const std::string& notice : output.notices) {
-        OutputDebugStringW(Widen(notice + "\n").c_str());
-    }
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
-        return false;
-    }
-    if (!QueueNutOutput(clients_.Limits(), output, connection->unsent, connection->closeWhenSent)) {
-        Drop(id);
-        return false;
-    }
-    Send(id);
-    if (Find(id) == nullptr || connection->closeWhenSent) {
-        return false;
-    }
-    if (output.hold) {
-        SetTimer(window_, kHoldTimerBase + static_cast<UINT_PTR>(id),
-                 static_cast<UINT>(clients_.Limits().failedLoginDelayMs), nullptr);
-        return false;
-    }
-    return true;
-}
-
-void NutServer::Send(Id id) {
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
+void NutServer::ArmTimer() {
+    if (window_ == nullptr) {
         return;
     }
-    while (!connection->unsent.empty()) {
-        const int sent = send(connection->socket, connection->unsent.data(),
-                              static_cast<int>(connection->unsent.size()), 0);
-        if (sent == SOCKET_ERROR) {
-            if (WSAGetLastError() != WSAEWOULDBLOCK) {
-                Drop(id);
-            }
-            // The rest goes on FD_WRITE.
-            return;
-        }
-        connection->unsent.erase(0, static_cast<std::size_t>(sent));
-    }
-    if (connection->closeWhenSent && !clients_.Held(id)) {
-        const SOCKET socket = connection->socket;
-        clients_.Close(id);
-        ids_.erase(socket);
-        connections_.erase(id);
-        shutdown(socket, SD_SEND);
-        closesocket(socket);
-    }
-}
-
-void NutServer::PeerDone(Id id) {
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
-        return;
-    }
-    connection->closeWhenSent = true;
-    // A held reply follows when the delay is over, and the connection closes then.
-    if (!clients_.Held(id)) {
-        Send(id);
-    }
-}
-
-bool NutServer::SweepEnded() {
-    // Wine does not always post FD_CLOSE for a peer that closed, and such a connection would count
-    // against the limits until it idles out. Before one is turned away, the ones it is counted
-    // against are asked: an empty peek at the end of the stream means the peer is gone.
-    std::vector<Id> ended;
-    for (const auto& [id, connection] : connections_) {
-        char byte = 0;
-        if (recv(connection.socket, &byte, 1, MSG_PEEK) == 0) {
-            ended.push_back(id);
-        }
-    }
-    for (const Id id : ended) {
-        PeerDone(id);
-    }
-    return !ended.empty();
-}
-
-void NutServer::Resume(Id id) {
-    Connection* connection = Find(id);
-    if (connection == nullptr) {
-        return;
-    }
-    const bool peerDone = connection->closeWhenSent;
-    connection->closeWhenSent = false;
-    if (!Deliver(id, clients_.Resume(id, Clock::now()))) {
-        return;
-    }
-    if (peerDone) {
-        while (Read(id)) {
-        }
-        if (Connection* still = Find(id)) {
-            still->closeWhenSent = true;
-            Send(id);
-        }
-        return;
-    }
-    // What arrived meanwhile waits in the socket, and no FD_READ comes for it until it is read.
-    while (Read(id)) {
-    }
-}
-
-void NutServer::Drop(Id id) {
-    clients_.Close(id);
-    const auto found = connections_.find(id);
-    if (found == connections_.end()) {
-        return;
-    }
-    const SOCKET socket = found->second.socket;
-    KillTimer(window_, kHoldTimerBase + static_cast<UINT_PTR>(id));
-    ids_.erase(socket);
-    connections_.erase(found);
-    Abort(socket);
-}
-
-void NutServer::DropIdle() {
-    for (const Id id : clients_.Idle(Clock::now())) {
-        Drop(id);
-    }
-}
-
-NutServer::Connection* NutServer::Find(Id id) {
-    const auto found = connections_.find(id);
-    return found == connections_.end() ? nullptr : &found->second;
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+        connections_.NextTimeout() - Clock::now());
+    SetTimer(window_, kTimeoutTimer, static_cast<UINT>(std::max<long long>(wait.count(), 1)),
+             nullptr);
 }
 
 }  // namespace zelto

@@ -2,7 +2,8 @@
 // The NUT server's transport in the Windows front end: Winsock sockets, each non-blocking and
 // reported by WSAAsyncSelect to a hidden message-only window, so the program's one message loop
 // serves them between its ticks. No call here waits on the network, so a client can never hold
-// up a tick or the countdown. What to answer is the core's NutClients' business.
+// up a tick or the countdown. Reading, answering and closing each connection is the core's
+// NutConnections' business.
 
 #include "win32/windows_api.h"
 
@@ -15,7 +16,7 @@
 
 #include "core/base/error_reporter.h"
 #include "core/base/settings.h"
-#include "core/nut/nut_clients.h"
+#include "core/nut/nut_connections.h"
 #include "core/program/nut_feed.h"
 
 namespace zelto {
@@ -40,52 +41,38 @@ public:
     // The port listened on (the one the system picked, for port 0).
     int Port() const;
 
-    int OpenCount() const { return clients_.OpenCount(); }
-    int LoginCount() const { return clients_.LoginCount(); }
+    int OpenCount() const { return connections_.Clients().OpenCount(); }
+    int LoginCount() const { return connections_.Clients().LoginCount(); }
 
 private:
     using Id = NutClients::Id;
-
-    struct Connection {
-        SOCKET socket = INVALID_SOCKET;
-        // Answers the system did not take yet; sent on FD_WRITE.
-        std::string unsent;
-        // Close once the unsent answers are out.
-        bool closeWhenSent = false;
-    };
 
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Accept(SOCKET listener);
     void SocketEvent(UINT message, SOCKET socket, WORD event, WORD error);
-    // Takes one chunk from the connection and answers it; false when nothing more is to be read
-    // now (held, closed, or no data).
-    bool Read(Id id);
-    // The peer will send no more: answer what it sent, then close.
-    void PeerDone(Id id);
-    // Ends the connections whose peers have closed without the system saying so; true when any
-    // did.
-    bool SweepEnded();
-    // Queues what the core answered and acts on it; false when the connection is closing or
-    // gone.
-    bool Deliver(Id id, const NutOutput& output);
-    // Hands the system what it takes of the unsent answers; closes when they are out and the
-    // connection is to close.
-    void Send(Id id);
-    void Resume(Id id);
-    // Closes the connection at once, unsent answers and all.
-    void Drop(Id id);
-    void DropIdle();
-    Connection* Find(Id id);
+    // The timer for the connections' next timeout (a failed-login delay's end, the idle check).
+    void ArmTimer();
+
+    // Winsock in use while the server lives: started first, cleaned up after every socket
+    // closed.
+    struct Winsock {
+        Winsock();
+        ~Winsock();
+        Winsock(const Winsock&) = delete;
+        Winsock& operator=(const Winsock&) = delete;
+        bool ready = false;
+    };
 
     NutFeed& feed_;
-    NutClients clients_;
-    bool winsock_ = false;
+    Winsock winsock_;
+    // The open connections by socket, for the notices; each socket takes itself out as it closes.
+    // Declared before the connections, which close their sockets when they go.
+    std::map<SOCKET, Id> ids_;
+    NutConnections connections_;
     HWND window_ = nullptr;
     std::vector<SOCKET> listeners_;
-    std::map<Id, Connection> connections_;
-    std::map<SOCKET, Id> ids_;
 };
 
 }  // namespace zelto

@@ -1,13 +1,17 @@
 // The NUT server's connections without sockets: admission, pipelined and split requests, logins
-// and their count, the failed-login hold, the output cap and the idle timeout.
+// and their count, the failed-login hold, the output cap and the idle timeout; then the same over
+// scripted sockets: when each is read, written, held and closed.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/nut/nut_clients.h"
+#include "core/nut/nut_connections.h"
 
 namespace zelto {
 namespace {
@@ -169,6 +173,138 @@ TEST_F(Clients, LogoutAnswersThenClosesAndIgnoresTheRest) {
     EXPECT_EQ(bye.text, "OK Goodbye\n");
     EXPECT_TRUE(bye.close);
     EXPECT_EQ(Say(id, "VER\n").text, "");
+}
+
+// A socket that hands over scripted chunks, takes `takes` bytes before its buffer is full, and
+// keeps what the connection machine did to it.
+struct ScriptedSocket final : NutSocket {
+    struct Seen {
+        std::deque<std::string> incoming;  // one chunk a receive; "" marks the peer's end
+        std::string sent;
+        std::size_t takes = 1 << 20;
+        bool peerClosed = false;
+        int receives = 0;
+        bool readable = true;
+        bool writable = false;
+        std::optional<bool> closedOrderly;
+    };
+    explicit ScriptedSocket(Seen& seen) : seen(seen) {}
+    NutReceive Receive(std::string& into, std::size_t max) override {
+        ++seen.receives;
+        if (seen.incoming.empty()) {
+            return NutReceive::Nothing;
+        }
+        std::string chunk = std::move(seen.incoming.front());
+        seen.incoming.pop_front();
+        if (chunk.empty()) {
+            return NutReceive::Ended;
+        }
+        EXPECT_LE(chunk.size(), max);
+        into += chunk;
+        return NutReceive::Data;
+    }
+    std::optional<std::size_t> Send(std::string_view bytes) override {
+        const std::size_t taken = std::min(bytes.size(), seen.takes);
+        seen.takes -= taken;
+        seen.sent += bytes.substr(0, taken);
+        return taken;
+    }
+    bool PeerClosed() override { return seen.peerClosed; }
+    void Watch(bool readable, bool writable) override {
+        seen.readable = readable;
+        seen.writable = writable;
+    }
+    void Close(bool orderly) override { seen.closedOrderly = orderly; }
+    Seen& seen;
+};
+
+class Connections : public ::testing::Test {
+protected:
+    std::optional<NutConnections::Id> Accept(ScriptedSocket::Seen& seen,
+                                             const std::string& address = "127.0.0.1") {
+        return connections.Accept(std::make_unique<ScriptedSocket>(seen), address, start);
+    }
+    NutSnapshot snapshot = OnLine();
+    std::vector<std::string> notices;
+    NutConnections connections{Settings(), "1.0.0", snapshot,
+                               [this](const std::string& line) { notices.push_back(line); }};
+    Clock::time_point start = Clock::now();
+};
+
+TEST_F(Connections, AFailedLoginStopsReadingUntilItsDelayThenAnswersWhatWaited) {
+    ScriptedSocket::Seen seen;
+    const auto id = Accept(seen);
+    ASSERT_TRUE(id);
+    seen.incoming = {"USERNAME monuser\nPASSWORD wrong\nLOGIN zelto\n", "VER\n", "NETVER\n"};
+    connections.Readable(*id, start);
+    EXPECT_EQ(seen.sent, "OK\nOK\n");
+    EXPECT_FALSE(seen.readable);
+    EXPECT_EQ(notices.size(), 1u);
+    // Readable again while held: nothing is taken from the socket.
+    connections.Readable(*id, start);
+    EXPECT_EQ(seen.receives, 1);
+    connections.Timeout(start);
+    EXPECT_EQ(connections.NextTimeout(), start + 1s);
+    connections.Timeout(start + 999ms);
+    EXPECT_EQ(seen.sent, "OK\nOK\n");
+    // The delay is over: the reply, then everything that waited in the socket, read at once since
+    // an edge-triggered transport would not report it again.
+    connections.Timeout(start + 1s);
+    EXPECT_EQ(seen.sent,
+              "OK\nOK\nERR ACCESS-DENIED\nUPS Zelto NUT server 1.0.0 - built-in read-only NUT "
+              "server\n1.3\n");
+    EXPECT_TRUE(seen.readable);
+}
+
+TEST_F(Connections, APeerThatEndsDuringTheDelayIsAnsweredThenClosedInOrder) {
+    ScriptedSocket::Seen seen;
+    const auto id = Accept(seen);
+    seen.incoming = {"USERNAME monuser\nPASSWORD wrong\nLOGIN zelto\n", "VER\n", ""};
+    connections.Readable(*id, start);
+    connections.PeerClosed(*id, start);
+    EXPECT_FALSE(seen.closedOrderly);
+    connections.Timeout(start + 1s);
+    EXPECT_EQ(seen.sent,
+              "OK\nOK\nERR ACCESS-DENIED\nUPS Zelto NUT server 1.0.0 - built-in read-only NUT "
+              "server\n");
+    EXPECT_EQ(seen.closedOrderly, std::optional<bool>(true));
+    EXPECT_EQ(connections.Clients().OpenCount(), 0);
+}
+
+TEST_F(Connections, AnswersTheSystemDoesNotTakeWaitForWritable) {
+    ScriptedSocket::Seen seen;
+    seen.takes = 4;
+    const auto id = Accept(seen);
+    seen.incoming = {"VER\n", ""};
+    connections.Readable(*id, start);
+    EXPECT_TRUE(seen.writable);
+    // The peer's end closes only once everything is out.
+    connections.Readable(*id, start);
+    EXPECT_FALSE(seen.closedOrderly);
+    seen.takes = 1 << 20;
+    connections.Writable(*id);
+    EXPECT_EQ(seen.sent, "UPS Zelto NUT server 1.0.0 - built-in read-only NUT server\n");
+    EXPECT_EQ(seen.closedOrderly, std::optional<bool>(true));
+}
+
+TEST_F(Connections, APeerGoneUnreportedMakesRoomAndIdleOnesAreDropped) {
+    ScriptedSocket::Seen a, b, c, d;
+    ASSERT_TRUE(Accept(a, "10.0.0.1"));
+    ASSERT_TRUE(Accept(b, "10.0.0.2"));
+    ASSERT_TRUE(Accept(c, "10.0.0.3"));
+    // Full (three at most): refused and closed at once, unless one of them has ended unseen.
+    ScriptedSocket::Seen refused;
+    EXPECT_FALSE(Accept(refused, "10.0.0.4"));
+    EXPECT_EQ(refused.closedOrderly, std::optional<bool>(false));
+    b.peerClosed = true;
+    EXPECT_TRUE(Accept(d, "10.0.0.4"));
+    EXPECT_EQ(b.closedOrderly, std::optional<bool>(true));
+    // Five idle seconds drop the rest, at once.
+    connections.Timeout(start + 6s);
+    for (const auto* seen : {&a, &c, &d}) {
+        EXPECT_EQ(seen->closedOrderly, std::optional<bool>(false));
+    }
+    EXPECT_EQ(connections.Clients().OpenCount(), 0);
 }
 
 }  // namespace
