@@ -38,7 +38,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        CountdownDialog* dialog = host_.CountdownIfBuilt();
+        TForm2* dialog = host_.CountdownIfBuilt();
         if (dialog != nullptr && watched == dialog && event->type() == QEvent::Show) {
             lastShow = Clock::now().time_since_epoch().count();
             ++shows;

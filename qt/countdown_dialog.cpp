@@ -27,7 +27,7 @@ void FitWidth(QLabel* label, int designWidth) {
 
 }  // namespace
 
-CountdownDialog::CountdownDialog(QWidget* parent)
+TForm2::TForm2(QWidget* parent)
     // A dialog is transient for its parent (or the application), so it gets no taskbar entry;
     // without the close button hint the window manager offers no Close either.
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -69,7 +69,7 @@ CountdownDialog::CountdownDialog(QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, [this] { emit answered(CountdownGo); });
 }
 
-void CountdownDialog::OpenCountdown(std::uint16_t seconds) {
+void TForm2::OpenCountdown(std::uint16_t seconds) {
     ShowCountdownSeconds(seconds);
     CentreOnScreen(*this);
     show();
@@ -78,29 +78,29 @@ void CountdownDialog::OpenCountdown(std::uint16_t seconds) {
     (lastFocused_ ? lastFocused_.data() : Button1)->setFocus(Qt::OtherFocusReason);
 }
 
-void CountdownDialog::ShowCountdownSeconds(std::uint16_t seconds) {
+void TForm2::ShowCountdownSeconds(std::uint16_t seconds) {
     Label2->setText(QString::number(seconds));
     FitWidth(Label2, 18);
 }
 
-void CountdownDialog::CloseCountdown() {
+void TForm2::CloseCountdown() {
     if (QWidget* focused = focusWidget(); focused == Button1 || focused == Button2) {
         lastFocused_ = static_cast<QPushButton*>(focused);
     }
     hide();
 }
 
-void CountdownDialog::reject() {
+void TForm2::reject() {
     Button1->click();
 }
 
-void CountdownDialog::showEvent(QShowEvent* event) {
+void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Once shown, the frame around the client area is known and can be centred as a whole.
     CentreOnScreen(*this);
 }
 
-void CountdownDialog::keyPressEvent(QKeyEvent* event) {
+void TForm2::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (enter && plain) {
@@ -112,7 +112,7 @@ void CountdownDialog::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void CountdownDialog::closeEvent(QCloseEvent* event) {
+void TForm2::closeEvent(QCloseEvent* event) {
     // The program hides the dialog without a close event, so what arrives here is the title bar,
     // Alt+F4 or the end of the session. The user may not close the countdown; the session may,
     // and ends it as the program's end does.

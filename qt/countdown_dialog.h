@@ -18,11 +18,11 @@ class QShowEvent;
 
 namespace zelto {
 
-class CountdownDialog : public QDialog, public Countdown {
+class TForm2 : public QDialog, public Countdown {
     Q_OBJECT
 
 public:
-    explicit CountdownDialog(QWidget* parent = nullptr);
+    explicit TForm2(QWidget* parent = nullptr);
 
     void OpenCountdown(std::uint16_t seconds) override;
     void ShowCountdownSeconds(std::uint16_t seconds) override;

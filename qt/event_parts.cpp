@@ -12,7 +12,7 @@
 
 namespace zelto {
 
-Moment QtClock::Now() {
+Moment SystemClock::Now() {
     // Asked twice a tick: the local offset, which costs a look at the system's time zone, is
     // worked out again only at each quarter hour (no zone changes its offset between them) or
     // when the clock was set back.
@@ -26,12 +26,12 @@ Moment QtClock::Now() {
     return Moment{now, offset_};
 }
 
-std::uint64_t QtJournalFile::Size() {
+std::uint64_t DiskJournalFile::Size() {
     const QFileInfo info(QString::fromStdString(Path()));
     return info.exists() ? static_cast<std::uint64_t>(info.size()) : 0;
 }
 
-bool QtJournalFile::Append(std::string_view bytes) {
+bool DiskJournalFile::Append(std::string_view bytes) {
     // Opened for each line: events are rare, and a file held open would outlive a rotation by
     // another copy or a user who moved the journal away.
     QFile file(QString::fromStdString(Path()));
@@ -46,7 +46,7 @@ bool QtJournalFile::Append(std::string_view bytes) {
     return written;
 }
 
-bool QtJournalFile::Rotate() {
+bool DiskJournalFile::Rotate() {
     const QString path = QString::fromStdString(Path());
     const QString old = QString::fromStdString(OldPath());
     QFile::remove(old);

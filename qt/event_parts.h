@@ -17,7 +17,7 @@ namespace zelto {
 
 class TrayIcon;
 
-class QtClock final : public Clock {
+class SystemClock final : public Clock {
 public:
     Moment Now() override;
 
@@ -28,7 +28,7 @@ private:
 
 // The journal as a file on disk: every line appended, flushed and synced on its own, so that a
 // power cut loses at most the line being written.
-class QtJournalFile final : public JournalFileAt {
+class DiskJournalFile final : public JournalFileAt {
 public:
     using JournalFileAt::JournalFileAt;
     std::uint64_t Size() override;

@@ -11,9 +11,9 @@
 
 namespace zelto {
 
-JournalWindow::JournalWindow(const EventLog& events, Clock& clock, QWidget* parent)
+TJournalForm::TJournalForm(const EventLog& events, Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window), events_(events), clock_(clock) {
-    setObjectName("JournalWindow");
+    setObjectName("TJournalForm");
     setWindowTitle(QString::fromUtf8("Журнал"));
     lines_.setObjectName("JournalLines");
     lines_.setReadOnly(true);
@@ -30,7 +30,7 @@ JournalWindow::JournalWindow(const EventLog& events, Clock& clock, QWidget* pare
     resize(640, 480);
 }
 
-void JournalWindow::Refresh() {
+void TJournalForm::Refresh() {
     const Moment now = clock_.Now();
     chart_.SetPoints(events_.Readings().Points(now.unixSeconds), now);
 

@@ -16,12 +16,12 @@ namespace zelto {
 
 class EventLog;
 
-class JournalWindow : public QWidget {
+class TJournalForm : public QWidget {
     Q_OBJECT
 
 public:
     // Neither is owned; both must outlive the window.
-    JournalWindow(const EventLog& events, Clock& clock, QWidget* parent = nullptr);
+    TJournalForm(const EventLog& events, Clock& clock, QWidget* parent = nullptr);
 
     // Reads the history and the journal's lines again; the lines are replaced only when they
     // changed, so that a selection stays while nothing new happens.

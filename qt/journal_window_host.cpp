@@ -15,7 +15,7 @@ JournalWindowHost::~JournalWindowHost() = default;
 
 void JournalWindowHost::Open() {
     if (!window_) {
-        window_ = std::make_unique<JournalWindow>(events_, clock_);
+        window_ = std::make_unique<TJournalForm>(events_, clock_);
         // After the program's own handler of the same tick, which was connected first, so the
         // tick's record is in the history when the window reads it.
         connect(&form_, &MainWindowHost::pollTick, this, &JournalWindowHost::Tick);

@@ -11,7 +11,7 @@ namespace zelto {
 
 class Clock;
 class EventLog;
-class JournalWindow;
+class TJournalForm;
 class MainWindowHost;
 
 class JournalWindowHost : public QObject {
@@ -23,7 +23,7 @@ public:
     ~JournalWindowHost() override;
 
     // The window; null until it has been opened.
-    JournalWindow* WindowIfBuilt() const { return window_.get(); }
+    TJournalForm* WindowIfBuilt() const { return window_.get(); }
 
 public slots:
     // "Журнал": builds the window the first time, fills it, shows it and brings it to the front.
@@ -35,7 +35,7 @@ private:
     const EventLog& events_;
     Clock& clock_;
     MainWindowHost& form_;
-    std::unique_ptr<JournalWindow> window_;
+    std::unique_ptr<TJournalForm> window_;
 };
 
 }  // namespace zelto

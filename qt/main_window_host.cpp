@@ -53,11 +53,10 @@ TForm1& MainWindowHost::Window() {
     return *window_;
 }
 
-CountdownDialog& MainWindowHost::CountdownWindow() {
+TForm2& MainWindowHost::CountdownWindow() {
     if (!countdown_) {
-        countdown_ = std::make_unique<CountdownDialog>(&Window());
-        connect(countdown_.get(), &CountdownDialog::answered, this,
-                &MainWindowHost::countdownAnswered);
+        countdown_ = std::make_unique<TForm2>(&Window());
+        connect(countdown_.get(), &TForm2::answered, this, &MainWindowHost::countdownAnswered);
     }
     return *countdown_;
 }

@@ -21,7 +21,7 @@
 
 namespace zelto {
 
-class CountdownDialog;
+class TForm2;
 class TAboutBox;
 class TForm1;
 
@@ -70,9 +70,9 @@ public:
     // The main window, built now (hidden) if it was not yet.
     TForm1& Window();
     // The countdown dialog; null until the first countdown.
-    CountdownDialog* CountdownIfBuilt() const { return countdown_.get(); }
+    TForm2* CountdownIfBuilt() const { return countdown_.get(); }
     // The countdown dialog, built now (hidden) if it was not yet; modal for the main window.
-    CountdownDialog& CountdownWindow();
+    TForm2& CountdownWindow();
     TAboutBox& AboutBox();
 
     // The latest tray picture (index into the 16 px list, -1 before the first) and tip.
@@ -139,7 +139,7 @@ private:
     bool* windowHidden_ = &ownHidden_;
     std::unique_ptr<TForm1> window_;
     // A child of the window, so destroyed before it.
-    std::unique_ptr<CountdownDialog> countdown_;
+    std::unique_ptr<TForm2> countdown_;
 };
 
 }  // namespace zelto

@@ -52,7 +52,7 @@ public:
 
     MainWindowHost& Form() { return form_; }
     // The countdown dialog, built now if no countdown has shown yet.
-    CountdownDialog& Countdown() { return form_.CountdownWindow(); }
+    TForm2& Countdown() { return form_.CountdownWindow(); }
     MessageBoxReporter& Errors() { return errors_; }
     EventLog& Events() { return events_; }
     DesktopNotifier& Notifications() { return notifier_; }
@@ -73,10 +73,10 @@ private:
     QtPortTable portTable_;
     std::unique_ptr<LogindPowerRequests> power_;
     MainWindowHost form_;
-    QtClock clock_;
+    SystemClock clock_;
     // The clock that times the events and the chart: clock_ or the caller's.
     Clock& time_;
-    QtJournalFile journalFile_;
+    DiskJournalFile journalFile_;
     TrayBalloonNotifier balloon_;
     DesktopNotifier notifier_;
     EventLog events_;

@@ -23,7 +23,7 @@ std::int64_t Ticks(const FILETIME& time) {
 
 }  // namespace
 
-Moment Win32Clock::Now() {
+Moment SystemClock::Now() {
     FILETIME utc{};
     GetSystemTimeAsFileTime(&utc);
     Moment now{(Ticks(utc) - kUnixEpochTicks) / kTicksPerSecond, 0};
@@ -42,7 +42,7 @@ Moment Win32Clock::Now() {
     return now;
 }
 
-std::uint64_t Win32JournalFile::Size() {
+std::uint64_t DiskJournalFile::Size() {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(Widen(Path()).c_str(), GetFileExInfoStandard, &data)) {
         return 0;
@@ -50,7 +50,7 @@ std::uint64_t Win32JournalFile::Size() {
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool Win32JournalFile::Append(std::string_view bytes) {
+bool DiskJournalFile::Append(std::string_view bytes) {
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         return false;
     }
@@ -69,7 +69,7 @@ bool Win32JournalFile::Append(std::string_view bytes) {
            FlushFileBuffers(file.get());
 }
 
-bool Win32JournalFile::Rotate() {
+bool DiskJournalFile::Rotate() {
     return MoveFileExW(Widen(Path()).c_str(), Widen(OldPath()).c_str(),
                        MOVEFILE_REPLACE_EXISTING) != FALSE;
 }

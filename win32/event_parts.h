@@ -17,14 +17,14 @@ class TForm1;
 
 // The system's time, with the offset of the local time zone (daylight saving included) at that
 // moment.
-class Win32Clock final : public Clock {
+class SystemClock final : public Clock {
 public:
     Moment Now() override;
 };
 
 // The journal as a file on disk: every line appended and flushed to the disk on its own, so that
 // a power cut loses at most the line being written. The path is UTF-8.
-class Win32JournalFile final : public JournalFileAt {
+class DiskJournalFile final : public JournalFileAt {
 public:
     using JournalFileAt::JournalFileAt;
     std::uint64_t Size() override;

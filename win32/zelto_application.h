@@ -66,8 +66,8 @@ private:
     TForm1 form1_;
     TForm2 form2_;
     TAboutBox aboutBox_;
-    Win32Clock clock_;
-    Win32JournalFile journalFile_;
+    SystemClock clock_;
+    DiskJournalFile journalFile_;
     TrayBalloonNotifier notifier_;
     // Listens to the event log once built, so it outlives it.
     std::unique_ptr<TJournalForm> journalWindow_;

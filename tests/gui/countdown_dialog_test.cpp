@@ -34,7 +34,7 @@ void PressKey(int key, Qt::KeyboardModifiers modifiers, const QString& text) {
 class CountdownDialogTest : public ::testing::Test {
 protected:
     CountdownDialogTest() {
-        QObject::connect(&dialog_, &CountdownDialog::answered,
+        QObject::connect(&dialog_, &TForm2::answered,
                          [this](int result) { answers_.push_back(result); });
     }
 
@@ -48,7 +48,7 @@ protected:
         return dialog_.findChild<QPushButton*>(QLatin1String(name));
     }
 
-    CountdownDialog dialog_;
+    TForm2 dialog_;
     std::vector<int> answers_;
 };
 

@@ -631,7 +631,7 @@ protected:
     }
     static bool AnyJournalWindow() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<JournalWindow*>(widget) != nullptr) {
+            if (qobject_cast<TJournalForm*>(widget) != nullptr) {
                 return true;
             }
         }
@@ -683,7 +683,7 @@ TEST_F(HistoryWindow, IsBuiltOnlyWhenChosenAndShowsTheRecordsSoFar) {
     QAction& item = form.Tray()->N4();
     EXPECT_EQ(item.text(), QString::fromUtf8("Журнал"));
     item.trigger();
-    JournalWindow* window = journal.WindowIfBuilt();
+    TJournalForm* window = journal.WindowIfBuilt();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QString::fromUtf8("Журнал"));

@@ -578,7 +578,7 @@ private:
     EventLog events_{clock_, journalFile_, notifier_, errors_};
     Program program_;
     JournalWindowHost journal_{events_, clock_, form_};
-    CountdownDialog& countdown_;
+    TForm2& countdown_;
 
     QElapsedTimer wall_;
     long second_ = 0;   // the next simulated second to run

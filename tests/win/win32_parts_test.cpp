@@ -359,7 +359,7 @@ TEST(JournalFile, RotatesNearOneMebibyteAndKeepsOneOldJournal) {
     const std::wstring where = folder.Path() + L"\\" + Widen("Журналы");
     CreateDirectoryW(where.c_str(), nullptr);
     const std::wstring path = where + L"\\UPSZelto.log";
-    Win32JournalFile file(Narrow(path));
+    DiskJournalFile file(Narrow(path));
     std::vector<std::string> failures;
     Journal journal(file, [&](const std::string& text) { failures.push_back(text); });
     Win32SettingsStore files;
@@ -393,7 +393,7 @@ TEST(JournalFile, RotatesNearOneMebibyteAndKeepsOneOldJournal) {
 TEST(JournalFile, IsWrittenWhileOthersReadItAndMovedWhileNotOpen) {
     const TemporaryFolder folder;
     const std::wstring path = folder.Path() + L"\\UPSZelto.log";
-    Win32JournalFile file(Narrow(path));
+    DiskJournalFile file(Narrow(path));
     ASSERT_TRUE(file.Append("start\n"));
     {
         // A viewer holding the journal open, as a text editor or "type" does.
@@ -415,7 +415,7 @@ TEST(JournalFile, IsWrittenWhileOthersReadItAndMovedWhileNotOpen) {
 TEST(JournalFile, AJournalThatCannotBeWrittenIsReportedOnce) {
     const TemporaryFolder folder;
     const std::string path = Narrow(folder.Path()) + "\\no such folder\\UPSZelto.log";
-    Win32JournalFile file(path);
+    DiskJournalFile file(path);
     std::vector<std::string> failures;
     Journal journal(file, [&](const std::string& text) { failures.push_back(text); });
     journal.Write("start");
@@ -426,7 +426,7 @@ TEST(JournalFile, AJournalThatCannotBeWrittenIsReportedOnce) {
 }
 
 TEST(Clock, GivesTheSystemTimeWithTheZonesOffset) {
-    Win32Clock clock;
+    SystemClock clock;
     const std::int64_t before = static_cast<std::int64_t>(std::time(nullptr));
     const Moment now = clock.Now();
     const std::int64_t after = static_cast<std::int64_t>(std::time(nullptr));

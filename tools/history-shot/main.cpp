@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
             zelto::StatusRecord(RecordAt(clock.now + kOffset, outage, battery)));
     }
 
-    zelto::JournalWindow window(events, clock);
+    zelto::TJournalForm window(events, clock);
     window.resize(720, 540);
     window.Refresh();
     window.show();
