@@ -1,14 +1,16 @@
 #include "qt/journal_window_host.h"
 
+#include "core/events/event_log.h"
 #include "qt/journal_window.h"
 #include "qt/main_window_host.h"
 #include "qt/tray_icon.h"
 
 namespace zelto {
 
-JournalWindowHost::JournalWindowHost(const EventLog& events, Clock& clock, MainWindowHost& form)
+JournalWindowHost::JournalWindowHost(EventLog& events, Clock& clock, MainWindowHost& form)
     : events_(events), clock_(clock), form_(form) {
     connect(form_.Tray(), &TrayIcon::JournalRequested, this, &JournalWindowHost::Open);
+    events.AddSink(*this);
 }
 
 JournalWindowHost::~JournalWindowHost() = default;
@@ -16,9 +18,6 @@ JournalWindowHost::~JournalWindowHost() = default;
 void JournalWindowHost::Open() {
     if (!window_) {
         window_ = std::make_unique<TJournalForm>(events_, clock_);
-        // After the program's own handler of the same tick, which was connected first, so the
-        // tick's record is in the history when the window reads it.
-        connect(&form_, &MainWindowHost::pollTick, this, &JournalWindowHost::Tick);
     }
     window_->Refresh();
     window_->showNormal();
@@ -26,8 +25,20 @@ void JournalWindowHost::Open() {
     window_->activateWindow();
 }
 
-void JournalWindowHost::Tick() {
-    if (window_->isVisible()) {
+void JournalWindowHost::OnEvent(const Event& /*event*/) {
+    RefreshIfOpen();
+}
+
+void JournalWindowHost::OnTime(Moment /*now*/) {
+    RefreshIfOpen();
+}
+
+void JournalWindowHost::OnReading(Moment /*now*/) {
+    RefreshIfOpen();
+}
+
+void JournalWindowHost::RefreshIfOpen() {
+    if (window_ && window_->isVisible()) {
         window_->Refresh();
     }
 }

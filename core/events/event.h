@@ -69,6 +69,8 @@ public:
     virtual void OnEvent(const Event& event) = 0;
     // Once a tick, for whatever waits on time (held-back notifications).
     virtual void OnTime(Moment /*now*/) {}
+    // A record's readings went into the history (the chart follows it).
+    virtual void OnReading(Moment /*now*/) {}
 };
 
 }  // namespace zelto

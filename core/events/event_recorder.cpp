@@ -22,6 +22,7 @@ void EventRecorder::RecordReceived(const StatusRecord& record) {
     Quietly([&](Moment now) {
         detector_.Record(now, record);
         history_.Add(now.unixSeconds, *detector_.Latest());
+        sink_.OnReading(now);
     });
 }
 

@@ -24,4 +24,8 @@ void EventSinks::OnTime(Moment now) {
     EachQuietly(sinks_, [&](EventSink& sink) { sink.OnTime(now); });
 }
 
+void EventSinks::OnReading(Moment now) {
+    EachQuietly(sinks_, [&](EventSink& sink) { sink.OnReading(now); });
+}
+
 }  // namespace zelto

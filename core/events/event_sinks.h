@@ -17,6 +17,7 @@ public:
     void Add(EventSink& sink) { sinks_.push_back(&sink); }
     void OnEvent(const Event& event) override;
     void OnTime(Moment now) override;
+    void OnReading(Moment now) override;
 
 private:
     std::vector<EventSink*> sinks_;
