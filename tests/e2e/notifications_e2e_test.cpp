@@ -2,11 +2,12 @@
 // simulator, its notifications going to notify-standin on a private session bus, its power
 // requests to the logind stand-in on a private system bus. The program's timer and countdown are
 // fired by hand (support/hand_clock.h), and its events are timed by a clock that each tick moves
-// on by one second (support/stepped_clock.h): the link's ten seconds and the notifications'
-// minute pass in ticks, not in real time.
+// on by one second (a FakeClock, support/event_fakes.h): the link's ten seconds and the
+// notifications' minute pass in ticks, not in real time.
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDateTime>
 #include <QFile>
 #include <QMessageBox>
 #include <QString>
@@ -23,13 +24,13 @@
 #include <string>
 #include <vector>
 
+#include "support/event_fakes.h"
 #include "support/event_pump.h"
 #include "support/hand_clock.h"
 #include "support/live_program.h"
 #include "support/private_bus.h"
 #include "support/pty_sim.h"
 #include "support/settings_folder.h"
-#include "support/stepped_clock.h"
 #include "support/timed_log.h"
 
 namespace zelto::test {
@@ -178,7 +179,9 @@ protected:
     std::unique_ptr<NotifyStandin> notify_;
     PtySim sim_{PtySim::Options{{"--answer-delay", "20"}}};
     fakes::SettingsFolder folder_;
-    SteppedClock time_;
+    // The real time at the start, standing still until a tick moves it.
+    fakes::FakeClock time_{
+        Moment{QDateTime::currentSecsSinceEpoch(), QDateTime::currentDateTime().offsetFromUtc()}};
     std::unique_ptr<LiveProgram> live_;
     std::unique_ptr<HandClock> clock_;
     std::function<void()> afterTick_;

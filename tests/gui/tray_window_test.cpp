@@ -47,6 +47,7 @@
 #include "qt/tray_icon.h"
 #include "qt/zelto_application.h"
 #include "support/core_fakes.h"
+#include "support/event_fakes.h"
 #include "support/status_records.h"
 
 namespace zelto {
@@ -593,24 +594,6 @@ TEST(SingleInstance, ALockOfALiveCopyIsNotTakenHoweverOld) {
 
 // "Журнал" ---------------------------------------------------------------------------------------
 
-class HandSetClock : public Clock {
-public:
-    Moment now{1'700'000'000 - 1'700'000'000 % 15, 0};
-    Moment Now() override { return now; }
-};
-
-class MemoryJournalFile : public JournalFile {
-public:
-    std::string text;
-    std::string Path() const override { return "/cfg/UPSZelto.log"; }
-    std::uint64_t Size() override { return text.size(); }
-    bool Append(std::string_view bytes) override {
-        text += bytes;
-        return true;
-    }
-    bool Rotate() override { return true; }
-};
-
 class QuietNotifier : public Notifier {
 public:
     void Show(const Notification&) override {}
@@ -645,8 +628,8 @@ protected:
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;
-    HandSetClock clock;
-    MemoryJournalFile journalFile;
+    fakes::FakeClock clock{Moment{1'700'000'000 - 1'700'000'000 % 15, 0}};
+    fakes::MemoryJournalFile journalFile;
     QuietNotifier notifier;
     MainWindowHost form;
     EventLog events{clock, journalFile, notifier, errors};

@@ -49,6 +49,7 @@
 #include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
 #include "qt/zelto_application.h"
+#include "support/event_fakes.h"
 #include "support/memory_sample.h"
 #include "support/scripted_ups_port.h"
 
@@ -153,36 +154,14 @@ enum class LineEvent {
     Count
 };
 
-// The simulated day's clock: the soak's current second from a start on a whole history slot.
-class SimulatedClock : public Clock {
-public:
-    explicit SimulatedClock(const long& second) : second_(second) {}
-    Moment Now() override { return Moment{kDayStart + second_, 0}; }
+// The simulated day starts on a whole history slot.
+constexpr std::int64_t kDayStart = 1'699'920'000;
 
-private:
-    static constexpr std::int64_t kDayStart = 1'699'920'000;
-    const long& second_;
-};
-
-// The journal file, counted rather than kept.
-class CountingJournalFile : public JournalFile {
-public:
-    std::string Path() const override { return "UPSZelto.log"; }
-    std::uint64_t Size() override { return bytes; }
-    bool Append(std::string_view text) override {
-        bytes += text.size();
-        ++lines;
-        return true;
-    }
-    bool Rotate() override {
-        bytes = 0;
-        ++rotations;
-        return true;
-    }
-    std::uint64_t bytes = 0;
-    std::uint64_t lines = 0;
-    std::uint64_t rotations = 0;
-};
+fakes::MemoryJournalFile Counting() {
+    fakes::MemoryJournalFile file;
+    file.keep = false;
+    return file;
+}
 
 class CountingNotifier : public Notifier {
 public:
@@ -250,7 +229,7 @@ public:
         std::printf(
             "history: %zu slots kept at the end, ring %zu bytes at most; journal: %llu lines, "
             "%llu rotations; notifications: %llu\n",
-            historySlots_, mostHistoryBytes_, static_cast<unsigned long long>(journalFile_.lines),
+            historySlots_, mostHistoryBytes_, static_cast<unsigned long long>(journalFile_.appends),
             static_cast<unsigned long long>(journalFile_.rotations),
             static_cast<unsigned long long>(notifier_.shown));
         std::printf("error boxes open at once: at most %d; at the end %d open, %d in all\n",
@@ -333,6 +312,7 @@ private:
         }
         const long now = second_++;
         current_ = now;
+        clock_.now.unixSeconds = kDayStart + now;
         QMetaObject::invokeMethod(this, &SoakDay::Step, Qt::QueuedConnection);
         const int level = QThread::currentThread()->loopLevel();
         deepestLevel_ = std::max(deepestLevel_, level);
@@ -572,8 +552,8 @@ private:
     NoSystemPorts portTable_;
     CountingPowerRequests power_;
     MainWindowHost form_;
-    SimulatedClock clock_{current_};
-    CountingJournalFile journalFile_;
+    fakes::FakeClock clock_{Moment{kDayStart, 0}};
+    fakes::MemoryJournalFile journalFile_ = Counting();
     CountingNotifier notifier_;
     EventLog events_{clock_, journalFile_, notifier_, errors_};
     Program program_;

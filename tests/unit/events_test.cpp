@@ -16,6 +16,7 @@
 #include "core/link/protocol.h"
 #include "core/monitor/countdown.h"
 #include "tests/support/core_fakes.h"
+#include "tests/support/event_fakes.h"
 #include "tests/support/status_records.h"
 
 namespace zelto {
@@ -333,12 +334,6 @@ TEST(Notifications, NotifyKeyIsOnUnlessZero) {
 
 // The recorder ---------------------------------------------------------------------------------
 
-class ScriptedClock : public Clock {
-public:
-    Moment now;
-    Moment Now() override { return now; }
-};
-
 class ThrowingSink : public EventSink {
 public:
     int calls = 0;
@@ -351,7 +346,7 @@ public:
 };
 
 TEST(EventRecorder, ReadsTheClockFeedsHistoryAndNeverThrows) {
-    ScriptedClock clock;
+    fakes::FakeClock clock;
     ThrowingSink first;
     WordSink words;
     ThrowingSink last;

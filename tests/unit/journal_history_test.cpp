@@ -12,6 +12,7 @@
 #include "core/events/journal_line.h"
 #include "core/events/readings.h"
 #include "tests/support/core_fakes.h"
+#include "tests/support/event_fakes.h"
 
 namespace zelto {
 namespace {
@@ -48,35 +49,8 @@ TEST(JournalText, IsoLocalTime) {
     }
 }
 
-// The journal file in memory, with failures to order.
-class MemoryJournalFile : public JournalFile {
-public:
-    std::string current;
-    std::string old;
-    bool failAppend = false;
-    bool failRotate = false;
-    int appends = 0;
-    int rotations = 0;
-
-    std::string Path() const override { return "/cfg/UPSZelto.log"; }
-    std::uint64_t Size() override { return current.size(); }
-    bool Append(std::string_view bytes) override {
-        ++appends;
-        current += failAppend ? "" : bytes;
-        return !failAppend;
-    }
-    bool Rotate() override {
-        ++rotations;
-        if (!failRotate) {
-            old = std::move(current);
-            current.clear();
-        }
-        return !failRotate;
-    }
-};
-
 struct Rig {
-    MemoryJournalFile file;
+    fakes::MemoryJournalFile file;
     std::vector<std::string> reports;
     Journal journal{file, [this](const std::string& text) { reports.push_back(text); }};
 };
@@ -149,7 +123,7 @@ TEST(EventLog, JournalsEveryBoxAndTellsItsOwnFailureOnce) {
     struct NoNotifier : Notifier {
         void Show(const Notification&) override {}
     } notifier;
-    MemoryJournalFile file;
+    fakes::MemoryJournalFile file;
     fakes::FakeErrorReporter boxes;
     EventLog log(clock, file, notifier, boxes);
 
