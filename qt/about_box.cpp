@@ -6,17 +6,24 @@
 #include <QPushButton>
 
 #include "core/base/product.h"
+#include "core/program/dialog_layouts.h"
 #include "qt/images.h"
 #include "qt/widgets.h"
 
 namespace zelto {
 namespace {
 
-QLabel* EmptyLabel(const char* name, QWidget* parent, const QPoint& at) {
-    auto label = new QLabel(parent);
-    label->setObjectName(name);
+void Place(QWidget& control, const char* name) {
+    const Rect at = LayoutRow(AboutLayout(), name).geometry;
+    control.setObjectName(QString::fromUtf8(name));
+    control.setGeometry(at.left, at.top, at.width, at.height);
+}
+
+// A label of the table, at its place, with its text as it is.
+QLabel* TextLabel(const char* name, QWidget* parent) {
+    auto label = new QLabel(QString::fromUtf8(LayoutRow(AboutLayout(), name).text), parent);
     label->setTextFormat(Qt::PlainText);
-    label->move(at);
+    Place(*label, name);
     return label;
 }
 
@@ -30,16 +37,11 @@ QStringList AboutNoteLines() {
     // The memory figure is this program's own: the private dirty memory of a running copy,
     // hidden in the tray and polling the UPS once a second: 2,456 kB of 1,024 bytes by
     // bench/run, which is 2.5 million bytes.
-    return {
-        QString::fromUtf8("Версия 1.0, выпуск 2026 г. Авторы: разработчики UPS Zelto."),
-        QString::fromUtf8("Связь: страница проекта UPS Zelto, раздел замечаний."),
-        QString(),
-        QString::fromUtf8("Эта программа появилась потому, что родной"),
-        QString::fromUtf8("драйвер производителя UPS постоянно держит"),
-        QString::fromUtf8("в памяти около 30 МБ, а ей самой хватает"),
-        QString::fromUtf8("примерно 2,5 МБ. Если заметите ошибку,"),
-        QString::fromUtf8("пожалуйста, сообщите о ней разработчикам."),
-    };
+    QStringList lines;
+    for (const std::string& line : zelto::AboutNoteLines("2,5")) {
+        lines << QString::fromStdString(line);
+    }
+    return lines;
 }
 
 TAboutBox::TAboutBox(QWidget* parent)
@@ -52,29 +54,22 @@ TAboutBox::TAboutBox(QWidget* parent)
     setFixedSize(kAboutWidth, kAboutHeight);
 
     Panel1 = new BevelPanel(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(8, 8, 281, 169);
+    Place(*Panel1, "Panel1");
 
     ProgramIcon = new QLabel(Panel1);
-    ProgramIcon->setObjectName("ProgramIcon");
-    ProgramIcon->setGeometry(24, 16, 33, 33);
+    Place(*ProgramIcon, "ProgramIcon");
     ProgramIcon->setScaledContents(true);
     ProgramIcon->setPixmap(AppIconPixmap(32));
 
-    ProductName = new QLabel(QString::fromUtf8(kProductName), Panel1);
-    ProductName->setObjectName("ProductName");
-    ProductName->setTextFormat(Qt::PlainText);
-    ProductName->move(88, 16);
+    ProductName = TextLabel("ProductName", Panel1);
     ProductName->adjustSize();
-
     // Present but empty, as in the window's design.
-    Comments = EmptyLabel("Comments", Panel1, QPoint(88, 32));
-    Label23 = EmptyLabel("Label23", Panel1, QPoint(88, 48));
-    Label24 = EmptyLabel("Label24", Panel1, QPoint(8, 56));
+    Comments = TextLabel("Comments", Panel1);
+    Label23 = TextLabel("Label23", Panel1);
+    Label24 = TextLabel("Label24", Panel1);
 
     Memo1 = new QPlainTextEdit(Panel1);
-    Memo1->setObjectName("Memo1");
-    Memo1->setGeometry(8, 72, 265, 89);
+    Place(*Memo1, "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -86,9 +81,8 @@ TAboutBox::TAboutBox(QWidget* parent)
     Memo1->setPlainText(AboutNoteLines().join('\n'));
     Memo1->installEventFilter(this);
 
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
-    OKButton->setObjectName("OKButton");
-    OKButton->setGeometry(111, 188, 75, 25);
+    OKButton = new QPushButton(QString::fromUtf8(LayoutRow(AboutLayout(), "OKButton").text), this);
+    Place(*OKButton, "OKButton");
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 

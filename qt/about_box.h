@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QStringList>
 
+#include "core/program/dialog_layouts.h"
+
 class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
@@ -14,10 +16,7 @@ class QWidget;
 
 namespace zelto {
 
-inline constexpr int kAboutWidth = 298;
-inline constexpr int kAboutHeight = 222;
-
-// The eight lines of Memo1: release and credit, contact, an empty line, the five-line note.
+// The eight lines of Memo1, with this program's memory figure.
 QStringList AboutNoteLines();
 
 class TAboutBox : public QDialog {

@@ -11,13 +11,25 @@
 #include <algorithm>
 
 #include "core/base/product.h"
+#include "core/program/dialog_layouts.h"
 #include "qt/widgets.h"
 
 namespace zelto {
 namespace {
 
-constexpr int kClientWidth = 295;
-constexpr int kClientHeight = 118;
+const ControlRow& Row(const char* name) {
+    return LayoutRow(CountdownLayout(), name);
+}
+
+QString Text(const char* name) {
+    return QString::fromUtf8(Row(name).text);
+}
+
+void Place(QWidget& control, const char* name) {
+    const Rect at = Row(name).geometry;
+    control.setObjectName(QString::fromUtf8(name));
+    control.setGeometry(at.left, at.top, at.width, at.height);
+}
 
 // A text that may outgrow its designed width keeps its place and widens to the right, so the
 // wider font never clips it.
@@ -32,31 +44,26 @@ TForm2::TForm2(QWidget* parent)
     // without the close button hint the window manager offers no Close either.
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      Label1(new QLabel(QStringLiteral("Система будет выключена через"), this)),
-      Label2(new QLabel(QStringLiteral("000"), this)),
+      Label1(new QLabel(Text("Label1"), this)),
+      Label2(new QLabel(Text("Label2"), this)),
       // Created first, so it is first in the tab order.
-      Button1(new QPushButton(QStringLiteral("Отмена"), this)),
-      Button2(new QPushButton(QStringLiteral("Выключить сейчас"), this)),
+      Button1(new QPushButton(Text("Button1"), this)),
+      Button2(new QPushButton(Text("Button2"), this)),
       lastFocused_(Button1) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QString::fromUtf8(kModelCaption));
     setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(kCountdownWidth, kCountdownHeight);
     // The main window is not usable while it shows; the tray icon and its menu are (Exit from
     // the tray menu ends the countdown).
     setWindowModality(Qt::WindowModal);
 
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(56, 24, 167, 13);
-    FitWidth(Label1, 167);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(131, 48, 18, 13);
-    FitWidth(Label2, 18);
-
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(200, 80, 75, 25);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(16, 80, 121, 25);
+    Place(*Label1, "Label1");
+    Place(*Label2, "Label2");
+    Place(*Button1, "Button1");
+    Place(*Button2, "Button2");
+    FitWidth(Label1, Row("Label1").geometry.width);
+    FitWidth(Label2, Row("Label2").geometry.width);
     setTabOrder(Button1, Button2);
     // Neither button is a default one. QDialog would otherwise promote the first auto-default
     // button to default when it shows, and Enter could then press "Выключить сейчас" without
@@ -80,7 +87,7 @@ void TForm2::OpenCountdown(std::uint16_t seconds) {
 
 void TForm2::ShowCountdownSeconds(std::uint16_t seconds) {
     Label2->setText(QString::number(seconds));
-    FitWidth(Label2, 18);
+    FitWidth(Label2, Row("Label2").geometry.width);
 }
 
 void TForm2::CloseCountdown() {

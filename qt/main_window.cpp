@@ -81,6 +81,7 @@ QWidget* Create(const ControlRow& row, QWidget* parent) {
             return frame;
         }
         case ControlKind::Text:
+        case ControlKind::Memo:
         case ControlKind::Value: {
             auto label = new QLabel(text, parent);
             label->setTextFormat(Qt::PlainText);

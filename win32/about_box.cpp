@@ -1,6 +1,7 @@
 #include "win32/about_box.h"
 
 #include "core/base/product.h"
+#include "core/program/dialog_layouts.h"
 #include "win32/bevel_panel.h"
 #include "win32/controls.h"
 #include "win32/images.h"
@@ -19,21 +20,10 @@ constexpr int kOkId = IDOK;
 
 }  // namespace
 
-std::vector<std::string> AboutNoteLines() {
-    // The memory figure is the one the window was designed with. It is yet to be measured on
-    // Windows itself: under Wine the emulator's own libraries count as the program's memory
-    // (about 6 MB of private memory there), which says nothing about the program.
-    return {
-        "Версия 1.0, выпуск 2026 г. Авторы: разработчики UPS Zelto.",
-        "Связь: страница проекта UPS Zelto, раздел замечаний.",
-        "",
-        "Эта программа появилась потому, что родной",
-        "драйвер производителя UPS постоянно держит",
-        "в памяти около 30 МБ, а ей самой хватает",
-        "примерно 1 МБ. Если заметите ошибку,",
-        "пожалуйста, сообщите о ней разработчикам.",
-    };
-}
+// The memory figure is the one the window was designed with. It is yet to be measured on Windows
+// itself: under Wine the emulator's own libraries count as the program's memory (about 6 MB of
+// private memory there), which says nothing about the program.
+constexpr const char* kMemoryFigure = "1";
 
 TAboutBox::TAboutBox(HWND owner, const UiStyle& ui, const Images& images)
     : owner_(owner), memoBrush_(CreateSolidBrush(GetSysColor(COLOR_BTNFACE))) {
@@ -45,28 +35,34 @@ TAboutBox::TAboutBox(HWND owner, const UiStyle& ui, const Images& images)
     if (self == nullptr) {
         return;
     }
-    const HWND panel1 =
-        CreateBevelPanel(self, RECT{ui.Scale(8), ui.Scale(8), ui.Scale(8 + 281), ui.Scale(8 + 169)},
-                         BevelStyle::RaisedInLowered, GetSysColorBrush(COLOR_BTNFACE), kPanelId);
+    const auto& layout = AboutLayout();
+    const auto row = [&layout](const char* name) -> const ControlRow& {
+        return LayoutRow(layout, name);
+    };
+    const Rect panel = row("Panel1").geometry;
+    const HWND panel1 = CreateBevelPanel(
+        self,
+        RECT{ui.Scale(panel.left), ui.Scale(panel.top), ui.Scale(panel.left + panel.width),
+             ui.Scale(panel.top + panel.height)},
+        BevelStyle::RaisedInLowered, GetSysColorBrush(COLOR_BTNFACE), kPanelId);
     const HWND programIcon = CreateControl(panel1, L"STATIC", "", SS_ICON | SS_REALSIZECONTROL,
-                                           {24, 16, 33, 33}, 102, ui);
+                                           row("ProgramIcon").geometry, 102, ui);
     SendMessageW(programIcon, STM_SETICON, reinterpret_cast<WPARAM>(images.App32()), 0);
-    CreateControl(panel1, L"STATIC", kProductName, SS_LEFTNOWORDWRAP | SS_NOPREFIX,
-                  {88, 16, 185, 13}, 103, ui);
-    // Comments, Label23 and Label24: present but empty, as in the window's design.
-    CreateControl(panel1, L"STATIC", "", SS_LEFT | SS_NOPREFIX, {88, 32, 185, 13}, 104, ui);
-    CreateControl(panel1, L"STATIC", "", SS_LEFT | SS_NOPREFIX, {88, 48, 185, 13}, 105, ui);
-    CreateControl(panel1, L"STATIC", "", SS_LEFT | SS_NOPREFIX, {8, 56, 77, 13}, 106, ui);
+    int id = 103;
+    for (const char* label : {"ProductName", "Comments", "Label23", "Label24"}) {
+        CreateControl(panel1, L"STATIC", row(label).text, SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                      row(label).geometry, id++, ui);
+    }
     std::string note;
-    for (const auto& line : AboutNoteLines()) {
+    for (const auto& line : AboutNoteLines(kMemoryFigure)) {
         note += (note.empty() ? "" : "\n") + line;
     }
     Memo1 = CreateControl(
         panel1, L"EDIT", note,
         ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_BORDER,
-        {8, 72, 265, 89}, kMemoId, ui);
-    OKButton = CreateControl(self, L"BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP,
-                             {111, 188, 75, 25}, kOkId, ui);
+        row("Memo1").geometry, kMemoId, ui);
+    OKButton = CreateControl(self, L"BUTTON", row("OKButton").text, BS_DEFPUSHBUTTON | WS_TABSTOP,
+                             row("OKButton").geometry, kOkId, ui);
 }
 
 void TAboutBox::ShowModal() {

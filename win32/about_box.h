@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/program/dialog_layouts.h"
 #include "win32/unique_handle.h"
 #include "win32/window_base.h"
 
@@ -15,12 +16,6 @@ namespace zelto {
 
 class Images;
 class UiStyle;
-
-inline constexpr int kAboutWidth = 298;
-inline constexpr int kAboutHeight = 222;
-
-// The eight lines of Memo1.
-std::vector<std::string> AboutNoteLines();
 
 class TAboutBox : public WindowBase {
 public:

@@ -6,16 +6,14 @@
 
 #include <string_view>
 
+#include "core/program/main_window_layout.h"
+
 namespace zelto {
 
 class UiStyle;
 
-struct DesignRect {
-    int left;
-    int top;
-    int width;
-    int height;
-};
+// A position in the window design's pixels, as the layout tables give it.
+using DesignRect = Rect;
 
 // A child control of the window class `className` (a system class such as L"STATIC"); the text
 // is UTF-8, with "\n" between lines.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/base/product.h"
+#include "core/program/dialog_layouts.h"
 #include "win32/controls.h"
 #include "win32/ui_style.h"
 #include "win32/utf.h"
@@ -10,8 +11,6 @@
 namespace zelto {
 namespace {
 
-constexpr int kClientWidth = 295;
-constexpr int kClientHeight = 118;
 // Escape presses "Отмена": it has the cancel id. "Выключить сейчас" must not answer to IDOK,
 // which Enter sends when no button has the focus.
 constexpr int kButton1Id = IDCANCEL;
@@ -23,22 +22,26 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 TForm2::TForm2(HWND owner, const UiStyle& ui) : owner_(owner) {
     const SIZE frame =
-        FrameSizeFor(ui.Scale(kClientWidth), ui.Scale(kClientHeight), kStyle, kExStyle);
+        FrameSizeFor(ui.Scale(kCountdownWidth), ui.Scale(kCountdownHeight), kStyle, kExStyle);
     Create(L"TForm2", kExStyle, kStyle, Widen(kModelCaption).c_str(), CW_USEDEFAULT, CW_USEDEFAULT,
            frame.cx, frame.cy, owner);
     const HWND self = Handle();
     if (self == nullptr) {
         return;
     }
-    Label1 = CreateControl(self, L"STATIC", "Система будет выключена через",
-                           SS_LEFTNOWORDWRAP | SS_NOPREFIX, {56, 24, 167, 13}, 100, ui);
-    Label2 = CreateControl(self, L"STATIC", "000", SS_LEFTNOWORDWRAP | SS_NOPREFIX,
-                           {131, 48, 18, 13}, 101, ui);
+    const auto& layout = CountdownLayout();
+    const auto row = [&layout](const char* name) -> const ControlRow& {
+        return LayoutRow(layout, name);
+    };
+    Label1 = CreateControl(self, L"STATIC", row("Label1").text, SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                           row("Label1").geometry, 100, ui);
+    Label2 = CreateControl(self, L"STATIC", row("Label2").text, SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                           row("Label2").geometry, 101, ui);
     // Created first, so it is first in the tab order. Neither button is a default one.
-    Button1 = CreateControl(self, L"BUTTON", "Отмена", BS_PUSHBUTTON | WS_TABSTOP,
-                            {200, 80, 75, 25}, kButton1Id, ui);
-    Button2 = CreateControl(self, L"BUTTON", "Выключить сейчас", BS_PUSHBUTTON | WS_TABSTOP,
-                            {16, 80, 121, 25}, kButton2Id, ui);
+    Button1 = CreateControl(self, L"BUTTON", row("Button1").text, BS_PUSHBUTTON | WS_TABSTOP,
+                            row("Button1").geometry, kButton1Id, ui);
+    Button2 = CreateControl(self, L"BUTTON", row("Button2").text, BS_PUSHBUTTON | WS_TABSTOP,
+                            row("Button2").geometry, kButton2Id, ui);
     lastFocused_ = Button1;
     // The close entry of the system menu is greyed; the close query refuses it anyway.
     EnableMenuItem(GetSystemMenu(self, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);

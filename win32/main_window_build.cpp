@@ -54,6 +54,7 @@ void TForm1::BuildControls() {
                 break;
             }
             case ControlKind::Text:
+            case ControlKind::Memo:
                 control = CreateControl(parent, L"STATIC", row.text, TextStyle(row), at, id, ui_);
                 break;
             case ControlKind::Value:

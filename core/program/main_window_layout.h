@@ -17,6 +17,7 @@ enum class ControlKind {
     List,     // drop-down list without free text
     Rule,     // horizontal rule
     Button,   // push button
+    Memo,     // read-only text of several lines, scrolled
 };
 
 // Left, top, width and height in pixels.
