@@ -14,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/nut/nut_address.h"
 #include "core/nut/nut_limits.h"
 #include "core/program/nut_startup.h"
 
@@ -32,22 +33,11 @@ std::string PeerAddress(int socket) {
     if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
         return "?";
     }
-    char text[INET6_ADDRSTRLEN] = {};
     if (peer.ss_family == AF_INET6) {
-        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(peer);
-        // One address counts once, however it reached the server.
-        if (IN6_IS_ADDR_V4MAPPED(&v6.sin6_addr)) {
-            in_addr v4{};
-            std::memcpy(&v4, &v6.sin6_addr.s6_addr[12], sizeof v4);
-            ::inet_ntop(AF_INET, &v4, text, sizeof text);
-        } else {
-            ::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
-        }
-    } else {
-        const auto& v4 = reinterpret_cast<const sockaddr_in&>(peer);
-        ::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+        return NutPeerText(reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr.s6_addr, 16);
     }
-    return text;
+    const auto& v4 = reinterpret_cast<const sockaddr_in&>(peer).sin_addr;
+    return NutPeerText(reinterpret_cast<const std::uint8_t*>(&v4), 4);
 }
 
 // ::1 on a system without IPv6.

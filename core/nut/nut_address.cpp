@@ -1,6 +1,8 @@
 #include "core/nut/nut_address.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -79,6 +81,62 @@ bool IsIpv6(std::string_view address) {
 
 bool IsNutListenAddress(std::string_view address) {
     return IsIpv4(address) || (address.find(':') != std::string_view::npos && IsIpv6(address));
+}
+
+std::string NutPeerText(const std::uint8_t* bytes, std::size_t count) {
+    const auto v4 = [](const std::uint8_t* b) {
+        return std::to_string(b[0]) + '.' + std::to_string(b[1]) + '.' + std::to_string(b[2]) +
+               '.' + std::to_string(b[3]);
+    };
+    if (count == 4) {
+        return v4(bytes);
+    }
+    if (count != 16) {
+        return "?";
+    }
+    constexpr std::uint8_t kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    if (std::equal(std::begin(kMapped), std::end(kMapped), bytes)) {
+        return v4(bytes + 12);
+    }
+    std::array<unsigned, 8> groups{};
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        groups[i] = static_cast<unsigned>(bytes[2 * i] << 8 | bytes[2 * i + 1]);
+    }
+    // The longest run of two or more zero groups, the first of equal ones, becomes "::".
+    std::size_t bestStart = groups.size();
+    std::size_t bestLength = 1;
+    for (std::size_t i = 0; i < groups.size();) {
+        std::size_t end = i;
+        while (end < groups.size() && groups[end] == 0) {
+            ++end;
+        }
+        if (end - i > bestLength) {
+            bestStart = i;
+            bestLength = end - i;
+        }
+        i = end == i ? i + 1 : end;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (i == bestStart) {
+            text += "::";
+            i += bestLength - 1;
+            continue;
+        }
+        if (!text.empty() && text.back() != ':') {
+            text += ':';
+        }
+        bool started = false;
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            const unsigned digit = groups[i] >> shift & 0xF;
+            if (started || digit != 0 || shift == 0) {
+                text += kHex[digit];
+                started = true;
+            }
+        }
+    }
+    return text;
 }
 
 }  // namespace zelto

@@ -320,6 +320,27 @@ TEST(NutSettings, ListenAddresses) {
     }
 }
 
+TEST(NutSettings, PeerAddressesAsCountedAndLogged) {
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        const char* text;
+    } cases[] = {
+        {{127, 0, 0, 2}, "127.0.0.2"},
+        {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff, 192, 0, 2, 1}, "192.0.2.1"},
+        {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "::1"},
+        {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1}, "2001:db8::1:0:0:1"},
+        {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1}, "2001:db8:0:1::1"},
+        {{0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x1a, 0x2b, 0xff, 0xfe, 0x3c, 0x4d, 0x5e},
+         "fe80::21a:2bff:fe3c:4d5e"},
+        {{0x20, 0x01, 0x0d, 0xb8, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 1}, "2001:db8:1:1:1:1:0:1"},
+        {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "::"},
+        {{1, 2, 3}, "?"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NutPeerText(c.bytes.data(), c.bytes.size()), c.text) << c.text;
+    }
+}
+
 TEST(NutUsers, CredentialRulesAndComparison) {
     EXPECT_TRUE(IsNutCredential("monuser"));
     EXPECT_TRUE(IsNutCredential(std::string(64, 'p')));
