@@ -278,15 +278,8 @@ void TForm1::Paint(const MainWindowContents& contents) {
 // The parts
 
 QComboBox* TForm1::PolicyCombo(PolicyList list) const {
-    switch (list) {
-        case PolicyList::Trigger:
-            return ComboBox1;
-        case PolicyList::Method:
-            return ComboBox2;
-        case PolicyList::UpsDelay:
-            return ComboBox3;
-    }
-    return ComboBox1;
+    QComboBox* const combos[] = {ComboBox1, ComboBox2, ComboBox3};
+    return combos[PolicyListPlace(list)];
 }
 
 void TForm1::SetPolicyIndex(PolicyList list, int index) {

@@ -19,6 +19,11 @@ enum class PolicyList {
     UpsDelay,  // ComboBox3, "OffUPS"
 };
 
+// The list's place among ComboBox1, ComboBox2 and ComboBox3: 0, 1 or 2.
+constexpr int PolicyListPlace(PolicyList list) {
+    return static_cast<int>(list);
+}
+
 // Shutdown trigger. Entry 0 acts on the first on-battery record, before the charge is worked out;
 // entries with a limit act on battery once the charge is at or below it; "никогда" never acts.
 struct TriggerEntry {
