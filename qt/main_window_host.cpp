@@ -180,16 +180,11 @@ void MainWindowHost::ShowClock(const std::string& text) {
 }
 
 void MainWindowHost::ShowTray(int picture, const std::string& tip) {
-    const QString newTip = QString::fromStdString(tip);
-    // The same picture and tip again would still cost a repaint through the tray host every
-    // second, most of what the program spends while it sits hidden.
-    const bool changed = picture != trayPicture_ || newTip != trayTip_;
+    // Only a change comes here: the core keeps what the tray shows.
     trayPicture_ = picture;
-    trayTip_ = newTip;
-    if (changed) {
-        tray_.SetTrayIcon(
-            TrayModify, picture == kPictureProgram ? AppIcon() : QIcon(ListImage16(picture)), tip);
-    }
+    trayTip_ = QString::fromStdString(tip);
+    tray_.SetTrayIcon(TrayModify,
+                      picture == kPictureProgram ? AppIcon() : QIcon(ListImage16(picture)), tip);
     emit trayChanged(trayPicture_, trayTip_);
 }
 

@@ -137,10 +137,8 @@ void TForm1::KeepReachable() {
 // Display
 
 void TForm1::ShowLinkState(bool ok) {
-    if (ok != linkOk_) {
-        linkOk_ = ok;
-        InvalidateRect(ComboBox4, nullptr, TRUE);
-    }
+    linkOk_ = ok;
+    InvalidateRect(ComboBox4, nullptr, TRUE);
 }
 
 void TForm1::ShowReading(Reading which, const std::string& text) {
@@ -172,14 +170,9 @@ void TForm1::ShowClock(const std::string& text) {
     SetControlText(Label22, text);
 }
 
-void TForm1::ShowTray(int picture, const std::string& tip) {
-    // The same picture and tip again would still cost a round trip through the shell every
-    // second, most of what the program spends while it sits hidden.
-    if (picture == trayPicture_ && tip == trayTip_) {
-        return;
-    }
+void TForm1::ShowTray(int picture, const std::string& /*tip*/) {
+    // Only a change comes here: the core keeps what the tray shows.
     trayPicture_ = picture;
-    trayTip_ = tip;
     if (tray_) {
         // The tip goes with it from TrayTip, which the program set to `tip` just before.
         tray_->SetTrayIcon(TrayModify,

@@ -111,7 +111,6 @@ private:
     bool linkOk_ = false;
     bool trayMissingTold_ = false;
     int trayPicture_ = kPictureProgram;
-    std::string trayTip_;
 
     BrushHandle panelBrush_;
     BrushHandle whiteBrush_;

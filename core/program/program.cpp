@@ -40,8 +40,9 @@ bool Listed(const std::vector<PortEntry>& ports, const std::string& path) {
 
 Program::Program(const Platform& platform)
     : platform_(platform),
+      presentation_(platform.display, platform.view),
       settings_(platform.store),
-      monitor_(MonitorParts{state_, platform.port, platform.display, platform.countdown,
+      monitor_(MonitorParts{state_, platform.port, presentation_, platform.countdown,
                             platform.power, platform.errors, settings_, &nut_,
                             platform.events ? &platform.events->Monitor() : nullptr}) {}
 
@@ -64,14 +65,14 @@ void Program::FormCreate() {
                 settings_.ReadSetting(kSection, policy.key, std::to_string(policy.defaultIndex)), 0,
                 policy.count - 1);
         });
-        platform_.view.SetPolicyIndex(policy.list, state_.*policy.index);
+        presentation_.SetPolicyIndex(policy.list, state_.*policy.index);
     }
     RunGuarded(errors, [&] { state_.CountdownSeconds = ReadCountdownSeconds(settings_); });
-    platform_.view.AddTrayIcon();
+    presentation_.AddTrayIcon();
     ReadComPorts();
     OpenStoredPort();
 
-    platform_.view.SetCaption(kModelCaption);
+    presentation_.SetCaption(kModelCaption);
     Timer1Timer();
     // Found out now rather than during an outage.
     CheckMethod();
@@ -92,7 +93,7 @@ void Program::OpenStoredPort() {
         if (!present) {
             PublishPortList();
         }
-        platform_.view.SetPortIndex(index);
+        presentation_.SetPortIndex(index);
         OpenPort(index);
         if (readable && present) {
             // The position follows the device.
@@ -111,7 +112,7 @@ void Program::OpenStoredPort() {
     // Remembered by its path once it opens, so that a device sorting before it later cannot take
     // its place; not while the file holds a text the user must mend first.
     rememberWhenOpen_ = readable;
-    platform_.view.SetPortIndex(index);
+    presentation_.SetPortIndex(index);
     OpenPort(index);
 }
 
@@ -120,6 +121,8 @@ void Program::PolicyChanged(PolicyList list, int index) {
     const bool triggerCouldAct = TriggerCanAct(state_.TriggerIndex);
     // The choice applies from the next tick even when storing it is refused.
     state_.*policy.index = index;
+    // The list shows it already; kept, so that what is shown stays the truth.
+    presentation_.SetPolicyIndex(list, index);
     const std::string value = std::to_string(index);
     if (platform_.events) {
         platform_.events->SettingChanged(policy.key, value);
@@ -135,6 +138,7 @@ void Program::ComboBox4Change(int index) {
     // writable settings file.
     waitingIndex_ = -1;
     rememberWhenOpen_ = false;
+    presentation_.SetPortIndex(index);
     OpenPort(index);
     if (platform_.events) {
         platform_.events->SettingChanged(kPortPathKey, keeper_.Path());
@@ -192,7 +196,7 @@ void Program::ShowPortMissing(bool missing) {
     // The tray is all a hidden program shows: it must not go on looking as it did while the UPS
     // answered. The first record from the port found again sets it anew.
     state_.TrayTip = missing ? LimitTrayTip(PortMissingTipText(name)) : std::string();
-    platform_.display.ShowTray(kPictureProgram, state_.TrayTip);
+    presentation_.ShowTray(kPictureProgram, state_.TrayTip);
 }
 
 void Program::CheckMethod() {
@@ -269,9 +273,9 @@ bool Program::ReadPortListAgain() {
     if (ports != ports_) {
         ports_ = std::move(ports);
         PublishPortList();
-        platform_.view.SetPortIndex(index);
+        presentation_.SetPortIndex(index);
     } else if (index != selected) {
-        platform_.view.SetPortIndex(index);
+        presentation_.SetPortIndex(index);
     }
     state_.PortIndex = index;
     return filled;
@@ -283,7 +287,7 @@ void Program::PublishPortList() {
     for (const auto& entry : ports_) {
         names.push_back(entry.name);
     }
-    platform_.view.SetPortList(names);
+    presentation_.SetPortList(names);
 }
 
 }  // namespace zelto

@@ -18,6 +18,7 @@
 #include "core/monitor/power_requests.h"
 #include "core/program/main_view.h"
 #include "core/program/nut_feed.h"
+#include "core/program/presentation.h"
 
 namespace zelto {
 
@@ -61,6 +62,8 @@ public:
     void CountdownAnswered(int result) { monitor_.CountdownAnswered(result); }
 
     ProgramState& State() { return state_; }
+    // What the main window and the tray show now.
+    const Presentation& Shown() const { return presentation_; }
     // What the NUT server publishes; a front end that runs one hands it its wait.
     NutFeed& Nut() { return nut_; }
     const std::vector<PortEntry>& PortList() const { return ports_; }
@@ -91,6 +94,8 @@ private:
     void PublishPortList();
 
     Platform platform_;
+    // Before the monitor, which shows everything through it.
+    Presentation presentation_;
     ProgramState state_;
     Settings settings_;
     NutFeed nut_;

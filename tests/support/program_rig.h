@@ -29,6 +29,7 @@ public:
     }
     void SetPortList(const std::vector<std::string>& names) override {
         portNames = names;
+        portIndex = -1;  // a new list has nothing selected
         calls.push_back("ports");
     }
     void SetPortIndex(int index) override {

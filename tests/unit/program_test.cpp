@@ -1,6 +1,8 @@
 // Start-up and the list handlers of the main window, without a window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -708,6 +710,32 @@ TEST(PortList, OpeningTheListFollowsDevicesAndKeepsTheChoice) {
     rig.store.refuseWrites = false;
     rig.program.ComboBox4Change(0);
     EXPECT_EQ(rig.SettingsFile(), "[UPS]\nCOMPort=0\nCOMPortPath=/dev/ttyS0\n");
+}
+
+TEST(Presentation, TheFrontEndHearsOnlyOfWhatChanged) {
+    ProgramRig rig;
+    rig.portTable.ports = {{"ttyS0", "/dev/ttyS0"}};
+    rig.WriteSettingsFile("[UPS]\nCompOff=6\nCOMPort=0\n");
+    rig.program.FormCreate();
+    // The same record again and again: the window and the tray are told once.
+    for (int i = 0; i < 4; ++i) {
+        rig.port.Arrive(PowerRecord("13.0", false));
+        rig.program.Timer1Timer();
+    }
+    const auto count = [&](const std::string& prefix) {
+        return std::count_if(rig.display.calls.begin(), rig.display.calls.end(),
+                             [&](const std::string& call) { return call.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_EQ(count("Tray "), 1);
+    EXPECT_EQ(count("MainsVoltage "), 1);
+    EXPECT_EQ(count("LinkState "), 2);  // down at the first tick, up from the second
+    EXPECT_EQ(rig.program.Shown().TrayTip(), "Питание от сети. Заряд батареи: 77%");
+    EXPECT_EQ(rig.program.Shown().Contents().readings[0], "228.0 V");
+    // A change is told at once.
+    rig.port.Arrive(PowerRecord("11.0", true));
+    rig.program.Timer1Timer();
+    EXPECT_EQ(count("Tray "), 2);
+    EXPECT_EQ(rig.display.trayTip, "Питание от UPS. Заряд батареи: 77%");
 }
 
 }  // namespace
