@@ -227,22 +227,23 @@ wait_for 5 sh -c "! xwininfo -id $menu 2>/dev/null | grep -q IsViewable" ||
 kill -0 "$program" || fail "the program ended on a click outside the menu"
 echo "the menu closes on a click elsewhere"
 
-click_icon 3
-wait_for 5 menu_window || fail "the menu did not open again"
-menu=$(menu_window)
-height=$(xwininfo -id "$menu" | awk '/Height:/ {print $NF}')
-xdotool mousemove --window "$menu" 60 $((height - 10)) click 1  # N1, the last item
-status=0
-deadline=$((SECONDS + 10))
-while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
-kill -0 "$program" 2>/dev/null && fail "\"Закрыть\" did not end the program"
-wait "$program" || status=$?
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
-[ -z "$(icon_id)" ] || fail "the icon stayed in the tray after Exit"
+# exit_from_menu WHEN: "Закрыть", the menu's last item, ends the program with status 0 and takes
+# the icon out of the tray.
+exit_from_menu() {
+    local menu height
+    click_icon 3
+    wait_for 5 menu_window || fail "the menu did not open $1"
+    menu=$(menu_window)
+    height=$(xwininfo -id "$menu" | awk '/Height:/ {print $NF}')
+    xdotool mousemove --window "$menu" 60 $((height - 10)) click 1  # N1
+    end_program
+    [ -z "$(icon_id)" ] || fail "the icon stayed in the tray after Exit $1"
+}
+exit_from_menu "again"
 echo "\"Закрыть\" ends the program with status 0 and the icon leaves the tray"
 
 # ---- "Закрыть" while the shutdown countdown shows -------------------------------------------
-# The countdown is modal for the main window only, so the tray still answers; Exit ends the
+# The countdown keeps the main window out of reach only, so the tray still answers; Exit ends the
 # countdown as "program ending": no UPS switch-off, no power request. This reaches the power
 # path, on the private bus with the logind stand-in.
 
@@ -257,18 +258,7 @@ countdown=$(main_shown)
 xwininfo -id "$countdown" | grep -q 'Width: 295$' || fail "the window shown is not the countdown"
 echo "the countdown shows"
 expect_balloon "mains lost, under the countdown"
-click_icon 3
-wait_for 5 menu_window || fail "the menu did not open while the countdown showed"
-menu=$(menu_window)
-height=$(xwininfo -id "$menu" | awk '/Height:/ {print $NF}')
-xdotool mousemove --window "$menu" 60 $((height - 10)) click 1  # N1
-status=0
-deadline=$((SECONDS + 10))
-while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
-kill -0 "$program" 2>/dev/null && fail "\"Закрыть\" did not end the program under the countdown"
-wait "$program" || status=$?
-[ "$status" -eq 0 ] || fail "the program ended with status $status under the countdown"
-[ -z "$(icon_id)" ] || fail "the icon stayed in the tray after Exit under the countdown"
+exit_from_menu "while the countdown showed"
 ! grep -v ' Can' "$work/bus/logind.log" || fail "a power request went out"
 ! grep -q ' S[0-9][0-9]R0000$' "$work/commands.log" || fail "the UPS was told to switch off"
 echo "\"Закрыть\" under the countdown ends the program with no switch-off and no power request"
@@ -297,12 +287,7 @@ awk -v t="$took" 'BEGIN { exit !(t <= 3) }' || fail "the UPS command came ${took
 wait_for 5 grep -q 'Hibernate' "$work/bus/logind.log" || fail "no hibernate request under the error box"
 sim "mains on"
 box_shown >/dev/null || fail "the error box went away by itself"
-click_icon 3
-wait_for 5 menu_window || fail "the menu did not open under the error box"
-menu=$(menu_window)
-height=$(xwininfo -id "$menu" | awk '/Height:/ {print $NF}')
-xdotool mousemove --window "$menu" 60 $((height - 10)) click 1  # N1
-end_program
+exit_from_menu "under the error box"
 echo "under an open error box the icon, the countdown, the switch-off and \"Закрыть\" all work"
 
 # ---- No tray host -----------------------------------------------------------------------------

@@ -220,10 +220,14 @@ struct ScriptedSocket final : NutSocket {
 
 class Connections : public ::testing::Test {
 protected:
+    // A socket's record, kept by the fixture: the connections close what is left open when they
+    // go, after the test's own variables.
+    ScriptedSocket::Seen& Socket() { return sockets.emplace_back(); }
     std::optional<NutConnections::Id> Accept(ScriptedSocket::Seen& seen,
                                              const std::string& address = "127.0.0.1") {
         return connections.Accept(std::make_unique<ScriptedSocket>(seen), address, start);
     }
+    std::deque<ScriptedSocket::Seen> sockets;
     NutSnapshot snapshot = OnLine();
     std::vector<std::string> notices;
     NutConnections connections{Settings(), "1.0.0", snapshot,
@@ -232,7 +236,7 @@ protected:
 };
 
 TEST_F(Connections, AFailedLoginStopsReadingUntilItsDelayThenAnswersWhatWaited) {
-    ScriptedSocket::Seen seen;
+    ScriptedSocket::Seen& seen = Socket();
     const auto id = Accept(seen);
     ASSERT_TRUE(id);
     seen.incoming = {"USERNAME monuser\nPASSWORD wrong\nLOGIN zelto\n", "VER\n", "NETVER\n"};
@@ -257,7 +261,7 @@ TEST_F(Connections, AFailedLoginStopsReadingUntilItsDelayThenAnswersWhatWaited) 
 }
 
 TEST_F(Connections, APeerThatEndsDuringTheDelayIsAnsweredThenClosedInOrder) {
-    ScriptedSocket::Seen seen;
+    ScriptedSocket::Seen& seen = Socket();
     const auto id = Accept(seen);
     seen.incoming = {"USERNAME monuser\nPASSWORD wrong\nLOGIN zelto\n", "VER\n", ""};
     connections.Readable(*id, start);
@@ -272,7 +276,7 @@ TEST_F(Connections, APeerThatEndsDuringTheDelayIsAnsweredThenClosedInOrder) {
 }
 
 TEST_F(Connections, AnswersTheSystemDoesNotTakeWaitForWritable) {
-    ScriptedSocket::Seen seen;
+    ScriptedSocket::Seen& seen = Socket();
     seen.takes = 4;
     const auto id = Accept(seen);
     seen.incoming = {"VER\n", ""};
@@ -288,12 +292,15 @@ TEST_F(Connections, AnswersTheSystemDoesNotTakeWaitForWritable) {
 }
 
 TEST_F(Connections, APeerGoneUnreportedMakesRoomAndIdleOnesAreDropped) {
-    ScriptedSocket::Seen a, b, c, d;
+    ScriptedSocket::Seen& a = Socket();
+    ScriptedSocket::Seen& b = Socket();
+    ScriptedSocket::Seen& c = Socket();
+    ScriptedSocket::Seen& d = Socket();
     ASSERT_TRUE(Accept(a, "10.0.0.1"));
     ASSERT_TRUE(Accept(b, "10.0.0.2"));
     ASSERT_TRUE(Accept(c, "10.0.0.3"));
     // Full (three at most): refused and closed at once, unless one of them has ended unseen.
-    ScriptedSocket::Seen refused;
+    ScriptedSocket::Seen& refused = Socket();
     EXPECT_FALSE(Accept(refused, "10.0.0.4"));
     EXPECT_EQ(refused.closedOrderly, std::optional<bool>(false));
     b.peerClosed = true;
