@@ -211,9 +211,7 @@ void MainWindowHost::CloseCountdown() {
 void MainWindowHost::ExitAppExecute() {
     tray_.SetTrayIcon(TrayDelete, QIcon(), "");
     // A countdown showing now ends as "program ending": no power action follows.
-    if (countdown_ && countdown_->isVisible()) {
-        emit countdownAnswered(CountdownProgramEnding);
-    }
+    emit countdownAnswered(CountdownProgramEnding);
     emit exitRequested();
     // exit(), not quit(): quit() would first ask the windows to close, and the main window
     // refuses.

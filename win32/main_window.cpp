@@ -10,7 +10,6 @@
 #include "core/program/tray_presence.h"
 #include "win32/about_box.h"
 #include "win32/controls.h"
-#include "win32/countdown_dialog.h"
 #include "win32/images.h"
 #include "win32/message_box_reporter.h"
 #include "win32/single_instance.h"
@@ -61,10 +60,9 @@ TForm1::~TForm1() {
     }
 }
 
-void TForm1::Attach(Program& program, TForm2& countdown, TAboutBox& about,
-                    MessageBoxReporter& errors, TrayIcon::ShellNotify trayNotify) {
+void TForm1::Attach(Program& program, TAboutBox& about, MessageBoxReporter& errors,
+                    TrayIcon::ShellNotify trayNotify) {
     program_ = &program;
-    countdown_ = &countdown;
     about_ = &about;
     errors_ = &errors;
     tray_ = std::make_unique<TrayIcon>(Handle(), program.State(), images_, std::move(trayNotify));
@@ -187,7 +185,7 @@ void TForm1::ExitAppExecute() {
         tray_->SetTrayIcon(TrayDelete, images_.App16());
     }
     // A countdown showing now ends as "program ending": no power action follows.
-    if (countdown_ != nullptr && countdown_->Showing() && program_ != nullptr) {
+    if (program_ != nullptr) {
         program_->CountdownAnswered(CountdownProgramEnding);
     }
     PostQuitMessage(0);

@@ -26,7 +26,6 @@ class Images;
 class MessageBoxReporter;
 class Program;
 class TAboutBox;
-class TForm2;
 class UiStyle;
 
 class TForm1 : public WindowBase, public MainView, public Display {
@@ -37,7 +36,7 @@ public:
     // Routes the window's events, the tray and the timer to the program and gives the window
     // its dialogs; until then they do nothing. The tray icon reaches the shell through
     // `trayNotify`.
-    void Attach(Program& program, TForm2& countdown, TAboutBox& about, MessageBoxReporter& errors,
+    void Attach(Program& program, TAboutBox& about, MessageBoxReporter& errors,
                 TrayIcon::ShellNotify trayNotify);
     // What the window asks of the program around it: the journal window opened from the tray
     // menu, and the last word before the session ends and takes the process with it.
@@ -100,7 +99,6 @@ private:
     const UiStyle& ui_;
     const Images& images_;
     Program* program_ = nullptr;
-    TForm2* countdown_ = nullptr;
     TAboutBox* about_ = nullptr;
     MessageBoxReporter* errors_ = nullptr;
     std::unique_ptr<TrayIcon> tray_;

@@ -41,6 +41,13 @@ void Monitor::AdvanceShutdown(bool countingBefore) {
 }
 
 void Monitor::EndCountdown(int result) {
+    // Hidden last, however what comes first ends: hiding a window can take a window system
+    // seconds (Wine without a window manager waits for one), and the UPS command must not wait
+    // for that.
+    struct HideAtEnd {
+        Countdown& dialog;
+        ~HideAtEnd() { dialog.CloseCountdown(); }
+    } hide{parts_.countdown};
     ProgramState& state = parts_.state;
     state.ShutdownStep = ShutdownStage::Idle;
     events_.CountdownEnded(result);
@@ -51,9 +58,6 @@ void Monitor::EndCountdown(int result) {
         }
         FinishWhenSecondariesDone();
     }
-    // Hidden last: hiding a window can take a window system seconds (Wine without a window
-    // manager waits for one), and the UPS command must not wait for that.
-    parts_.countdown.CloseCountdown();
 }
 
 void Monitor::FinishWhenSecondariesDone() {
