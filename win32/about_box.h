@@ -5,9 +5,6 @@
 
 #include "win32/windows_api.h"
 
-#include <string>
-#include <vector>
-
 #include "core/program/dialog_layouts.h"
 #include "win32/unique_handle.h"
 #include "win32/window_base.h"
@@ -24,7 +21,6 @@ public:
     // Shows the box, its owner disabled, until OK, Enter on OK, the title-bar close or Alt+F4
     // closes it.
     void ShowModal();
-    bool Showing() const { return showing_; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
