@@ -25,20 +25,14 @@ MainWindowHost::~MainWindowHost() = default;
 
 TForm1& MainWindowHost::Window() {
     if (!window_) {
-        window_ = std::make_unique<TForm1>(contents_);
+        window_ = std::make_unique<TForm1>(*contents_);
         TForm1* window = window_.get();
-        // The user's choices are the contents now, so that the window opens with them again.
-        connect(window, &TForm1::policyChosen, this, [this](PolicyList list, int index) {
-            contents_.PolicyIndexOf(list) = index;
-            emit policyChosen(list, index);
-        });
-        connect(window, &TForm1::portChosen, this, [this](int index) {
-            contents_.portIndex = index;
-            emit portChosen(index);
-        });
-        connect(window, &TForm1::portListOpening, this, &MainWindowHost::portListOpening);
-        connect(window, &TForm1::beeperToggleRequested, this,
-                &MainWindowHost::beeperToggleRequested);
+        connect(window, &TForm1::policyChosen, this,
+                [this](PolicyList list, int index) { actions_->PolicyChanged(list, index); });
+        connect(window, &TForm1::portChosen, this,
+                [this](int index) { actions_->ComboBox4Change(index); });
+        connect(window, &TForm1::portListOpening, this, [this] { actions_->RefreshPortList(); });
+        connect(window, &TForm1::beeperToggleRequested, this, [this] { actions_->Image5Click(); });
         connect(window, &TForm1::aboutRequested, this, &MainWindowHost::aboutRequested);
         connect(window, &TForm1::exitChosen, this, &MainWindowHost::ExitAppExecute);
         connect(window, &TForm1::hideRequested, this, [this] {
@@ -56,7 +50,8 @@ TForm1& MainWindowHost::Window() {
 TForm2& MainWindowHost::CountdownWindow() {
     if (!countdown_) {
         countdown_ = std::make_unique<TForm2>(&Window());
-        connect(countdown_.get(), &TForm2::answered, this, &MainWindowHost::countdownAnswered);
+        connect(countdown_.get(), &TForm2::answered, this,
+                [this](int result) { actions_->CountdownAnswered(result); });
     }
     return *countdown_;
 }
@@ -69,37 +64,39 @@ TForm1* MainWindowHost::Open() const {
     return window_ && window_->isVisible() ? window_.get() : nullptr;
 }
 
+void MainWindowHost::Attach(UserActions& actions, bool& windowHidden,
+                            const MainWindowContents& contents) {
+    actions_ = &actions;
+    windowHidden_ = &windowHidden;
+    contents_ = &contents;
+}
+
 void MainWindowHost::FormCreate() {
-    emit startingUp();
+    actions_->FormCreate();
     timer1_.start();
 }
 
 // MainView
 
 void MainWindowHost::SetPolicyIndex(PolicyList list, int index) {
-    contents_.PolicyIndexOf(list) = index;
     if (TForm1* window = Open()) {
         window->SetPolicyIndex(list, index);
     }
 }
 
 void MainWindowHost::SetPortList(const std::vector<std::string>& names) {
-    contents_.ports = names;
-    contents_.portIndex = -1;
     if (TForm1* window = Open()) {
         window->SetPortList(names);
     }
 }
 
 void MainWindowHost::SetPortIndex(int index) {
-    contents_.portIndex = index;
     if (TForm1* window = Open()) {
         window->SetPortIndex(index);
     }
 }
 
 void MainWindowHost::SetCaption(const std::string& caption) {
-    contents_.caption = caption;
     if (TForm1* window = Open()) {
         window->SetCaption(caption);
     }
@@ -124,56 +121,48 @@ void MainWindowHost::KeepReachable() {
 // Display
 
 void MainWindowHost::ShowLinkState(bool ok) {
-    contents_.linkOk = ok;
     if (TForm1* window = Open()) {
         window->ShowLinkState(ok);
     }
 }
 
 void MainWindowHost::ShowReading(Reading which, const std::string& text) {
-    contents_.ReadingText(which) = text;
     if (TForm1* window = Open()) {
         window->ShowReading(which, text);
     }
 }
 
 void MainWindowHost::ShowLoadBar(int percent) {
-    contents_.loadPercent = percent;
     if (TForm1* window = Open()) {
         window->ShowLoadBar(percent);
     }
 }
 
 void MainWindowHost::ShowBeeperPicture(int picture) {
-    contents_.beeperPicture = picture;
     if (TForm1* window = Open()) {
         window->ShowBeeperPicture(picture);
     }
 }
 
 void MainWindowHost::ShowBatteryPicture(int picture) {
-    contents_.batteryPicture = picture;
     if (TForm1* window = Open()) {
         window->ShowBatteryPicture(picture);
     }
 }
 
 void MainWindowHost::ShowCharge(const std::string& text) {
-    contents_.charge = text;
     if (TForm1* window = Open()) {
         window->ShowCharge(text);
     }
 }
 
 void MainWindowHost::ShowClockVisible(bool visible) {
-    contents_.clockVisible = visible;
     if (TForm1* window = Open()) {
         window->ShowClockVisible(visible);
     }
 }
 
 void MainWindowHost::ShowClock(const std::string& text) {
-    contents_.clock = text;
     if (TForm1* window = Open()) {
         window->ShowClock(text);
     }
@@ -211,7 +200,7 @@ void MainWindowHost::CloseCountdown() {
 void MainWindowHost::ExitAppExecute() {
     tray_.SetTrayIcon(TrayDelete, QIcon(), "");
     // A countdown showing now ends as "program ending": no power action follows.
-    emit countdownAnswered(CountdownProgramEnding);
+    actions_->CountdownAnswered(CountdownProgramEnding);
     emit exitRequested();
     // exit(), not quit(): quit() would first ask the windows to close, and the main window
     // refuses.
@@ -245,7 +234,7 @@ void MainWindowHost::N1Click() {
 }
 
 void MainWindowHost::Timer1Timer() {
-    emit pollTick();
+    actions_->Timer1Timer();
     // A tray that went away (its host ended) takes the only way to the window with it. Asked
     // every few ticks, not every one: on a StatusNotifierItem desktop Qt asks the session bus.
     if (++ticksSinceTrayCheck_ >= kTrayCheckTicks) {

@@ -1,10 +1,10 @@
 #pragma once
-// What stays of the main window while it has never been opened: Timer1, the tray icon with
-// PopupMenu1, and the contents of the window's controls. It takes the program's output (MainView,
-// Display) and the countdown requests (Countdown), builds TForm1 the first time the user opens
-// it and the countdown dialog the first time a countdown starts, and passes changes on to the
-// window only while it is open. The window's and the tray's events leave it as signals, which
-// the assembly connects to the program.
+// What stays of the main window while it has never been opened: Timer1 and the tray icon with
+// PopupMenu1. It takes the program's output (MainView, Display) and the countdown requests
+// (Countdown), builds TForm1 the first time the user opens it (from what the core says the
+// window shows) and the countdown dialog the first time a countdown starts, and passes changes
+// on to the window only while it is open. What the user does goes to the program's
+// UserActions.
 
 #include <QObject>
 #include <QString>
@@ -17,6 +17,7 @@
 #include "core/monitor/pictures.h"
 #include "core/program/main_view.h"
 #include "core/program/main_window_contents.h"
+#include "core/program/user_actions.h"
 #include "qt/tray_icon.h"
 
 namespace zelto {
@@ -32,11 +33,12 @@ public:
     MainWindowHost();
     ~MainWindowHost() override;
 
-    // The flag that says whether the window is hidden in the tray: the host's own until the
-    // assembly hands it the program's WindowHidden.
-    void ShareWindowHidden(bool& windowHidden) { windowHidden_ = &windowHidden; }
-    // Start-up: startingUp() lets the program restore the settings, open the port and run the
-    // first tick; then Timer1 takes over the polling (also when a start-up step failed).
+    // The program behind the window: where the user's actions go, the flag that says whether
+    // the window is hidden in the tray, and what the window shows. Until then the host reports
+    // to nobody and keeps its own flag and the window's design contents.
+    void Attach(UserActions& actions, bool& windowHidden, const MainWindowContents& contents);
+    // Start-up: the program restores the settings, opens the port and runs the first tick; then
+    // Timer1 takes over the polling (also when a start-up step failed).
     void FormCreate();
 
     // MainView
@@ -64,7 +66,7 @@ public:
     void CloseCountdown() override;
 
     // What the main window shows, or would show if it were open.
-    const MainWindowContents& Contents() const { return contents_; }
+    const MainWindowContents& Contents() const { return *contents_; }
     // The main window; null until it has been built.
     TForm1* WindowIfBuilt() const { return window_.get(); }
     // The main window, built now (hidden) if it was not yet.
@@ -83,21 +85,6 @@ public:
     TrayIcon* Tray() { return &tray_; }
 
 signals:
-    // The events the program handles. startingUp: FormCreate, before Timer1 starts.
-    void startingUp();
-    // ComboBox1Change, ComboBox2Change, ComboBox3Change: the user picked an entry.
-    void policyChosen(PolicyList list, int index);
-    // ComboBox4DropDown: the user is opening the port list.
-    void portListOpening();
-    // ComboBox4Change: the user picked a port.
-    void portChosen(int index);
-    // Image5Click: the user asked the UPS to switch its beeper.
-    void beeperToggleRequested();
-    // Timer1Timer: one poll tick.
-    void pollTick();
-    // The countdown's buttons, or the program ending while it shows: a CountdownResult.
-    void countdownAnswered(int result);
-
     // Button1 was clicked; the About dialog opens right after.
     void aboutRequested();
     void trayChanged(int picture, const QString& tip);
@@ -127,7 +114,10 @@ private:
     // is never without both; closing it then only minimises it.
     void KeepReachable();
 
-    MainWindowContents contents_ = DesignContents();
+    NoUserActions unattached_;
+    UserActions* actions_ = &unattached_;
+    const MainWindowContents designContents_ = DesignContents();
+    const MainWindowContents* contents_ = &designContents_;
     QTimer timer1_;
     int trayPicture_ = kPictureProgram;
     QString trayTip_;

@@ -40,14 +40,8 @@ std::string PeerAddress(int socket) {
     return NutPeerText(reinterpret_cast<const std::uint8_t*>(&v4), 4);
 }
 
-// ::1 on a system without IPv6.
-bool NoIpv6Loopback(const std::string& address, int error) {
-    return address == "::1" && (error == EAFNOSUPPORT || error == EADDRNOTAVAIL ||
-                                error == EPROTONOSUPPORT || error == EAI_FAMILY);
-}
-
 // Listens on `address`:`port`; the socket, or the error (errno, or getaddrinfo's as negative).
-UniqueFd ListenOn(const std::string& address, int port, int& error) {
+UniqueFd ListeningSocket(const std::string& address, int port, int& error) {
     addrinfo hints{};
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
     hints.ai_socktype = SOCK_STREAM;
@@ -78,10 +72,6 @@ UniqueFd ListenOn(const std::string& address, int port, int& error) {
         return UniqueFd();
     }
     return socket;
-}
-
-std::string ErrorText(int error) {
-    return error < 0 ? ::gai_strerror(error) : std::strerror(error);
 }
 
 // One accepted connection's socket, reported by the event loop's notifiers. Closing retires the
@@ -163,26 +153,26 @@ std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& e
     return StartNutServer<NutServer>(settings, errors, feed);
 }
 
-std::vector<std::string> NutServer::Listen() {
-    std::vector<std::string> failures;
-    const NutSettings& settings = connections_.Clients().Settings();
-    for (const std::string& text : settings.listen) {
-        int error = 0;
-        UniqueFd socket = ListenOn(text, settings.port, error);
-        if (!socket.Valid()) {
-            if (!NoIpv6Loopback(text, error)) {
-                failures.push_back(NutEndpointText(text, settings.port) + " (" + ErrorText(error) +
-                                   ")");
-            }
-            continue;
-        }
-        const int fd = socket.Get();
-        auto listener = std::make_unique<SocketWatch>(std::move(socket));
-        connect(&listener->Readable(), &QSocketNotifier::activated, this,
-                [this, fd] { Accept(fd); });
-        listeners_.push_back(std::move(listener));
+int NutServer::ListenOn(const std::string& address, int port) {
+    int error = 0;
+    UniqueFd socket = ListeningSocket(address, port, error);
+    if (!socket.Valid()) {
+        return error;
     }
-    return failures;
+    const int fd = socket.Get();
+    auto listener = std::make_unique<SocketWatch>(std::move(socket));
+    connect(&listener->Readable(), &QSocketNotifier::activated, this, [this, fd] { Accept(fd); });
+    listeners_.push_back(std::move(listener));
+    return 0;
+}
+
+std::string NutServer::ErrorText(int error) {
+    return error < 0 ? ::gai_strerror(error) : std::strerror(error);
+}
+
+bool NutServer::NoAddressFamily(int error) {
+    return error == EAFNOSUPPORT || error == EADDRNOTAVAIL || error == EPROTONOSUPPORT ||
+           error == EAI_FAMILY;
 }
 
 quint16 NutServer::Port() const {

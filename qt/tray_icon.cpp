@@ -5,15 +5,10 @@
 #include <QGuiApplication>
 
 #include "core/monitor/tray_tip_limit.h"
+#include "core/program/tray_menu.h"
 #include "qt/images.h"
 
 namespace zelto {
-namespace {
-
-constexpr int kPictureClose = 10;     // 16 px list: a black cross
-constexpr int kPictureShowHide = 11;  // 16 px list: a green arrow
-
-}  // namespace
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
     BuildPopupMenu1();
@@ -25,27 +20,39 @@ TrayIcon::~TrayIcon() = default;
 
 void TrayIcon::BuildPopupMenu1() {
     popupMenu1_.setObjectName("PopupMenu1");
-
-    N3_ = popupMenu1_.addAction(QIcon(ListImage16(kPictureShowHide)),
-                                QString::fromUtf8("Открыть / скрыть"));
-    N3_->setObjectName("N3");
-    QFont bold = N3_->font();
-    bold.setBold(true);
-    N3_->setFont(bold);
-    popupMenu1_.setDefaultAction(N3_);
-    connect(N3_, &QAction::triggered, this, &TrayIcon::ShowHide);
-
-    // The past of the power: the chart and the journal's latest lines.
-    N4_ = popupMenu1_.addAction(QString::fromUtf8("Журнал"));
-    N4_->setObjectName("N4");
-    connect(N4_, &QAction::triggered, this, &TrayIcon::JournalRequested);
-
-    QAction* N2 = popupMenu1_.addSeparator();
-    N2->setObjectName("N2");
-
-    N1_ = popupMenu1_.addAction(QIcon(ListImage16(kPictureClose)), QString::fromUtf8("Закрыть"));
-    N1_->setObjectName("N1");
-    connect(N1_, &QAction::triggered, this, &TrayIcon::N1Click);
+    for (const TrayMenuEntry& entry : kTrayMenu) {
+        QAction* action =
+            entry.command == TrayCommand::Separator
+                ? popupMenu1_.addSeparator()
+                : popupMenu1_.addAction(QString::fromUtf8(entry.text.data(), entry.text.size()));
+        action->setObjectName(QString::fromLatin1(entry.name.data(), entry.name.size()));
+        if (entry.picture != kPictureProgram) {
+            action->setIcon(QIcon(ListImage16(entry.picture)));
+        }
+        if (entry.isDefault) {
+            QFont bold = action->font();
+            bold.setBold(true);
+            action->setFont(bold);
+            popupMenu1_.setDefaultAction(action);
+        }
+        switch (entry.command) {
+            case TrayCommand::ShowHide:
+                N3_ = action;
+                connect(action, &QAction::triggered, this, &TrayIcon::ShowHide);
+                break;
+            case TrayCommand::Journal:
+                // The past of the power: the chart and the journal's latest lines.
+                N4_ = action;
+                connect(action, &QAction::triggered, this, &TrayIcon::JournalRequested);
+                break;
+            case TrayCommand::Exit:
+                N1_ = action;
+                connect(action, &QAction::triggered, this, &TrayIcon::N1Click);
+                break;
+            case TrayCommand::Separator:
+                break;
+        }
+    }
 }
 
 void TrayIcon::SetTrayIcon(int action, const QIcon& icon, const std::string& tip) {

@@ -11,20 +11,7 @@ std::unique_ptr<LogindPowerRequests> MakePowerRequests(const std::optional<QStri
 }  // namespace
 
 void ConnectWindowToProgram(MainWindowHost& form, Program& program) {
-    QObject::connect(&form, &MainWindowHost::startingUp, [&program] { program.FormCreate(); });
-    QObject::connect(&form, &MainWindowHost::policyChosen, [&program](PolicyList list, int index) {
-        program.PolicyChanged(list, index);
-    });
-    QObject::connect(&form, &MainWindowHost::portListOpening,
-                     [&program] { program.RefreshPortList(); });
-    QObject::connect(&form, &MainWindowHost::portChosen,
-                     [&program](int index) { program.ComboBox4Change(index); });
-    QObject::connect(&form, &MainWindowHost::beeperToggleRequested,
-                     [&program] { program.Image5Click(); });
-    QObject::connect(&form, &MainWindowHost::pollTick, [&program] { program.Timer1Timer(); });
-    QObject::connect(&form, &MainWindowHost::countdownAnswered,
-                     [&program](int result) { program.CountdownAnswered(result); });
-    form.ShareWindowHidden(program.State().WindowHidden);
+    form.Attach(program, program.State().WindowHidden, program.Shown().Contents());
 }
 
 ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress,

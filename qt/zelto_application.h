@@ -25,8 +25,8 @@
 
 namespace zelto {
 
-// Connects the window's events and ticks to the program, and lets the host keep the program's
-// WindowHidden.
+// Attaches the window to the program: where its actions go, the program's WindowHidden, and what
+// the window shows.
 void ConnectWindowToProgram(MainWindowHost& form, Program& program);
 
 class ZeltoApplication {

@@ -60,19 +60,18 @@ TForm1::~TForm1() {
     }
 }
 
-void TForm1::Attach(Program& program, TAboutBox& about, MessageBoxReporter& errors,
-                    TrayIcon::ShellNotify trayNotify) {
-    program_ = &program;
+void TForm1::Attach(UserActions& actions, ProgramState& state, TAboutBox& about,
+                    MessageBoxReporter& errors, TrayIcon::ShellNotify trayNotify) {
+    actions_ = &actions;
+    state_ = &state;
     about_ = &about;
     errors_ = &errors;
-    tray_ = std::make_unique<TrayIcon>(Handle(), program.State(), images_, std::move(trayNotify));
+    tray_ = std::make_unique<TrayIcon>(Handle(), state, images_, std::move(trayNotify));
     errors.SetWindow(Handle());
 }
 
 void TForm1::FormCreate() {
-    if (program_ != nullptr) {
-        program_->FormCreate();
-    }
+    actions_->FormCreate();
     SetTimer(Handle(), kTimer1, kPollMs, nullptr);
 }
 
@@ -82,7 +81,7 @@ HWND TForm1::Control(const std::string& name) const {
 }
 
 bool& TForm1::WindowHidden() {
-    return program_ != nullptr ? program_->State().WindowHidden : detachedHidden_;
+    return state_ != nullptr ? state_->WindowHidden : detachedHidden_;
 }
 
 // MainView
@@ -185,9 +184,7 @@ void TForm1::ExitAppExecute() {
         tray_->SetTrayIcon(TrayDelete, images_.App16());
     }
     // A countdown showing now ends as "program ending": no power action follows.
-    if (program_ != nullptr) {
-        program_->CountdownAnswered(CountdownProgramEnding);
-    }
+    actions_->CountdownAnswered(CountdownProgramEnding);
     PostQuitMessage(0);
 }
 
@@ -222,9 +219,6 @@ void TForm1::HideToTray() {
 }
 
 void TForm1::Command(HWND control, int id, int code) {
-    if (program_ == nullptr) {
-        return;
-    }
     // Enter sends IDOK: it presses the button that has the focus.
     if (id == IDOK) {
         control = GetFocus();
@@ -238,19 +232,19 @@ void TForm1::Command(HWND control, int id, int code) {
     };
     if (code == CBN_SELCHANGE) {
         if (control == ComboBox1) {
-            program_->PolicyChanged(PolicyList::Trigger, selected());
+            actions_->PolicyChanged(PolicyList::Trigger, selected());
         } else if (control == ComboBox2) {
-            program_->PolicyChanged(PolicyList::Method, selected());
+            actions_->PolicyChanged(PolicyList::Method, selected());
         } else if (control == ComboBox3) {
-            program_->PolicyChanged(PolicyList::UpsDelay, selected());
+            actions_->PolicyChanged(PolicyList::UpsDelay, selected());
         } else if (control == ComboBox4) {
-            program_->ComboBox4Change(selected());
+            actions_->ComboBox4Change(selected());
         }
     } else if (code == CBN_DROPDOWN && control == ComboBox4) {
         // The user is opening the port list: it follows the devices plugged in now.
-        program_->RefreshPortList();
+        actions_->RefreshPortList();
     } else if (code == STN_CLICKED && control == Image5) {
-        program_->Image5Click();
+        actions_->Image5Click();
     } else if (code == BN_CLICKED && control == Button1) {
         if (about_ != nullptr) {
             about_->ShowModal();
@@ -303,8 +297,8 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
         case WM_TIMER:
-            if (wParam == kTimer1 && program_ != nullptr) {
-                program_->Timer1Timer();
+            if (wParam == kTimer1) {
+                actions_->Timer1Timer();
                 tray_->Tick();
                 KeepReachable();
             }

@@ -13,9 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/base/program_state.h"
 #include "core/monitor/display.h"
 #include "core/monitor/pictures.h"
 #include "core/program/main_view.h"
+#include "core/program/user_actions.h"
 #include "win32/tray_icon.h"
 #include "win32/unique_handle.h"
 #include "win32/window_base.h"
@@ -24,7 +26,6 @@ namespace zelto {
 
 class Images;
 class MessageBoxReporter;
-class Program;
 class TAboutBox;
 class UiStyle;
 
@@ -33,11 +34,11 @@ public:
     TForm1(const UiStyle& ui, const Images& images);
     ~TForm1() override;
 
-    // Routes the window's events, the tray and the timer to the program and gives the window
-    // its dialogs; until then they do nothing. The tray icon reaches the shell through
-    // `trayNotify`.
-    void Attach(Program& program, TAboutBox& about, MessageBoxReporter& errors,
-                TrayIcon::ShellNotify trayNotify);
+    // Routes the window's events, the tray and the timer to the program's actions, shares its
+    // state (WindowHidden, the tray's tip) and gives the window its dialogs; until then they do
+    // nothing. The tray icon reaches the shell through `trayNotify`.
+    void Attach(UserActions& actions, ProgramState& state, TAboutBox& about,
+                MessageBoxReporter& errors, TrayIcon::ShellNotify trayNotify);
     // What the window asks of the program around it: the journal window opened from the tray
     // menu, and the last word before the session ends and takes the process with it.
     struct Hooks {
@@ -98,7 +99,9 @@ private:
 
     const UiStyle& ui_;
     const Images& images_;
-    Program* program_ = nullptr;
+    NoUserActions unattached_;
+    UserActions* actions_ = &unattached_;
+    ProgramState* state_ = nullptr;
     TAboutBox* about_ = nullptr;
     MessageBoxReporter* errors_ = nullptr;
     std::unique_ptr<TrayIcon> tray_;

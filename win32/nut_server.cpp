@@ -56,12 +56,6 @@ UINT ConnectionMessage(NutClients::Id id) {
     return kConnectionMessages + static_cast<UINT>(id % kConnectionMessageCount);
 }
 
-// ::1 on a system without IPv6.
-bool NoIpv6Loopback(const std::string& address, int error) {
-    return address == "::1" && (error == WSAEAFNOSUPPORT || error == WSAEADDRNOTAVAIL ||
-                                error == WSAEPROTONOSUPPORT || error == EAI_FAMILY);
-}
-
 // One accepted connection's socket. Winsock posts its notices once per change (a read that leaves
 // data posts the next), so there is nothing to switch on and off.
 class WinsockNutSocket final : public NutSocket {
@@ -169,56 +163,51 @@ std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& e
     return StartNutServer<NutServer>(settings, errors, feed);
 }
 
-std::vector<std::string> NutServer::Listen() {
-    std::vector<std::string> failures;
-    const NutSettings& settings = connections_.Clients().Settings();
-    for (const std::string& text : settings.listen) {
-        const std::string port = std::to_string(settings.port);
-        const auto failed = [&](int error) {
-            if (!NoIpv6Loopback(text, error)) {
-                failures.push_back(NutEndpointText(text, settings.port) + " (" +
-                                   SystemMessage(static_cast<DWORD>(error)) + ")");
-            }
-        };
-        if (!winsock_.ready || window_ == nullptr) {
-            failed(winsock_.ready ? static_cast<int>(GetLastError()) : WSASYSNOTREADY);
-            continue;
-        }
-        addrinfo hints{};
-        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_protocol = IPPROTO_TCP;
-        addrinfo* found = nullptr;
-        const int resolved = getaddrinfo(text.c_str(), port.c_str(), &hints, &found);
-        if (resolved != 0 || found == nullptr) {
-            failed(resolved != 0 ? resolved : WSAEINVAL);
-            continue;
-        }
-        const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> info(found, &freeaddrinfo);
-        const SOCKET listener = socket(found->ai_family, SOCK_STREAM, IPPROTO_TCP);
-        if (listener == INVALID_SOCKET) {
-            failed(WSAGetLastError());
-            continue;
-        }
-        // No other program may take over the port while this one listens on it.
-        const BOOL on = TRUE;
-        setsockopt(listener, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on),
-                   sizeof on);
-        if (found->ai_family == AF_INET6) {
-            setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on),
-                       sizeof on);
-        }
-        // WSAAsyncSelect makes the socket non-blocking, and the connections it accepts too.
-        if (bind(listener, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0 ||
-            listen(listener, SOMAXCONN) != 0 ||
-            WSAAsyncSelect(listener, window_, kListenerMessage, FD_ACCEPT) != 0) {
-            failed(WSAGetLastError());
-            closesocket(listener);
-            continue;
-        }
-        listeners_.push_back(listener);
+int NutServer::ListenOn(const std::string& address, int port) {
+    if (!winsock_.ready || window_ == nullptr) {
+        return winsock_.ready ? static_cast<int>(GetLastError()) : WSASYSNOTREADY;
     }
-    return failures;
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    const int resolved = getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found);
+    if (resolved != 0 || found == nullptr) {
+        return resolved != 0 ? resolved : WSAEINVAL;
+    }
+    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> info(found, &freeaddrinfo);
+    const SOCKET listener = socket(found->ai_family, SOCK_STREAM, IPPROTO_TCP);
+    if (listener == INVALID_SOCKET) {
+        return WSAGetLastError();
+    }
+    // No other program may take over the port while this one listens on it.
+    const BOOL on = TRUE;
+    setsockopt(listener, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on),
+               sizeof on);
+    if (found->ai_family == AF_INET6) {
+        setsockopt(listener, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on),
+                   sizeof on);
+    }
+    // WSAAsyncSelect makes the socket non-blocking, and the connections it accepts too.
+    if (bind(listener, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0 ||
+        listen(listener, SOMAXCONN) != 0 ||
+        WSAAsyncSelect(listener, window_, kListenerMessage, FD_ACCEPT) != 0) {
+        const int error = WSAGetLastError();
+        closesocket(listener);
+        return error;
+    }
+    listeners_.push_back(listener);
+    return 0;
+}
+
+std::string NutServer::ErrorText(int error) {
+    return SystemMessage(static_cast<DWORD>(error));
+}
+
+bool NutServer::NoAddressFamily(int error) {
+    return error == WSAEAFNOSUPPORT || error == WSAEADDRNOTAVAIL || error == WSAEPROTONOSUPPORT ||
+           error == EAI_FAMILY;
 }
 
 int NutServer::Port() const {

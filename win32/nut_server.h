@@ -34,9 +34,11 @@ public:
     static std::unique_ptr<NutServer> Start(Settings& settings, ErrorReporter& errors,
                                             NutFeed& feed);
 
-    // Listens on every address of the settings. The failures, as "endpoint (reason)"; a system
-    // without IPv6 is no failure for ::1.
-    std::vector<std::string> Listen();
+    // Listens on `address`:`port`: 0, or the system's error.
+    int ListenOn(const std::string& address, int port);
+    static std::string ErrorText(int error);
+    // The error of a system without the address's family (no IPv6).
+    static bool NoAddressFamily(int error);
     bool Listening() const { return !listeners_.empty(); }
     // The port listened on (the one the system picked, for port 0).
     int Port() const;

@@ -7,6 +7,7 @@
 
 #include "core/base/program_state.h"
 #include "core/monitor/tray_tip_limit.h"
+#include "core/program/tray_menu.h"
 #include "win32/images.h"
 #include "win32/utf.h"
 
@@ -14,19 +15,52 @@ namespace zelto {
 namespace {
 
 constexpr UINT kIconId = 1;
-constexpr int kPictureClose = 10;     // 16 px list: a black cross
-constexpr int kPictureShowHide = 11;  // 16 px list: a green arrow
 constexpr int kMenuPictureSize = 16;
 
-void AppendItem(HMENU menu, UINT id, const wchar_t* text) {
+UINT CommandId(TrayCommand command) {
+    switch (command) {
+        case TrayCommand::ShowHide:
+            return TrayIcon::N3;
+        case TrayCommand::Journal:
+            return TrayIcon::N4;
+        case TrayCommand::Exit:
+            return TrayIcon::N1;
+        case TrayCommand::Separator:
+            break;
+    }
+    return 0;
+}
+
+// The picture of the menu entry with the command `id`; kPictureProgram for none.
+int MenuPicture(UINT id) {
+    for (const TrayMenuEntry& entry : kTrayMenu) {
+        if (entry.command != TrayCommand::Separator && CommandId(entry.command) == id) {
+            return entry.picture;
+        }
+    }
+    return kPictureProgram;
+}
+
+void AppendEntry(HMENU menu, const TrayMenuEntry& entry) {
+    if (entry.command == TrayCommand::Separator) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        return;
+    }
+    std::wstring text = Widen(std::string(entry.text));
     MENUITEMINFOW item{};
     item.cbSize = sizeof item;
-    item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
-    item.wID = id;
-    item.dwTypeData = const_cast<wchar_t*>(text);
-    // The picture is drawn on WM_DRAWITEM: an icon keeps its transparency that way.
-    item.hbmpItem = HBMMENU_CALLBACK;
+    item.fMask = MIIM_ID | MIIM_STRING;
+    item.wID = CommandId(entry.command);
+    item.dwTypeData = text.data();
+    if (entry.picture != kPictureProgram) {
+        // The picture is drawn on WM_DRAWITEM: an icon keeps its transparency that way.
+        item.fMask |= MIIM_BITMAP;
+        item.hbmpItem = HBMMENU_CALLBACK;
+    }
     InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item);
+    if (entry.isDefault) {
+        SetMenuDefaultItem(menu, item.wID, FALSE);
+    }
 }
 
 }  // namespace
@@ -37,12 +71,9 @@ TrayIcon::TrayIcon(HWND owner, const ProgramState& state, const Images& images, 
       images_(images),
       notify_(std::move(notify)),
       popupMenu1_(CreatePopupMenu()) {
-    const HMENU menu = popupMenu1_.get();
-    AppendItem(menu, N3, L"Открыть / скрыть");
-    AppendMenuW(menu, MF_STRING, N4, L"Журнал");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);  // N2
-    AppendItem(menu, N1, L"Закрыть");
-    SetMenuDefaultItem(menu, N3, FALSE);
+    for (const TrayMenuEntry& entry : kTrayMenu) {
+        AppendEntry(popupMenu1_.get(), entry);
+    }
 }
 
 TrayIcon::~TrayIcon() {
@@ -159,7 +190,7 @@ UINT TrayIcon::ShowPopupMenu1() {
 }
 
 bool TrayIcon::MeasureItem(MEASUREITEMSTRUCT& item) const {
-    if (item.CtlType != ODT_MENU || (item.itemID != N1 && item.itemID != N3)) {
+    if (item.CtlType != ODT_MENU || MenuPicture(item.itemID) == kPictureProgram) {
         return false;
     }
     item.itemWidth = kMenuPictureSize;
@@ -168,10 +199,11 @@ bool TrayIcon::MeasureItem(MEASUREITEMSTRUCT& item) const {
 }
 
 bool TrayIcon::DrawItem(const DRAWITEMSTRUCT& item) const {
-    if (item.CtlType != ODT_MENU || (item.itemID != N1 && item.itemID != N3)) {
+    const int index = MenuPicture(item.itemID);
+    if (item.CtlType != ODT_MENU || index == kPictureProgram) {
         return false;
     }
-    const HICON picture = images_.List16(item.itemID == N1 ? kPictureClose : kPictureShowHide);
+    const HICON picture = images_.List16(index);
     const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - kMenuPictureSize) / 2;
     DrawIconEx(item.hDC, item.rcItem.left, top, picture, kMenuPictureSize, kMenuPictureSize, 0,
                nullptr, DI_NORMAL);

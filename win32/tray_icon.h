@@ -28,8 +28,8 @@ inline constexpr UINT kTrayMessage = WM_USER + 1;
 
 class TrayIcon {
 public:
-    // The menu's commands, as TrackPopupMenu returns them: N3 "Открыть / скрыть", N4 "Журнал",
-    // N1 "Закрыть".
+    // The menu's commands (the entries of kTrayMenu), as TrackPopupMenu returns them: N3
+    // "Открыть / скрыть", N4 "Журнал", N1 "Закрыть".
     enum Command : UINT { N3 = 1, N1 = 2, N4 = 3 };
 
     // Ticks between two tries to add an icon the tray refused.

@@ -14,7 +14,7 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify t
       events_(clock_, journalFile_, notifier_, errors_),
       program_(
           Platform{store_, port_, portTable_, form1_, form1_, form2_, power, events_, &events_}) {
-    form1_.Attach(program_, aboutBox_, errors_, std::move(trayNotify));
+    form1_.Attach(program_, program_.State(), aboutBox_, errors_, std::move(trayNotify));
     form2_.SetAnswer([this](int result) { program_.CountdownAnswered(result); });
     form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); },
                      [this] { events_.TrayMissing(); }});

@@ -27,10 +27,26 @@ std::string NutEndpointText(std::string_view address, int port);
 std::string NutStartupReport(const std::vector<std::string>& settingProblems,
                              const std::vector<std::string>& listenFailures);
 
+// Has `server` listen on every address of `settings`; the failures, as "endpoint (reason)". A
+// system without IPv6 is no failure for ::1. `Server` offers ListenOn(address, port) -> 0 or the
+// system's error, and the static ErrorText(error) and NoAddressFamily(error).
+template <typename Server>
+std::vector<std::string> ListenOnEach(Server& server, const NutSettings& settings) {
+    std::vector<std::string> failures;
+    for (const std::string& address : settings.listen) {
+        const int error = server.ListenOn(address, settings.port);
+        if (error != 0 && !(address == "::1" && Server::NoAddressFamily(error))) {
+            failures.push_back(NutEndpointText(address, settings.port) + " (" +
+                               Server::ErrorText(error) + ")");
+        }
+    }
+    return failures;
+}
+
 // Start-up of a front end's server: the settings from section "NUT", and a server when they turn
 // it on and it listens on at least one address; whatever went wrong is reported once. `Server`
-// is built from the settings and the rest of `arguments`, and offers Listen() -> the failures
-// and Listening().
+// is built from the settings and the rest of `arguments`, offers what ListenOnEach needs, and
+// Listening().
 template <typename Server, typename... Arguments>
 std::unique_ptr<Server> StartNutServer(Settings& settings, ErrorReporter& errors,
                                        Arguments&... arguments) {
@@ -42,7 +58,7 @@ std::unique_ptr<Server> StartNutServer(Settings& settings, ErrorReporter& errors
     std::vector<std::string> failures;
     if (read.settings.enabled) {
         server = std::make_unique<Server>(read.settings, arguments...);
-        failures = server->Listen();
+        failures = ListenOnEach(*server, read.settings);
         if (!server->Listening()) {
             server.reset();
         }

@@ -19,6 +19,7 @@
 #include "core/program/main_view.h"
 #include "core/program/nut_feed.h"
 #include "core/program/presentation.h"
+#include "core/program/user_actions.h"
 
 namespace zelto {
 
@@ -36,30 +37,28 @@ struct Platform {
     EventLog* events = nullptr;
 };
 
-class Program {
+class Program final : public UserActions {
 public:
     explicit Program(const Platform& platform);
 
     // Restores the settings into the lists, adds the tray icon, fills the port list, opens the
     // stored port and runs the first tick. A step that fails is reported and start-up goes on.
-    void FormCreate();
-    // ComboBox1Change, ComboBox2Change, ComboBox3Change: the user picked another entry.
-    void PolicyChanged(PolicyList list, int index);
+    void FormCreate() override;
+    void PolicyChanged(PolicyList list, int index) override;
     // The user picked a port: reopen it, then store it (its index and its path). A refused
     // write is reported; the port is in use either way.
-    void ComboBox4Change(int index);
+    void ComboBox4Change(int index) override;
     // Fills the port list from the system's table or the "Ports" setting.
     void ReadComPorts();
     // The user opened the port list: it follows devices added and removed since, keeping the
     // selected port selected (and listed, even while it is unplugged). Nothing is stored, but a
     // chosen place of the list that a device now fills is opened.
-    void RefreshPortList();
+    void RefreshPortList() override;
 
     // One poll tick; while the chosen port is not open, every few ticks look for it first.
-    void Timer1Timer();
-    void Image5Click() { monitor_.Image5Click(); }
-    // The countdown dialog's buttons, or the program ending while it shows (a CountdownResult).
-    void CountdownAnswered(int result) { monitor_.CountdownAnswered(result); }
+    void Timer1Timer() override;
+    void Image5Click() override { monitor_.Image5Click(); }
+    void CountdownAnswered(int result) override { monitor_.CountdownAnswered(result); }
 
     ProgramState& State() { return state_; }
     // What the main window and the tray show now.

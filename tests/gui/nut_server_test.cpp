@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/program/nut_startup.h"
 #include "qt/nut_server.h"
 #include "support/core_fakes.h"
 #include "support/event_pump.h"
@@ -104,7 +105,7 @@ protected:
     }
     std::unique_ptr<NutServer> Serve(const NutSettings& settings = TestSettings()) {
         auto server = std::make_unique<NutServer>(settings, feed);
-        EXPECT_TRUE(server->Listen().empty());
+        EXPECT_TRUE(ListenOnEach(*server, settings).empty());
         EXPECT_TRUE(server->Listening());
         return server;
     }

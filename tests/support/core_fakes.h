@@ -20,6 +20,7 @@
 #include "core/monitor/display.h"
 #include "core/monitor/power_requests.h"
 #include "core/monitor/secondaries.h"
+#include "core/program/user_actions.h"
 
 namespace zelto::fakes {
 
@@ -190,6 +191,28 @@ public:
     void CloseCountdown() override {
         showing = false;
         ++closes;
+    }
+};
+
+// What a window reported, each action as one line ("CountdownAnswered 2"), for a window tested
+// without a program behind it.
+class RecordedActions : public UserActions {
+public:
+    std::vector<std::string> calls;
+
+    void FormCreate() override { calls.push_back("FormCreate"); }
+    void PolicyChanged(PolicyList list, int index) override {
+        calls.push_back("PolicyChanged " + std::to_string(PolicyListPlace(list)) + " " +
+                        std::to_string(index));
+    }
+    void RefreshPortList() override { calls.push_back("RefreshPortList"); }
+    void ComboBox4Change(int index) override {
+        calls.push_back("ComboBox4Change " + std::to_string(index));
+    }
+    void Image5Click() override { calls.push_back("Image5Click"); }
+    void Timer1Timer() override { calls.push_back("Timer1Timer"); }
+    void CountdownAnswered(int result) override {
+        calls.push_back("CountdownAnswered " + std::to_string(result));
     }
 };
 

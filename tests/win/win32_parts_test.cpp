@@ -22,6 +22,7 @@
 #include "core/base/program_state.h"
 #include "core/base/settings.h"
 #include "core/events/journal.h"
+#include "core/program/nut_startup.h"
 #include "win32/event_parts.h"
 #include "win32/images.h"
 #include "win32/journal_window.h"
@@ -578,7 +579,7 @@ double SecondsOfTheWait(NutFeed& feed) {
 TEST(NutServerWait, EndsAtOnceWithoutLoginsWhenTheSecondaryLeavesOrWhenTimeIsUp) {
     NutFeed feed;
     NutServer server(WaitSettings(2), feed);
-    ASSERT_TRUE(server.Listen().empty());
+    ASSERT_TRUE(ListenOnEach(server, WaitSettings(2)).empty());
     ASSERT_GT(server.Port(), 0);
 
     // Nobody logged in: no wait at all, though a client is connected.
