@@ -4,12 +4,12 @@
 # after a clean end on SIGTERM, the exit.
 set -euo pipefail
 bin=${ZELTO_BUILD_DIR:?}/upszelto
-work=$(mktemp -d)
+. "$(dirname "$0")/harness.bash"
 # A runtime folder of its own: the program's one-copy lock there meets no other copy's.
 # Beside the program's folder, which must hold nothing but what the program made.
 XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
-trap 'rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
+on_cleanup() { rm -rf "$XDG_RUNTIME_DIR"; }
 
 # Inside a mount namespace of its own: no tty class in sysfs, every /dev/ttyS* a /dev/null, so
 # the program cannot see, let alone open, the machine's console port.

@@ -6,12 +6,10 @@
 # runs. Then the Debian package built from the same rules holds the same files.
 set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
-work=$(mktemp -d)
+. "$(dirname "$0")/harness.bash"
 # A runtime folder of its own: the program's one-copy lock there meets no other copy's.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
 
 stage=$work/stage
 DESTDIR=$stage cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||

@@ -13,22 +13,8 @@ for tool in "$driver" "$upsd" "$(command -v upsc || echo upsc)"; do
     [ -x "$tool" ] || { echo "$tool is missing (packages nut-server, nut-client)"; exit 1; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "$*"
-    for log in sim.out driver.out upsd.out; do
-        echo "--- $log"; cat "$work/$log" 2>/dev/null || true
-    done
-    exit 1
-}
+. "$(dirname "$0")/harness.bash"
+logs=(sim.out driver.out upsd.out)
 
 "$build/ups-sim" --log "$work/sim.log" --control "$work/ctl" "$work/ups" </dev/null \
     >"$work/sim.out" 2>&1 &
@@ -87,8 +73,8 @@ value() {
 same_number() {
     awk -v a="$1" -v b="$2" 'BEGIN { exit !(a != "" && a + 0 == b + 0) }'
 }
-# wait_for NAME VALUE SECONDS [number]
-wait_for() {
+# wait_for_value NAME VALUE SECONDS [number]
+wait_for_value() {
     local actual
     for _ in $(seq $(($3 * 5))); do
         actual=$(value "$1")
@@ -102,7 +88,7 @@ wait_for() {
     return 1
 }
 
-wait_for ups.status OL 30 || fail "ups.status never became OL (last: '$(value ups.status)')"
+wait_for_value ups.status OL 30 || fail "ups.status never became OL (last: '$(value ups.status)')"
 
 errors=0
 check() {
@@ -135,11 +121,11 @@ for command in Q1 I F; do
 done
 
 echo "mains off" >"$work/ctl"
-if ! wait_for ups.status OB 15; then
+if ! wait_for_value ups.status OB 15; then
     echo "ups.status never became OB after the mains were cut (last: '$(value ups.status)')"
     errors=$((errors + 1))
 fi
-if ! wait_for input.voltage 0 10 number; then
+if ! wait_for_value input.voltage 0 10 number; then
     echo "input.voltage never fell to 0 after the mains were cut (last: '$(value input.voltage)')"
     errors=$((errors + 1))
 fi

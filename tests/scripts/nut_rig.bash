@@ -1,25 +1,21 @@
 # Sourced by the NUT script tests: the UPS simulator, the program with its NUT server on a free
 # loopback port, and the helpers the checks share. Everything runs in a temporary folder and is
 # stopped on exit; only processes started here are ever signalled, by their ids.
-set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
 source_dir=${ZELTO_SOURCE_DIR:?}
-work=$(mktemp -d)
+. "$source_dir/tests/scripts/harness.bash"
 # A runtime folder of its own: the program's one-copy lock there meets no other copy's.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-pids=()
+# Steps to take at the end, after the processes are stopped.
 on_exit=()
 failures=0
 
-nut_cleanup() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null || true; done
+on_cleanup() {
+    local step
+    stop_pids
     for step in "${on_exit[@]}"; do eval "$step" || true; done
-    rm -rf "$work"
 }
-trap nut_cleanup EXIT
 
 # Debian's clients: upsc and friends on PATH, upsmon itself behind a wrapper that reads the
 # system's nut.conf, so the binary is taken directly.
@@ -30,6 +26,7 @@ upsmon_binary=/lib/nut/upsmon
 # PyNUT is installed for the system's Python, not whichever python3 comes first on PATH.
 system_python=/usr/bin/python3
 
+# Here a failed check is counted and the script goes on to the next.
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))

@@ -10,22 +10,8 @@
 # Needs Xvfb, trayer, xdotool and x11-utils (xdpyinfo), all in scripts/deps.
 set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
-work=$(mktemp -d)
-pids=()
-
-cleanup() {
-    stop_pids
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    for log in "$work"/*/program.log; do
-        [ -e "$log" ] && { echo "--- $log"; cat "$log"; }
-    done
-    exit 1
-}
+. "$(dirname "$0")/harness.bash"
+logs=('*/program.log')
 
 . "$(dirname "$0")/x_session.bash"
 . "$(dirname "$0")/program_session.bash"

@@ -1,20 +1,8 @@
 # Sourced by the script tests that run the program on the UPS simulator: the simulator fed through
-# a pipe, a private bus with the logind stand-in in place of the system bus, the wait for the
-# program's own end, and the stop of everything a test started.
+# a pipe, a private bus with the logind stand-in in place of the system bus, and the wait for the
+# program's own end.
 #
-# Needs before sourcing: build (the build folder), work (a scratch folder the caller removes), a
-# `pids` array, a `fail` function, and wait_for (tests/scripts/x_session.bash).
-
-# Ends the processes in `pids`, the last started first.
-stop_pids() {
-    local i
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null || true
-    done
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-}
+# Needs before sourcing: tests/scripts/harness.bash, and build (the build folder).
 
 # Waits up to 15 s for the program started last ($program) to end by itself; fails unless it
 # ends with status 0.

@@ -19,8 +19,7 @@ build=${ZELTO_BUILD_DIR:?}
 user=zelto-sway
 
 if [ "${1:-}" != --inner ]; then
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
+    . "$(dirname "$0")/harness.bash"
     runner=()
     if [ "$(id -u)" -eq 0 ]; then
         id "$user" >/dev/null 2>&1 || useradd --system --create-home "$user"
@@ -47,7 +46,7 @@ if [ "${1:-}" != --inner ]; then
     source_dir=${ZELTO_SOURCE_DIR:?}
     mkdir -p "$work/bin" "$work/src/tests/scripts" "$work/src/tools/logind-standin"
     cp "$build/upszelto" "$build/ups-sim" "$build/logind-standin" "$work/bin/"
-    cp "$source_dir"/tests/scripts/{sni_sway.sh,x_session.bash,program_session.bash} \
+    cp "$source_dir"/tests/scripts/{sni_sway.sh,harness.bash,x_session.bash,program_session.bash} \
         "$work/src/tests/scripts/"
     cp "$source_dir/tools/logind-standin/private-bus.conf.in" "$work/src/tools/logind-standin/"
     chown -R "$user" "$work/bin" "$work/src" 2>/dev/null || true
@@ -61,19 +60,12 @@ if [ "${1:-}" != --inner ]; then
     exit "$status"
 fi
 
-work=$2
-pids=()
+# The outer run owns the folder and removes it.
+harness_work=$2 harness_keep=1
+. "$(dirname "$0")/harness.bash"
+logs=(program.log sway.log waybar.log)
 . "$(dirname "$0")/x_session.bash"
 . "$(dirname "$0")/program_session.bash"
-trap 'exec 3>&- 2>/dev/null || true; stop_pids' EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- program output"; cat "$work/program.log" 2>/dev/null || true
-    echo "--- sway"; tail -n 20 "$work/sway.log" 2>/dev/null || true
-    echo "--- waybar"; tail -n 20 "$work/waybar.log" 2>/dev/null || true
-    exit 1
-}
 
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"

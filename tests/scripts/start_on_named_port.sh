@@ -4,17 +4,10 @@
 # written back with the same value, and the port's path goes in beside it.
 set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
-work=$(mktemp -d)
+. "$(dirname "$0")/harness.bash"
 # A runtime folder of its own: the program's one-copy lock there meets no other copy's.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 "$build/ups-sim" --log "$work/sim.log" "$work/ups" </dev/null >"$work/sim.out" 2>&1 &
 pids+=($!)

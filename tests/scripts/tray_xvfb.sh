@@ -24,21 +24,11 @@
 # scripts/deps.
 set -euo pipefail
 build=${ZELTO_BUILD_DIR:?}
-work=$(mktemp -d)
-pids=()
-
-cleanup() {
-    exec 3>&- 2>/dev/null || true
-    stop_pids
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- program output"; cat "$work/program.log" 2>/dev/null || true
-    echo "--- windows"; xwininfo -root -tree 2>/dev/null | grep -e upszelto -e trayer || true
-    exit 1
+. "$(dirname "$0")/harness.bash"
+logs=(program.log)
+on_failure() {
+    echo "--- windows"
+    xwininfo -root -tree 2>/dev/null | grep -e upszelto -e trayer
 }
 
 . "$(dirname "$0")/x_session.bash"

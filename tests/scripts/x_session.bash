@@ -1,19 +1,7 @@
 # Sourced by the tests and the demo that need a real X server: a private Xvfb on a display
-# nobody uses, trayer as the tray host, and the wait they all poll with.
+# nobody uses and trayer as the tray host.
 #
-# Needs before sourcing: work (a scratch folder that the caller removes) and a `pids` array the
-# caller's cleanup stops, last first.
-
-# wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when at least SECONDS
-# have passed without.
-wait_for() {
-    local deadline=$((SECONDS + $1 + 1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.1
-    done
-}
+# Needs tests/scripts/harness.bash sourced before it.
 
 # A private Xvfb on a free display (90 + PID % 100, or the next free one); sets DISPLAY. It keeps
 # running as it is when its last client goes (a test may end the tray host between programs).

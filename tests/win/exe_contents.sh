@@ -17,10 +17,7 @@ version=${ZELTO_VERSION:?}
 exe=$build/upszelto.exe
 test_exe=$build/upszelto-test.exe
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
+. "$(dirname "$0")/../scripts/harness.bash"
 
 # Whole outputs in variables: grep -q on a pipe would end the writer early, which pipefail counts
 # as a failure.

@@ -26,31 +26,18 @@ linux_build=${ZELTO_LINUX_BUILD:?}
 source_dir=${ZELTO_SOURCE_DIR:?}
 version=${ZELTO_VERSION:?}
 older=0.9.0
-work=$(mktemp -d "$win_build/installer-test.XXXXXX")
-pids=()
-
-cleanup() {
-    local i
-    [ -d "${WINEPREFIX:-}" ] && stop_wine || true
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill -TERM "${pids[i]}" 2>/dev/null || true
-        wait "${pids[i]}" 2>/dev/null || true
-    done
-    rm -rf "$work"
+harness_work=$(mktemp -d "$win_build/installer-test.XXXXXX")
+. "$source_dir/tests/scripts/harness.bash"
+logs=(commands.log)
+on_cleanup() {
+    [ ! -d "${WINEPREFIX:-}" ] || stop_wine
 }
-trap cleanup EXIT
 
 # shellcheck source=tests/win/wine-session.sh
 . "$source_dir/tests/win/wine-session.sh"
 # A copy of the build's prefix (a fresh one takes ten seconds and 700 MB): what the setups do to
 # it goes with the copy.
 export WINEPREFIX=$work/prefix
-
-fail() {
-    echo "FAIL: $*"
-    echo "--- simulator commands"; tail -n 5 "$work/commands.log" 2>/dev/null || true
-    exit 1
-}
 
 probe() { wine_run "$win_build/setupprobe.exe" "$@"; }
 # A Windows path's Unix twin.

@@ -2,9 +2,8 @@
 # serial ports hidden, and the small helpers the scripts share; the X display's helpers come from
 # tests/scripts/x_session.bash.
 #
-# Needs before sourcing: win_build (the Windows build folder), source_dir (the source tree), work
-# (a scratch folder that the caller removes) and a `pids` array the caller's cleanup stops, last
-# first.
+# Needs before sourcing: tests/scripts/harness.bash, win_build (the Windows build folder) and
+# source_dir (the source tree).
 
 hide_ports=$source_dir/tests/win/hide-system-ports
 export WINEPREFIX=$win_build/wineprefix
@@ -28,7 +27,7 @@ wineserver_run() {
 start_wineserver() {
     wineserver_run -k 2>/dev/null || true
     wineserver_run -w 2>/dev/null || true
-    wineserver_run -f -p &
+    wineserver_run -f -p >>"$work/wineserver.log" 2>&1 &
     pids+=($!)
     # The first client waits for the server's start-up, the devices' included.
     wine_run reg query 'HKLM\Software\Wine' >/dev/null 2>&1
