@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/memory_port.h"
+#include "bench/rotation_record.h"
 #include "core/program/program.h"
 #include "qt/file_settings_store.h"
 #include "qt/main_window.h"
@@ -21,6 +21,7 @@
 #include "qt/message_box_reporter.h"
 #include "qt/zelto_application.h"
 #include "support/memory_sample.h"
+#include "support/scripted_ups_port.h"
 
 namespace zelto::bench {
 namespace {
@@ -98,7 +99,8 @@ int RunRecordMemory(std::size_t records, std::size_t warmUp) {
 
     MessageBoxReporter errors;
     FileSettingsStore store;
-    MemoryComPort port;
+    test::ScriptedUpsPort port;
+    port.AnswerWith(RotationRecord);
     NoSystemPorts portTable;
     NoPowerRequests power;
     MainWindowHost form;
@@ -116,7 +118,7 @@ int RunRecordMemory(std::size_t records, std::size_t warmUp) {
     const MemorySample before = SampleMemory();
     QElapsedTimer clock;
     clock.start();
-    const std::size_t answeredBefore = port.Answered();
+    const std::size_t answeredBefore = port.Commands().queries;
     const std::size_t step = records / 5 > 0 ? records / 5 : records;
     Print("after warm-up", before);
     for (std::size_t done = 0; done < records; done += step) {
@@ -127,7 +129,7 @@ int RunRecordMemory(std::size_t records, std::size_t warmUp) {
     }
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     const MemorySample after = SampleMemory();
-    const std::size_t handled = port.Answered() - answeredBefore;
+    const std::size_t handled = port.Commands().queries - answeredBefore;
 
     std::printf("records_measured: %zu (after %zu warm-up)\n", handled, warmUp);
     std::printf("time_per_record_us: %.0f\n", seconds * 1e6 / static_cast<double>(handled));

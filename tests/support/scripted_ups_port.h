@@ -10,11 +10,13 @@
 //   ups.SetMains(false);                         // the next answers say "on battery"
 //   ups.Queue(ScriptedUpsPort::Fault::Short);    // the next answer is one byte short
 //   ups.SetPresent(false);                       // unplugged: the port closes, opens fail
+//   ups.AnswerWith(RotationRecord);              // answer n is RotationRecord(n) (a benchmark)
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -51,6 +53,11 @@ public:
             open_ = false;
             rx_.clear();
         }
+    }
+    // Answers the status queries with `records(n)` for the n-th query (from 0) in place of the
+    // device's state; faults still spoil them.
+    void AnswerWith(std::function<std::string(std::uint64_t)> records) {
+        records_ = std::move(records);
     }
     // Spoils the next answer; several queued spoil as many answers, in order.
     void Queue(Fault fault, std::size_t count = 0) { faults_.push_back({fault, count}); }
@@ -110,8 +117,8 @@ private:
 
     void Handle(const std::string& command) {
         if (command == "Q1") {
-            ++received_.queries;
             Answer();
+            ++received_.queries;
         } else if (command == "Q") {
             ++received_.beeperToggles;
             beeperOn_ = !beeperOn_;
@@ -130,7 +137,7 @@ private:
         if (silent_) {
             return;
         }
-        std::string record = Record();
+        std::string record = records_ ? records_(received_.queries) : Record();
         if (faults_.empty()) {
             rx_ += record;
             return;
@@ -183,6 +190,7 @@ private:
     std::string pendingHalf_;
     std::string command_;
     std::deque<QueuedFault> faults_;
+    std::function<std::string(std::uint64_t)> records_;
     Received received_;
     std::uint64_t opens_ = 0;
     std::mt19937 random_{1};
