@@ -11,4 +11,4 @@ target_link_libraries(setupprobe PRIVATE ole32 uuid)
 add_test(NAME win.installer COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/installer_wine.sh)
 set_tests_properties(win.installer PROPERTIES
     ENVIRONMENT "ZELTO_WIN_BUILD=${CMAKE_BINARY_DIR};ZELTO_LINUX_BUILD=${ZELTO_LINUX_BUILD};ZELTO_SOURCE_DIR=${CMAKE_SOURCE_DIR};ZELTO_VERSION=${PROJECT_VERSION}"
-    RUN_SERIAL TRUE TIMEOUT 300 DEPENDS win.upszelto.end)
+    RUN_SERIAL TRUE TIMEOUT 300 DEPENDS "win.upszelto.end;win.prefix_server.stop")

@@ -43,7 +43,6 @@ step=${1:?"usage: $0 begin | SCENARIO | end"}
 # Every step works in the session's folder; only `end` removes it.
 harness_work=$win_build/wine-e2e
 if [ "$step" = begin ]; then
-    rm -rf "$harness_work"
     mkdir -p "$harness_work"
 elif [ "$step" != end ] && [ ! -s "$harness_work/session" ]; then
     echo "FAIL: no session: run '$0 begin' first"
@@ -152,7 +151,19 @@ port_list() { probe tree TForm1 | grep -E 'class=ComboBox rect=8,120,'; }
 journal_words() { sed -E 's/^[^ ]+ ([^ ]+).*$/\1/' "$1" | tr '\n' ' '; }
 
 # ---- The session --------------------------------------------------------------------------------
+# The processes of the session recorded in its folder, the last started first.
+stop_recorded_pids() {
+    local pid
+    for pid in $(cat "$work/program.pid" "$work/sim.pid" 2>/dev/null) \
+        $(tac "$work/session.pids" 2>/dev/null); do
+        stop_session_pid "$pid"
+    done
+}
+
 session_begin() {
+    # A session whose end never came (its run was cut short) is ended first.
+    stop_recorded_pids
+    find "$work" -mindepth 1 -delete
     [ -x "$linux_build/ups-sim" ] || fail "no $linux_build/ups-sim"
     start_xvfb || fail "Xvfb did not start"
     start_trayer || fail "trayer did not come up"
@@ -169,11 +180,7 @@ session_end() {
     # The prefix maps no port onto a pseudo-terminal that is gone.
     wine_run reg delete 'HKLM\Software\Wine\Ports' /f >/dev/null 2>&1 || true
     stop_wine
-    local pid
-    for pid in $(cat "$work/program.pid" "$work/sim.pid" 2>/dev/null) \
-        $(tac "$work/session.pids" 2>/dev/null); do
-        stop_session_pid "$pid"
-    done
+    stop_recorded_pids
     echo "the session is stopped"
 }
 
