@@ -20,6 +20,7 @@
 #include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
 #include "qt/zelto_application.h"
+#include "support/core_fakes.h"
 #include "support/memory_sample.h"
 #include "support/scripted_ups_port.h"
 
@@ -28,24 +29,6 @@ namespace {
 
 using test::MemorySample;
 using test::SampleMemory;
-
-// The port list comes from "Ports" alone.
-class NoSystemPorts : public PortTable {
-public:
-    std::vector<PortEntry> SystemPorts() override { return {}; }
-};
-
-// The trigger is "никогда", so nothing may ever ask.
-class NoPowerRequests : public PowerRequests {
-public:
-    std::optional<std::string> Request(PowerAction) override {
-        std::fprintf(stderr, "unexpected power request\n");
-        return std::string("not in a benchmark");
-    }
-    CapabilityAnswer Capability(PowerAction) override {
-        return CapabilityAnswer{PowerCapability::Yes, {}};
-    }
-};
 
 bool WriteSettings(const QString& path) {
     QFile file(path);
@@ -101,8 +84,11 @@ int RunRecordMemory(std::size_t records, std::size_t warmUp) {
     FileSettingsStore store;
     test::ScriptedUpsPort port;
     port.AnswerWith(RotationRecord);
-    NoSystemPorts portTable;
-    NoPowerRequests power;
+    fakes::FakePortTable portTable;  // none: the port list comes from "Ports" alone
+    // The trigger is "никогда", so nothing may ever ask.
+    fakes::FakePowerRequests power;
+    power.refusal = "not in a benchmark";
+    power.onRequest = [](PowerAction) { std::fprintf(stderr, "unexpected power request\n"); };
     MainWindowHost form;
     Program program(Platform{store, port, portTable, form, form, form, power, errors});
     ConnectWindowToProgram(form, program);

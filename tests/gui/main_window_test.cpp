@@ -38,12 +38,6 @@ namespace {
 
 constexpr const char* kSettingsPath = "/fake/work/UPSZelto.ini";
 
-class FakePortTable : public PortTable {
-public:
-    std::vector<PortEntry> ports;
-    std::vector<PortEntry> SystemPorts() override { return ports; }
-};
-
 // A window wired to a real program whose platform is all fakes, opened as the user opens it:
 // only an open window gets the program's output.
 class MainWindow : public ::testing::Test {
@@ -69,7 +63,7 @@ protected:
 
     fakes::FakeSettingsStore store;
     fakes::FakeComPort port;
-    FakePortTable portTable;
+    fakes::FakePortTable portTable;
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;

@@ -17,17 +17,12 @@
 namespace zelto {
 namespace {
 
-class OnePort : public PortTable {
-public:
-    std::vector<PortEntry> SystemPorts() override { return {{"ttyUSB0", "/fake/dev/ttyUSB0"}}; }
-};
-
 TEST(PollTimer, KeepsPollingWhileItCountsTheCountdownDown) {
     fakes::FakeSettingsStore store;
     // Trigger "при отказе сети": the first record on battery opens the countdown.
     store.files["/fake/work/UPSZelto.ini"] = "[UPS]\nCompOff=0\nOffMethod=0\nOFFAfter=3\n";
     fakes::FakeComPort port;
-    OnePort portTable;
+    fakes::FakePortTable portTable{{{"ttyUSB0", "/fake/dev/ttyUSB0"}}};
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;

@@ -53,11 +53,6 @@
 namespace zelto {
 namespace {
 
-class NoPorts : public PortTable {
-public:
-    std::vector<PortEntry> SystemPorts() override { return {{"ttyUSB0", "/fake/dev/ttyUSB0"}}; }
-};
-
 QStringList Items(const QComboBox* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i) {
@@ -92,7 +87,7 @@ protected:
 
     fakes::FakeSettingsStore store;
     fakes::FakeComPort port;
-    NoPorts portTable;
+    fakes::FakePortTable portTable{{{"ttyUSB0", "/fake/dev/ttyUSB0"}}};
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;
@@ -160,13 +155,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 constexpr const char* kSettingsPath = "/fake/work/UPSZelto.ini";
 
-class TwoPorts : public PortTable {
-public:
-    std::vector<PortEntry> SystemPorts() override {
-        return {{"ttyUSB0", "/fake/dev/ttyUSB0"}, {"ttyS1", "/fake/dev/ttyS1"}};
-    }
-};
-
 // A program with fakes around it; two of them get the same settings and records.
 struct Rig {
     explicit Rig(const std::string& settings) {
@@ -175,7 +163,8 @@ struct Rig {
     }
     fakes::FakeSettingsStore store;
     fakes::FakeComPort port;
-    TwoPorts portTable;
+    fakes::FakePortTable portTable{
+        {{"ttyUSB0", "/fake/dev/ttyUSB0"}, {"ttyS1", "/fake/dev/ttyS1"}}};
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;
@@ -594,11 +583,6 @@ TEST(SingleInstance, ALockOfALiveCopyIsNotTakenHoweverOld) {
 
 // "Журнал" ---------------------------------------------------------------------------------------
 
-class QuietNotifier : public Notifier {
-public:
-    void Show(const Notification&) override {}
-};
-
 class HistoryWindow : public ::testing::Test {
 protected:
     HistoryWindow() {
@@ -624,13 +608,13 @@ protected:
 
     fakes::FakeSettingsStore store;
     fakes::FakeComPort port;
-    NoPorts portTable;
+    fakes::FakePortTable portTable{{{"ttyUSB0", "/fake/dev/ttyUSB0"}}};
     fakes::FakeCountdown countdown;
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;
     fakes::FakeClock clock{Moment{1'700'000'000 - 1'700'000'000 % 15, 0}};
     fakes::MemoryJournalFile journalFile;
-    QuietNotifier notifier;
+    fakes::FakeNotifier notifier;
     MainWindowHost form;
     EventLog events{clock, journalFile, notifier, errors};
     Program program{

@@ -49,6 +49,7 @@
 #include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
 #include "qt/zelto_application.h"
+#include "support/core_fakes.h"
 #include "support/event_fakes.h"
 #include "support/memory_sample.h"
 #include "support/scripted_ups_port.h"
@@ -84,31 +85,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     }
     return true;
 }
-
-// The port list comes from "Ports" alone.
-class NoSystemPorts : public PortTable {
-public:
-    std::vector<PortEntry> SystemPorts() override { return {}; }
-};
-
-class CountingPowerRequests : public PowerRequests {
-public:
-    std::optional<std::string> Request(PowerAction action) override {
-        ++byAction[static_cast<std::size_t>(action)];
-        if (++total % 3 == 0) {
-            ++refused;
-            return std::string("org.freedesktop.login1.SleepVerbNotSupported: not in a soak");
-        }
-        return std::nullopt;
-    }
-    CapabilityAnswer Capability(PowerAction) override {
-        return CapabilityAnswer{PowerCapability::Yes, {}};
-    }
-
-    std::array<std::uint64_t, 3> byAction{};  // PowerOff, Hibernate, Suspend
-    std::uint64_t total = 0;
-    std::uint64_t refused = 0;
-};
 
 // The error boxes open now, wherever they came from; with `hiddenToo` also those closed but
 // not yet deleted.
@@ -163,11 +139,11 @@ fakes::MemoryJournalFile Counting() {
     return file;
 }
 
-class CountingNotifier : public Notifier {
-public:
-    void Show(const Notification&) override { ++shown; }
-    std::uint64_t shown = 0;
-};
+fakes::FakeNotifier CountingNotifier() {
+    fakes::FakeNotifier notifier;
+    notifier.keep = false;
+    return notifier;
+}
 
 class SoakDay : public QObject {
 public:
@@ -182,6 +158,14 @@ public:
         // As the program entry puts them together.
         ConnectWindowToProgram(form_, program_);
         countdown_.installEventFilter(this);
+        // Every third power request refused, as a system may.
+        power_.onRequest = [this](PowerAction) {
+            power_.refusal =
+                power_.actions.size() % 3 == 0
+                    ? std::optional<std::string>(
+                          "org.freedesktop.login1.SleepVerbNotSupported: not in a soak")
+                    : std::nullopt;
+        };
     }
 
     // Start-up, then the day; returns when the last simulated second is done.
@@ -210,17 +194,18 @@ public:
             "countdowns (real dialog): %llu shown, %llu ran out, %llu cancelled by "
             "mains, %llu cancelled by the user\n",
             static_cast<unsigned long long>(countdownsShown_),
-            static_cast<unsigned long long>(power_.total),
-            static_cast<unsigned long long>(countdownsShown_ - power_.total - userCancels_),
+            static_cast<unsigned long long>(power_.actions.size()),
+            static_cast<unsigned long long>(countdownsShown_ - power_.actions.size() -
+                                            userCancels_),
             static_cast<unsigned long long>(userCancels_));
         std::printf(
             "power requests: %llu (power-off %llu, hibernate %llu, stand-by %llu), "
             "%llu refused; UPS switch-off commands: %llu\n",
-            static_cast<unsigned long long>(power_.total),
-            static_cast<unsigned long long>(power_.byAction[0]),
-            static_cast<unsigned long long>(power_.byAction[1]),
-            static_cast<unsigned long long>(power_.byAction[2]),
-            static_cast<unsigned long long>(power_.refused),
+            static_cast<unsigned long long>(power_.actions.size()),
+            static_cast<unsigned long long>(Requests(PowerAction::PowerOff)),
+            static_cast<unsigned long long>(Requests(PowerAction::Hibernate)),
+            static_cast<unsigned long long>(Requests(PowerAction::Suspend)),
+            static_cast<unsigned long long>(power_.actions.size() / 3),
             static_cast<unsigned long long>(ups_.Commands().switchOffs));
         std::printf("line faults: %llu; error boxes opened: %llu, closed by the user: %llu\n",
                     static_cast<unsigned long long>(faults_),
@@ -248,8 +233,8 @@ public:
         Expect(countdownsShown_ == 4 * static_cast<std::uint64_t>(hours),
                "countdowns shown: " + std::to_string(countdownsShown_) + ", expected " +
                    std::to_string(4 * hours));
-        Expect(power_.total == 2 * static_cast<std::uint64_t>(hours),
-               "power requests: " + std::to_string(power_.total) + ", expected " +
+        Expect(power_.actions.size() == 2 * static_cast<std::size_t>(hours),
+               "power requests: " + std::to_string(power_.actions.size()) + ", expected " +
                    std::to_string(2 * hours));
         Expect(userCancels_ == static_cast<std::uint64_t>(hours), "user cancels");
         Expect(ups_.Commands().switchOffs == switchOffs,
@@ -303,6 +288,11 @@ protected:
     }
 
 private:
+    std::size_t Requests(PowerAction action) const {
+        return static_cast<std::size_t>(
+            std::count(power_.actions.begin(), power_.actions.end(), action));
+    }
+
     // One simulated second. The next one is queued first, as the timer's next tick would be.
     void Step() {
         if (second_ >= seconds_) {
@@ -549,12 +539,12 @@ private:
     MessageBoxReporter errors_;
     FileSettingsStore store_;
     ScriptedUpsPort ups_;
-    NoSystemPorts portTable_;
-    CountingPowerRequests power_;
+    fakes::FakePortTable portTable_;  // none: the port list comes from "Ports" alone
+    fakes::FakePowerRequests power_;
     MainWindowHost form_;
     fakes::FakeClock clock_{Moment{kDayStart, 0}};
     fakes::MemoryJournalFile journalFile_ = Counting();
-    CountingNotifier notifier_;
+    fakes::FakeNotifier notifier_ = CountingNotifier();
     EventLog events_{clock_, journalFile_, notifier_, errors_};
     Program program_;
     JournalWindowHost journal_{events_, clock_, form_};

@@ -11,11 +11,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/base/error_reporter.h"
 #include "core/base/settings_store.h"
 #include "core/link/com_port.h"
+#include "core/link/port_table.h"
 #include "core/monitor/countdown.h"
 #include "core/monitor/display.h"
 #include "core/monitor/power_requests.h"
@@ -97,6 +99,15 @@ public:
             rx.clear();
         }
     }
+};
+
+// The system's table of serial ports: `ports`, as set.
+class FakePortTable : public PortTable {
+public:
+    FakePortTable() = default;
+    explicit FakePortTable(std::vector<PortEntry> listed) : ports(std::move(listed)) {}
+    std::vector<PortEntry> ports;
+    std::vector<PortEntry> SystemPorts() override { return ports; }
 };
 
 // Records every call, in order, as readable text, and keeps the latest value of each element.

@@ -12,6 +12,7 @@
 
 #include "core/events/event.h"
 #include "core/events/journal.h"
+#include "core/events/notifications.h"
 
 namespace zelto::fakes {
 
@@ -65,6 +66,21 @@ public:
 private:
     // The bytes appended since the last rotation, for a file that does not keep them.
     std::uint64_t counted_ = 0;
+};
+
+// Counts what was shown and keeps the titles, joined by " | "; with `keep` off it only counts.
+class FakeNotifier final : public Notifier {
+public:
+    std::string titles;
+    std::uint64_t shown = 0;
+    bool keep = true;
+
+    void Show(const Notification& notification) override {
+        ++shown;
+        if (keep) {
+            titles += (titles.empty() ? "" : " | ") + notification.title;
+        }
+    }
 };
 
 }  // namespace zelto::fakes

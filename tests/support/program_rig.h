@@ -46,12 +46,6 @@ public:
     }
 };
 
-class FakePortTable : public PortTable {
-public:
-    std::vector<PortEntry> ports;
-    std::vector<PortEntry> SystemPorts() override { return ports; }
-};
-
 struct ProgramRig {
     FakeSettingsStore store;
     FakeComPort port;

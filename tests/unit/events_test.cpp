@@ -233,12 +233,6 @@ TEST(NotificationFor, TextsOfTheKindsThatNotify) {
     }
 }
 
-class TitleNotifier : public Notifier {
-public:
-    std::string shown;  // titles, joined by " | "
-    void Show(const Notification& n) override { shown += (shown.empty() ? "" : " | ") + n.title; }
-};
-
 struct NotifyStep {
     std::int64_t time;
     std::optional<EventKind> kind;  // nothing: only time passes
@@ -251,7 +245,7 @@ struct NotifyCase {
 class NotificationTable : public ::testing::TestWithParam<NotifyCase> {};
 
 TEST_P(NotificationTable, AtMostOnePerKindAMinute) {
-    TitleNotifier notifier;
+    fakes::FakeNotifier notifier;
     Notifications notifications(notifier);
     for (const NotifyStep& step : GetParam().steps) {
         if (step.kind) {
@@ -259,8 +253,8 @@ TEST_P(NotificationTable, AtMostOnePerKindAMinute) {
         } else {
             notifications.OnTime(Moment{step.time, 0});
         }
-        EXPECT_EQ(notifier.shown, step.shown) << "at " << step.time;
-        notifier.shown.clear();
+        EXPECT_EQ(notifier.titles, step.shown) << "at " << step.time;
+        notifier.titles.clear();
     }
 }
 
@@ -306,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<NotifyCase>& info) { return info.param.name; });
 
 TEST(Notifications, OffShowsNothingAndForgetsWhatWasHeld) {
-    TitleNotifier notifier;
+    fakes::FakeNotifier notifier;
     Notifications notifications(notifier);
     for (const auto& event : {At(0, kBack), At(1, kLost), At(2, kBack)}) {
         notifications.OnEvent(event);
@@ -316,7 +310,7 @@ TEST(Notifications, OffShowsNothingAndForgetsWhatWasHeld) {
     notifications.OnTime(Moment{200, 0});
     notifications.SetEnabled(true);
     notifications.OnTime(Moment{300, 0});
-    EXPECT_EQ(notifier.shown, "Сеть восстановлена | Сеть пропала");
+    EXPECT_EQ(notifier.titles, "Сеть восстановлена | Сеть пропала");
 }
 
 TEST(Notifications, NotifyKeyIsOnUnlessZero) {
