@@ -2,7 +2,7 @@
 // What a person does in a window, the tray or a box, as both front ends report it: they call
 // these and nothing else of the program, and see the answer in what the views are told next.
 
-#include "core/program/main_view.h"
+#include "core/monitor/policy.h"
 
 namespace zelto {
 
