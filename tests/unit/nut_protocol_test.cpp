@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/nut/nut_address.h"
+#include "core/nut/nut_follow.h"
 #include "core/nut/nut_fsd_wait.h"
 #include "core/nut/nut_limits.h"
 #include "core/nut/nut_line_buffer.h"
@@ -399,6 +400,103 @@ TEST(NutFsdWait, SecondariesOrTimeEndTheWait) {
             NutFsdWaitState(committed, committed + c.elapsed, c.secondaries, c.wait);
         EXPECT_EQ(state, c.state) << c.elapsed.count() << " " << c.secondaries;
         EXPECT_EQ(NutFsdWaitOver(state), c.state != NutFsdWait::Wait);
+    }
+}
+
+// The client side: following a UPS another machine serves.
+TEST(NutFollow, UpsAddressesAnswersAndReconnectDelays) {
+    const struct {
+        const char* text;
+        const char* parsed;  // "ups host port", or "" for refused
+    } addresses[] = {
+        {"ups@192.168.1.10", "ups 192.168.1.10 3493"},
+        {"zelto@127.0.0.1:3493", "zelto 127.0.0.1 3493"},
+        {"my-ups.1@nas.local:4000", "my-ups.1 nas.local 4000"},
+        {"ups@[::1]:3493", "ups ::1 3493"},
+        {"ups@[fe80::1]", "ups fe80::1 3493"},
+        {"ups@host:0", ""},
+        {"ups@host:65536", ""},
+        {"ups@host:", ""},
+        {"ups@host:34x", ""},
+        {"@host", ""},
+        {"ups@", ""},
+        {"ups", ""},
+        {"u ps@host", ""},
+        {"ups@ho st", ""},
+        {"ups@[::1", ""},
+        {"ups@[::1]x", ""},
+        {"ups@host;rm", ""},
+    };
+    for (const auto& a : addresses) {
+        const auto address = ParseNutUpsAddress(a.text);
+        EXPECT_EQ(
+            address ? address->ups + " " + address->host + " " + std::to_string(address->port) : "",
+            a.parsed)
+            << a.text;
+    }
+
+    const struct {
+        const char* line;
+        std::optional<std::string> value;
+    } answers[] = {
+        {"VAR ups ups.status \"OB LB\"", "OB LB"},
+        {"VAR ups battery.charge \"87\"", std::nullopt},  // another variable
+        {"VAR nas ups.status \"OL\"", std::nullopt},      // another UPS
+        {"VAR ups ups.status \"say \\\"hi\\\"\"", "say \"hi\""},
+        {"VAR ups ups.status \"\"", ""},
+        {"ERR DATA-STALE", std::nullopt},
+        {"ERR VAR-NOT-SUPPORTED", std::nullopt},
+        {"VAR ups ups.status \"OL", std::nullopt},  // quote left open
+        {"VAR ups ups.status", std::nullopt},
+    };
+    for (const auto& a : answers) {
+        EXPECT_EQ(NutVarValue(a.line, "ups", "ups.status"), a.value) << a.line;
+    }
+
+    const int delays[] = {1, 2, 4, 8, 16, 30, 30};
+    for (int attempt = 1; attempt <= 7; ++attempt) {
+        EXPECT_EQ(NutReconnectDelay(attempt), delays[attempt - 1]) << attempt;
+    }
+    EXPECT_EQ(NutReconnectDelay(1000), 30);
+}
+
+TEST(NutFollow, CriticalAsASecondaryDecides) {
+    // Each step: at `time`, the server's ups.status (nullptr: no answer), then whether the UPS
+    // calls for the shutdown at that moment.
+    struct Step {
+        std::int64_t time;
+        const char* status;
+        bool critical;
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"FSD at once", {{0, "OL", false}, {1, "FSD OL", true}}},
+        {"on battery alone never",
+         {{0, "OB", false}, {10, "OB DISCHRG", false}, {100, "OB DISCHRG", false}}},
+        {"OB LB waits for FSD 15 s",
+         {{0, "OB", false}, {5, "OB LB", false}, {19, "OB LB", false}, {20, "OB LB", true}}},
+        {"FSD within the wait", {{0, "OB LB", false}, {3, "FSD OB LB", true}}},
+        {"mains back ends the low wait",
+         {{0, "OB LB", false},
+          {10, "OL CHRG", false},
+          {12, "OB LB", false},
+          {26, nullptr, false},
+          {27, "OB LB", true}}},
+        {"silent after OB", {{0, "OB", false}, {14, nullptr, false}, {15, nullptr, true}}},
+        {"silent after OL", {{0, "OL", false}, {100, nullptr, false}}},
+    };
+    for (const auto& c : cases) {
+        NutFollowCritical follow;
+        for (const Step& step : c.steps) {
+            if (step.status != nullptr) {
+                follow.Answered(step.time, step.status);
+            }
+            EXPECT_EQ(follow.Critical(step.time), step.critical) << c.name << " at " << step.time;
+        }
+        follow.Forget();
+        EXPECT_FALSE(follow.Critical(c.steps.back().time + 100)) << c.name << " forgotten";
     }
 }
 
