@@ -5,7 +5,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include <algorithm>
+#include <utility>
 
 #include "core/events/event_log.h"
 
@@ -34,20 +34,12 @@ void TJournalForm::Refresh() {
     const Moment now = clock_.Now();
     chart_.SetPoints(events_.Readings().Points(now.unixSeconds), now);
 
-    const auto& recent = events_.JournalLines().Recent();
-    if (recent.size() == shown_.size() &&
-        std::equal(recent.begin(), recent.end(), shown_.begin())) {
+    std::string text = events_.JournalLines().RecentText("\n");
+    if (text == shown_) {
         return;
     }
-    shown_.assign(recent.begin(), recent.end());
-    QString text;
-    for (const std::string& line : shown_) {
-        if (!text.isEmpty()) {
-            text += QLatin1Char('\n');
-        }
-        text += QString::fromStdString(line);
-    }
-    lines_.setPlainText(text);
+    shown_ = std::move(text);
+    lines_.setPlainText(QString::fromStdString(shown_));
     // The newest line in sight.
     lines_.verticalScrollBar()->setValue(lines_.verticalScrollBar()->maximum());
 }

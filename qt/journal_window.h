@@ -7,7 +7,6 @@
 #include <QWidget>
 
 #include <string>
-#include <vector>
 
 #include "core/events/event.h"
 #include "qt/history_chart.h"
@@ -35,7 +34,7 @@ private:
     Clock& clock_;
     HistoryChart chart_;
     QPlainTextEdit lines_;
-    std::vector<std::string> shown_;
+    std::string shown_;
 };
 
 }  // namespace zelto

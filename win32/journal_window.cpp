@@ -15,14 +15,7 @@ constexpr int kMemoId = 100;
 }  // namespace
 
 std::wstring JournalText(const Journal& journal) {
-    std::string text;
-    for (const auto& line : journal.Recent()) {
-        if (!text.empty()) {
-            text += "\r\n";
-        }
-        text += line;
-    }
-    return Widen(text);
+    return Widen(journal.RecentText("\r\n"));
 }
 
 TJournalForm::TJournalForm(const UiStyle& ui, const Journal& journal) : journal_(journal) {

@@ -25,6 +25,17 @@ void Journal::Write(const std::string& line) {
     }
 }
 
+std::string Journal::RecentText(std::string_view lineBreak) const {
+    std::string text;
+    for (const std::string& line : recent_) {
+        if (!text.empty()) {
+            text += lineBreak;
+        }
+        text += line;
+    }
+    return text;
+}
+
 void Journal::Failed() {
     if (reported_) {
         return;

@@ -62,6 +62,8 @@ public:
 
     // The latest lines written this run (whether or not the file took them), oldest first.
     const std::deque<std::string>& Recent() const { return recent_; }
+    // The recent lines as the journal window shows them, oldest first, joined by `lineBreak`.
+    std::string RecentText(std::string_view lineBreak) const;
 
 private:
     void Failed();
