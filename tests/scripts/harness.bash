@@ -48,6 +48,16 @@ wait_for() {
     done
 }
 
+# ends_well PID SECONDS WHAT: waits up to SECONDS for the child PID to end by itself; fails
+# unless it ends with status 0.
+ends_well() {
+    local status=0 deadline=$((SECONDS + $2))
+    while kill -0 "$1" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
+    kill -0 "$1" 2>/dev/null && fail "$3 did not end within $2 s"
+    wait "$1" || status=$?
+    [ "$status" -eq 0 ] || fail "$3 ended with status $status"
+}
+
 fail() {
     local pattern file
     echo "FAIL: $*"

@@ -53,12 +53,7 @@ start second
 second=$program
 cp "$work/second/UPSZelto.ini" "$work/second.ini"
 began=$SECONDS
-deadline=$((SECONDS + 5))
-while kill -0 "$second" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
-kill -0 "$second" 2>/dev/null && fail "the second copy is still running after 5 s"
-status=0
-wait "$second" || status=$?
-[ "$status" -eq 0 ] || fail "the second copy ended with status $status"
+ends_well "$second" 5 "the second copy"
 echo "the second copy ended with status 0 after $((SECONDS - began)) s or less"
 cmp -s "$work/second.ini" "$work/second/UPSZelto.ini" || fail "the second copy changed its settings"
 [ ! -e "$work/second/UPSZelto.log" ] || fail "the second copy wrote a journal"

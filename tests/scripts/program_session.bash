@@ -7,11 +7,7 @@
 # Waits up to 15 s for the program started last ($program) to end by itself; fails unless it
 # ends with status 0.
 end_program() {
-    local status=0 deadline=$((SECONDS + 15))
-    while kill -0 "$program" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
-    kill -0 "$program" 2>/dev/null && fail "the program did not end"
-    wait "$program" || status=$?
-    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+    ends_well "$program" 15 "the program"
 }
 
 # The simulator on $work/ups, logging to $work/commands.log and fed control lines through a pipe

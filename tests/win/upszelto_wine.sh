@@ -212,12 +212,7 @@ scenario_one_copy() {
         >"$work/second.log" 2>&1 &
     second=$!
     pids+=("$second")
-    deadline=$((SECONDS + 20))
-    while kill -0 "$second" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
-    kill -0 "$second" 2>/dev/null && fail "the second start did not end"
-    status=0
-    wait "$second" || status=$?
-    [ "$status" -eq 0 ] || fail "the second start ended with status $status"
+    ends_well "$second" 20 "the second start"
     wait_for 5 main_visible || fail "the second start did not show the first one's main window"
     [ -z "$(ls -A "$work/second")" ] || fail "the second start left files: $(ls "$work/second")"
     program_running || fail "the first program ended on the second start"
