@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/nut/nut_address.h"
+#include "core/nut/nut_client_session.h"
 #include "core/nut/nut_follow.h"
 #include "core/nut/nut_fsd_wait.h"
 #include "core/nut/nut_limits.h"
@@ -498,6 +499,68 @@ TEST(NutFollow, CriticalAsASecondaryDecides) {
         follow.Forget();
         EXPECT_FALSE(follow.Critical(c.steps.back().time + 100)) << c.name << " forgotten";
     }
+}
+
+TEST(NutClientSession, LoginListAndPollsAsASecondary) {
+    NutClientSession session("ups", "mon", "se cret");
+    EXPECT_EQ(session.Start(100),
+              "USERNAME \"mon\"\nPASSWORD \"se cret\"\nLOGIN ups\nLIST VAR ups\n");
+    EXPECT_EQ(session.Poll(100), "");  // nothing polled before the list
+    for (const char* line : {"OK", "OK", "OK", "BEGIN LIST VAR ups", "VAR ups ups.status \"OL\"",
+                             "VAR ups battery.charge \"87\"", "VAR ups ups.mfr \"Some\"",
+                             "VAR other ups.load \"99\"", "END LIST VAR ups"}) {
+        session.Received(line);
+    }
+    EXPECT_EQ(session.LoginState(), NutClientSession::Login::Accepted);
+    ASSERT_TRUE(session.VariablesKnown());
+    // Only what the UPS has is asked for, one GET each, none while a poll is open.
+    EXPECT_EQ(session.Poll(101), "GET VAR ups battery.charge\nGET VAR ups ups.status\n");
+    EXPECT_EQ(session.Poll(101), "");
+    EXPECT_FALSE(session.TimedOut(105));
+    EXPECT_TRUE(session.TimedOut(106));
+    session.Received("VAR ups battery.charge \"42\"");
+    session.Received("ERR DATA-STALE");
+    EXPECT_EQ(session.PollAnswers(), 2);
+    EXPECT_EQ(session.Values().at("battery.charge"), "42");
+    EXPECT_EQ(session.Values().at("ups.status"), "");  // stale: no value now
+    session.Received("OK stray");                      // nothing open: ignored
+    EXPECT_EQ(session.Poll(107), "GET VAR ups battery.charge\nGET VAR ups ups.status\n");
+    EXPECT_FALSE(session.TimedOut(107));
+}
+
+TEST(NutClientSession, RefusalsListsAndHostileServers) {
+    NutClientSession refused("ups", "mon", "wrong");
+    refused.Start(0);
+    for (const char* line : {"OK", "OK", "ERR ACCESS-DENIED"}) {
+        refused.Received(line);
+    }
+    EXPECT_EQ(refused.LoginState(), NutClientSession::Login::Refused);
+    EXPECT_EQ(refused.Refusal(), "ERR ACCESS-DENIED");
+
+    // No user: no login, only reading. A server that lists nothing gets every reading asked.
+    NutClientSession reader("ups", "", "");
+    EXPECT_EQ(reader.Start(0), "LIST VAR ups\n");
+    reader.Received("ERR UNKNOWN-UPS");
+    EXPECT_EQ(reader.LoginState(), NutClientSession::Login::None);
+    EXPECT_TRUE(reader.VariablesKnown());
+    EXPECT_EQ(reader.Values().size(), std::size(kNutFollowedVariables));
+
+    // An endless list keeps at most its bound, and its request times out.
+    NutClientSession flooded("ups", "", "");
+    flooded.Start(0);
+    flooded.Received("BEGIN LIST VAR ups");
+    for (int i = 0; i < 5000; ++i) {
+        flooded.Received("VAR ups x." + std::to_string(i) + " \"1\"");
+    }
+    flooded.Received("VAR ups ups.load \"15\"");  // past the bound: not taken
+    EXPECT_FALSE(flooded.VariablesKnown());
+    EXPECT_TRUE(flooded.Values().empty());
+    EXPECT_TRUE(flooded.TimedOut(kNutRequestTimeoutSeconds));
+
+    // A new connection starts from nothing.
+    EXPECT_EQ(refused.Start(50).substr(0, 9), "USERNAME ");
+    EXPECT_EQ(refused.LoginState(), NutClientSession::Login::Waiting);
+    EXPECT_TRUE(refused.Refusal().empty());
 }
 
 }  // namespace
