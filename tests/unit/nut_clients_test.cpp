@@ -12,6 +12,7 @@
 
 #include "core/nut/nut_clients.h"
 #include "core/nut/nut_connections.h"
+#include "core/nut/nut_follower.h"
 
 namespace zelto {
 namespace {
@@ -312,6 +313,119 @@ TEST_F(Connections, APeerGoneUnreportedMakesRoomAndIdleOnesAreDropped) {
         EXPECT_EQ(seen->closedOrderly, std::optional<bool>(false));
     }
     EXPECT_EQ(connections.Clients().OpenCount(), 0);
+}
+
+// The client side: a server this program follows, played by the test.
+struct ScriptedClientSocket final : NutClientSocket {
+    State state = State::Closed;
+    bool refuse = false;  // connections fail at once
+    std::vector<std::int64_t> connects;
+    std::string sent;
+    std::string incoming;
+    std::int64_t* clock = nullptr;
+
+    void Connect(const std::string& host, int port) override {
+        connects.push_back(*clock);
+        EXPECT_EQ(host + ":" + std::to_string(port), "nas:3493");
+        state = refuse ? State::Closed : State::Connected;
+    }
+    State Current() override { return state; }
+    std::string Receive(std::size_t limit) override {
+        std::string chunk = incoming.substr(0, limit);
+        incoming.erase(0, chunk.size());
+        return chunk;
+    }
+    void Send(std::string_view bytes) override { sent += bytes; }
+    void Close() override { state = State::Closed; }
+};
+
+class Following : public ::testing::Test {
+protected:
+    Following() { socket.clock = &now; }
+    void TickTo(std::int64_t until) {
+        for (; now <= until; ++now) {
+            follower.Tick(now);
+        }
+        now = until;
+    }
+    // The server's answers to a login and a list holding the status and the charge.
+    void AnswerLoginAndList(const char* status) {
+        socket.incoming += std::string("OK\nOK\nOK\nBEGIN LIST VAR ups\nVAR ups ups.status \"") +
+                           status + "\"\nVAR ups battery.charge \"90\"\nEND LIST VAR ups\n";
+    }
+
+    std::int64_t now = 0;
+    ScriptedClientSocket socket;
+    NutFollower follower{socket, NutUpsAddress{"ups", "nas", 3493}, "mon", "secret"};
+};
+
+TEST_F(Following, PollsOnceATickAndShutsDownWhenOnBatteryAndLowStays) {
+    follower.Tick(now);
+    ASSERT_TRUE(follower.Connected());
+    EXPECT_EQ(socket.sent, "USERNAME \"mon\"\nPASSWORD \"secret\"\nLOGIN ups\nLIST VAR ups\n");
+    socket.sent.clear();
+    AnswerLoginAndList("OB LB");
+    follower.Tick(++now);
+    EXPECT_EQ(socket.sent, "GET VAR ups battery.charge\nGET VAR ups ups.status\n");
+    for (int tick = 0; tick < 16; ++tick) {
+        socket.incoming += "VAR ups battery.charge \"9\"\nVAR ups ups.status \"OB LB\"\n";
+        follower.Tick(++now);
+    }
+    EXPECT_EQ(follower.Session().Values().at("battery.charge"), "9");
+    EXPECT_TRUE(follower.Status().Critical(now));  // FSD never came
+    EXPECT_EQ(socket.connects, std::vector<std::int64_t>{0});
+    follower.Logout();
+    EXPECT_EQ(socket.sent.substr(socket.sent.size() - 7), "LOGOUT\n");
+    EXPECT_EQ(socket.state, NutClientSocket::State::Closed);
+}
+
+TEST_F(Following, NeverGivesUpAndDropsAServerThatStopsAnswering) {
+    socket.refuse = true;
+    TickTo(70);
+    // 1, 2, 4, 8, 16, then every 30 s.
+    EXPECT_EQ(socket.connects, (std::vector<std::int64_t>{0, 1, 3, 7, 15, 31, 61}));
+
+    // A server that takes the connection but stops answering is dropped after the time-out.
+    socket.refuse = false;
+    socket.connects.clear();
+    TickTo(91);
+    ASSERT_EQ(socket.connects, std::vector<std::int64_t>{91});
+    TickTo(95);
+    EXPECT_TRUE(follower.Connected());
+    TickTo(96);
+    EXPECT_FALSE(follower.Connected());
+}
+
+TEST_F(Following, ASilentServerLastSeenOnBatteryIsCriticalUntilASleepDropsIt) {
+    follower.Tick(now);
+    AnswerLoginAndList("OB");
+    follower.Tick(++now);
+    socket.incoming += "VAR ups battery.charge \"50\"\nVAR ups ups.status \"OB\"\n";
+    follower.Tick(++now);
+    // Silent from here on: the connection times out and is made again, and still nothing.
+    TickTo(16);
+    EXPECT_FALSE(follower.Status().Critical(now));
+    EXPECT_GT(socket.connects.size(), 1u);
+    TickTo(17);
+    EXPECT_TRUE(follower.Status().Critical(now));
+    // Readings from before a sleep say nothing of now; the connection is made again at once.
+    now += 3600;
+    follower.Tick(now);
+    EXPECT_FALSE(follower.Status().Critical(now));
+    EXPECT_EQ(socket.connects.back(), now);
+}
+
+TEST_F(Following, ARefusedLoginIsToldOnceAndTheReadingsGoOn) {
+    follower.Tick(now);
+    socket.incoming +=
+        "OK\nOK\nERR ACCESS-DENIED\nBEGIN LIST VAR ups\nVAR ups ups.status "
+        "\"OL\"\nEND LIST VAR ups\n";
+    follower.Tick(++now);
+    EXPECT_EQ(follower.TakeNewRefusal(), std::optional<std::string>("ERR ACCESS-DENIED"));
+    EXPECT_EQ(follower.TakeNewRefusal(), std::nullopt);
+    socket.incoming += "VAR ups ups.status \"FSD OL\"\n";
+    follower.Tick(++now);
+    EXPECT_TRUE(follower.Status().Critical(now));  // FSD counts, logged in or not
 }
 
 }  // namespace

@@ -1,0 +1,99 @@
+#include "core/nut/nut_follower.h"
+
+#include <utility>
+
+namespace zelto {
+
+NutFollower::NutFollower(NutClientSocket& socket, NutUpsAddress address, std::string user,
+                         std::string password)
+    : socket_(socket),
+      address_(std::move(address)),
+      session_(address_.ups, std::move(user), std::move(password)) {}
+
+void NutFollower::Drop(std::int64_t now) {
+    socket_.Close();
+    connected_ = false;
+    lines_ = NutLineBuffer();
+    nextConnect_ = now + NutReconnectDelay(++attempt_);
+}
+
+void NutFollower::Read(std::int64_t now) {
+    for (const NutLine& line : lines_.Feed(socket_.Receive(kNutReadPerTick))) {
+        if (!line.tooLong) {
+            std::string text = line.text;
+            if (!text.empty() && text.back() == '\r') {
+                text.pop_back();
+            }
+            session_.Received(text);
+        }
+    }
+    if (session_.LoginState() == NutClientSession::Login::Refused &&
+        session_.Refusal() != lastRefusal_) {
+        lastRefusal_ = session_.Refusal();
+        newRefusal_ = lastRefusal_;
+    }
+    const auto status = session_.Values().find("ups.status");
+    if (status != session_.Values().end() && !status->second.empty() &&
+        session_.PollAnswers() > 0) {
+        critical_.Answered(now, status->second);
+    }
+}
+
+void NutFollower::Tick(std::int64_t now) {
+    if (lastTick_ && now - *lastTick_ >= kNutSleepGapSeconds) {
+        // Readings from before the sleep say nothing of now.
+        critical_.Forget();
+        socket_.Close();
+        connected_ = false;
+        lines_ = NutLineBuffer();
+        attempt_ = 0;
+        nextConnect_ = now;
+    }
+    lastTick_ = now;
+
+    NutClientSocket::State state = socket_.Current();
+    if (state == NutClientSocket::State::Closed) {
+        if (connected_ || now < nextConnect_) {
+            if (connected_) {
+                Drop(now);  // the server ended the connection
+            }
+            return;
+        }
+        socket_.Connect(address_.host, address_.port);
+        state = socket_.Current();
+        if (state == NutClientSocket::State::Closed) {
+            Drop(now);
+            return;
+        }
+    }
+    if (state == NutClientSocket::State::Connecting) {
+        return;
+    }
+    if (!connected_) {
+        connected_ = true;
+        socket_.Send(session_.Start(now));
+    }
+    Read(now);
+    if (session_.TimedOut(now)) {
+        Drop(now);
+        return;
+    }
+    if (session_.VariablesKnown()) {
+        attempt_ = 0;  // a working conversation: the next loss starts the delays again
+    }
+    socket_.Send(session_.Poll(now));
+}
+
+void NutFollower::Logout() {
+    if (connected_) {
+        socket_.Send(NutClientSession::Logout());
+        socket_.Close();
+        connected_ = false;
+    }
+}
+
+std::optional<std::string> NutFollower::TakeNewRefusal() {
+    return std::exchange(newRefusal_, std::nullopt);
+}
+
+}  // namespace zelto
