@@ -1,6 +1,7 @@
 #include "core/events/journal.h"
 
 #include "core/base/errors.h"
+#include "core/base/joined.h"
 #include "core/events/journal_line.h"
 
 namespace zelto {
@@ -26,14 +27,7 @@ void Journal::Write(const std::string& line) {
 }
 
 std::string Journal::RecentText(std::string_view lineBreak) const {
-    std::string text;
-    for (const std::string& line : recent_) {
-        if (!text.empty()) {
-            text += lineBreak;
-        }
-        text += line;
-    }
-    return text;
+    return Joined(recent_, lineBreak);
 }
 
 void Journal::Failed() {

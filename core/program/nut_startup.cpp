@@ -1,20 +1,8 @@
 #include "core/program/nut_startup.h"
 
+#include "core/base/joined.h"
+
 namespace zelto {
-namespace {
-
-std::string Joined(const std::vector<std::string>& items, std::string_view separator) {
-    std::string text;
-    for (const std::string& item : items) {
-        if (!text.empty()) {
-            text += separator;
-        }
-        text += item;
-    }
-    return text;
-}
-
-}  // namespace
 
 NutSettingsRead ReadNutServerSettings(Settings& settings) {
     return ReadNutSettings(
