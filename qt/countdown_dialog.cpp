@@ -76,7 +76,8 @@ TForm2::TForm2(QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, [this] { emit answered(CountdownGo); });
 }
 
-void TForm2::OpenCountdown(std::uint16_t seconds) {
+void TForm2::OpenCountdown(std::uint16_t seconds, const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
     ShowCountdownSeconds(seconds);
     CentreOnScreen(*this);
     show();

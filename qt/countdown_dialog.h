@@ -24,7 +24,7 @@ class TForm2 : public QDialog, public Countdown {
 public:
     explicit TForm2(QWidget* parent = nullptr);
 
-    void OpenCountdown(std::uint16_t seconds) override;
+    void OpenCountdown(std::uint16_t seconds, const std::string& caption) override;
     void ShowCountdownSeconds(std::uint16_t seconds) override;
     void CloseCountdown() override;
 

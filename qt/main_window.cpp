@@ -273,6 +273,7 @@ void TForm1::Paint(const MainWindowContents& contents) {
         SetPortList(contents.ports);
     }
     SetPortIndex(contents.portIndex);
+    SetUpsOffEnabled(contents.upsOffEnabled);
 }
 
 // The parts
@@ -297,6 +298,10 @@ void TForm1::SetPortList(const std::vector<std::string>& names) {
 
 void TForm1::SetPortIndex(int index) {
     ComboBox4->setCurrentIndex(index >= 0 && index < ComboBox4->count() ? index : -1);
+}
+
+void TForm1::SetUpsOffEnabled(bool enabled) {
+    ComboBox3->setEnabled(enabled);
 }
 
 void TForm1::SetCaption(const std::string& caption) {

@@ -42,6 +42,8 @@ public:
     void SetPolicyIndex(PolicyList list, int index);
     void SetPortList(const std::vector<std::string>& names);
     void SetPortIndex(int index);
+    // ComboBox3 greyed while the UPS is another machine's to switch off.
+    void SetUpsOffEnabled(bool enabled);
     void SetCaption(const std::string& caption);
     void ShowLinkState(bool ok);
     void ShowReading(Reading which, const std::string& text);

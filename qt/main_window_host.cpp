@@ -7,6 +7,7 @@
 #include "qt/countdown_dialog.h"
 #include "qt/images.h"
 #include "qt/main_window.h"
+#include "qt/network_ups_dialog.h"
 #include "qt/window_visibility.h"
 
 namespace zelto {
@@ -179,8 +180,27 @@ void MainWindowHost::ShowTray(int picture, const std::string& tip) {
 
 // Countdown
 
-void MainWindowHost::OpenCountdown(std::uint16_t seconds) {
-    CountdownWindow().OpenCountdown(seconds);
+void MainWindowHost::OpenCountdown(std::uint16_t seconds, const std::string& caption) {
+    CountdownWindow().OpenCountdown(seconds, caption);
+}
+
+void MainWindowHost::SetUpsOffEnabled(bool enabled) {
+    if (TForm1* window = Open()) {
+        window->SetUpsOffEnabled(enabled);
+    }
+}
+
+void MainWindowHost::OpenNetworkUpsDialog(const NetworkUpsForm& form) {
+    if (!networkUps_) {
+        networkUps_ = std::make_unique<NetworkUpsDialog>(actions_, &Window());
+    }
+    networkUps_->Open(form);
+}
+
+void MainWindowHost::ShowNetworkUpsCheck(const std::string& text) {
+    if (networkUps_) {
+        networkUps_->ShowCheck(text);
+    }
 }
 
 void MainWindowHost::ShowCountdownSeconds(std::uint16_t seconds) {

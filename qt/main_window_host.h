@@ -25,6 +25,7 @@ namespace zelto {
 class TForm2;
 class TAboutBox;
 class TForm1;
+class NetworkUpsDialog;
 
 class MainWindowHost : public QObject, public MainView, public Display, public Countdown {
     Q_OBJECT
@@ -48,6 +49,10 @@ public:
     void SetCaption(const std::string& caption) override;
     // SetTrayIcon(add) with the application icon; the tip is still empty.
     void AddTrayIcon() override;
+    void SetUpsOffEnabled(bool enabled) override;
+    // "Сетевой UPS", built at its first opening, a child of the main window.
+    void OpenNetworkUpsDialog(const NetworkUpsForm& form) override;
+    void ShowNetworkUpsCheck(const std::string& text) override;
 
     // Display
     void ShowLinkState(bool ok) override;
@@ -61,7 +66,7 @@ public:
     void ShowTray(int picture, const std::string& tip) override;
 
     // Countdown, shown in TForm2.
-    void OpenCountdown(std::uint16_t seconds) override;
+    void OpenCountdown(std::uint16_t seconds, const std::string& caption) override;
     void ShowCountdownSeconds(std::uint16_t seconds) override;
     void CloseCountdown() override;
 
@@ -76,6 +81,8 @@ public:
     // The countdown dialog, built now (hidden) if it was not yet; modal for the main window.
     TForm2& CountdownWindow();
     TAboutBox& AboutBox();
+    // "Сетевой UPS"; null until it was first opened.
+    NetworkUpsDialog* NetworkUpsIfBuilt() const { return networkUps_.get(); }
 
     // The latest tray picture (index into the 16 px list, -1 before the first) and tip.
     int TrayPicture() const { return trayPicture_; }
@@ -130,6 +137,7 @@ private:
     std::unique_ptr<TForm1> window_;
     // A child of the window, so destroyed before it.
     std::unique_ptr<TForm2> countdown_;
+    std::unique_ptr<NetworkUpsDialog> networkUps_;
 };
 
 }  // namespace zelto

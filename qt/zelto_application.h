@@ -19,6 +19,7 @@
 #include "qt/main_window.h"
 #include "qt/main_window_host.h"
 #include "qt/message_box_reporter.h"
+#include "qt/nut_client.h"
 #include "qt/nut_server.h"
 #include "qt/qt_com_port.h"
 #include "qt/qt_port_table.h"
@@ -73,6 +74,9 @@ private:
     QtPortTable portTable_;
     std::unique_ptr<LogindPowerRequests> power_;
     MainWindowHost form_;
+    // The followed UPS's connection and the network UPS dialog's check.
+    PosixNutClientSocket nutClient_;
+    PosixNutClientSocket nutCheck_;
     SystemClock clock_;
     // The clock that times the events and the chart: clock_ or the caller's.
     Clock& time_;

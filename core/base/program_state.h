@@ -22,6 +22,8 @@ struct ProgramState {
     bool LinkOk = false;               // a record of the right length arrived in the latest tick
     std::string RxBuffer;              // bytes received in the current tick
     std::uint64_t RecordsHandled = 0;  // status records handled since start-up
+    // The chosen UPS is one another machine serves over the network, not the serial port's.
+    bool FollowingNetworkUps = false;
 
     // Power state
     std::uint8_t BatteryCharge = 0;      // percent 0-100

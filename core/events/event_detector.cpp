@@ -46,9 +46,12 @@ void EventDetector::Tick(Moment now) {
     }
 }
 
-void EventDetector::Record(Moment now, const StatusRecord& record) {
+void EventDetector::Record(Moment now, const StatusRecord& record, std::optional<int> charge) {
     lastHeard_ = now.unixSeconds;
     latest_ = ReadingsOf(record);
+    if (charge) {
+        latest_->chargePercent = *charge;
+    }
     if (linkLost_) {
         linkLost_ = false;
         Emit(now, EventKind::LinkBack);

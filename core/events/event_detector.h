@@ -26,7 +26,8 @@ public:
     // A poll tick begins: tells the link lost when the last record is too old.
     void Tick(Moment now);
     // A record of the right length arrived.
-    void Record(Moment now, const StatusRecord& record);
+    // `charge`: the UPS's own figure, when it reports one, in place of the estimate.
+    void Record(Moment now, const StatusRecord& record, std::optional<int> charge = std::nullopt);
     void CountdownStarted(Moment now, std::uint16_t seconds);
     // `result` is a CountdownResult. A cancelled countdown was cancelled by mains when a record
     // with mains present arrived while it showed, otherwise by the user.

@@ -18,9 +18,9 @@ void EventRecorder::TickStarted() {
     });
 }
 
-void EventRecorder::RecordReceived(const StatusRecord& record) {
+void EventRecorder::RecordReceived(const StatusRecord& record, std::optional<int> charge) {
     Quietly([&](Moment now) {
-        detector_.Record(now, record);
+        detector_.Record(now, record, charge);
         history_.Add(now.unixSeconds, *detector_.Latest());
         sink_.OnReading(now);
     });

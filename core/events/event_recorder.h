@@ -22,7 +22,7 @@ public:
         : clock_(clock), sink_(sink), history_(history), detector_(sink) {}
 
     void TickStarted() override;
-    void RecordReceived(const StatusRecord& record) override;
+    void RecordReceived(const StatusRecord& record, std::optional<int> charge) override;
     void CountdownStarted(std::uint16_t seconds) override;
     void CountdownEnded(int result) override;
     void SwitchOffSent(int delayIndex) override;

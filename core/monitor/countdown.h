@@ -4,6 +4,7 @@
 // never waits for anything.
 
 #include <cstdint>
+#include <string>
 
 namespace zelto {
 
@@ -21,7 +22,9 @@ public:
     // that had it when the dialog last closed ("Отмена" the first time), the main window not
     // usable meanwhile. The dialog reports "Отмена" (Escape too) and "Выключить сейчас" back to
     // the program; it refuses the user's other ways of closing it.
-    virtual void OpenCountdown(std::uint16_t seconds) = 0;
+    // `caption` is the dialog's title: the model's name, or why this countdown runs when another
+    // machine's UPS called for it.
+    virtual void OpenCountdown(std::uint16_t seconds, const std::string& caption) = 0;
     // A second has passed: the seconds left.
     virtual void ShowCountdownSeconds(std::uint16_t seconds) = 0;
     // The countdown ended, with whatever result: the dialog hides.

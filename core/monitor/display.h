@@ -15,6 +15,9 @@ enum class Reading {
     Temperature,     // Label7
 };
 
+// What a reading the UPS does not report shows.
+inline constexpr const char* kMissingReading = "—";
+
 class Display {
 public:
     virtual ~Display() = default;

@@ -10,7 +10,10 @@ Monitor::Monitor(const MonitorParts& parts)
 void Monitor::Image5Click() {
     // No answer is read: a later status record shows the beeper's new state. A closed port
     // swallows the command.
-    RunGuarded(parts_.errors, [this] { parts_.port.ComWrite(kBeeperToggle); });
+    // A UPS another machine serves is not this program's to command.
+    if (!parts_.state.FollowingNetworkUps) {
+        RunGuarded(parts_.errors, [this] { parts_.port.ComWrite(kBeeperToggle); });
+    }
 }
 
 }  // namespace zelto

@@ -3,14 +3,17 @@
 // second, driven by the front end's timer.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/base/error_reporter.h"
+#include "core/base/product.h"
 #include "core/base/program_state.h"
 #include "core/base/settings.h"
 #include "core/link/com_port.h"
 #include "core/monitor/countdown.h"
 #include "core/monitor/display.h"
+#include "core/monitor/followed_ups.h"
 #include "core/monitor/monitor_events.h"
 #include "core/monitor/power_requests.h"
 #include "core/monitor/secondaries.h"
@@ -39,11 +42,14 @@ public:
 
     // One poll tick; errors end the tick and go to the reporter.
     void Timer1Timer();
+    // One tick while a UPS another machine serves is followed instead of the serial port: its
+    // readings shown and acted on as a status record's are, the UPS itself never commanded.
+    void FollowTick(const FollowedUps& ups);
     // The beeper picture was clicked.
     void Image5Click();
     // The shutdown procedure, once per outage: starts the countdown, which the ticks then
     // advance; at its end the UPS switch-off command and the power action follow.
-    void RunShutdown();
+    void RunShutdown(const std::string& caption = kModelCaption);
     // The countdown dialog's "Отмена" (CountdownCancelled) or "Выключить сейчас" (CountdownGo),
     // or the program ending under it (CountdownProgramEnding). Nothing while none shows.
     void CountdownAnswered(int result);
@@ -57,8 +63,12 @@ private:
     // Shows the readings in their fixed order; returns the battery voltage in tenths.
     int ShowRecord(const StatusRecord& record);
     void HandlePowerState(bool onBattery, int batteryTenths);
-    void ShowOnBattery(int batteryTenths);
-    void ShowOnMains(int batteryTenths);
+    // The power state with the charge already known (none: the UPS did not say).
+    void ShowPowerState(bool onBattery, std::optional<int> charge);
+    void ShowOnBattery(std::optional<int> charge);
+    void ShowOnMains(std::optional<int> charge);
+    // A followed UPS's answer: shown, told and acted on like a record from the port.
+    void HandleFollowed(const FollowedUps& ups);
     void ShowTray(int picture, std::string tip);
     std::uint16_t CountdownLength();
     // One tick of a shutdown under way: a second off a countdown that was already showing when
@@ -74,6 +84,9 @@ private:
     MonitorEvents& events_;
     // An oversized receive queue was reported and has not yet gone back to normal.
     bool oversizeReported_ = false;
+    // The followed UPS called for the shutdown and has not stopped calling: one countdown for it,
+    // so that cancelling that countdown keeps this computer up.
+    bool criticalSeen_ = false;
 };
 
 }  // namespace zelto

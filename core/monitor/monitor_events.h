@@ -4,6 +4,7 @@
 // the time and must not throw: a journal that fails never stops monitoring.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/monitor/power_requests.h"
@@ -20,7 +21,9 @@ public:
     virtual void TickStarted() = 0;
     // A record of the right length arrived, before its readings are shown or acted on, so that
     // what it causes (a countdown) is told after it.
-    virtual void RecordReceived(const StatusRecord& record) = 0;
+    // `charge` is the UPS's own figure where it reports one (a followed UPS's battery.charge);
+    // otherwise the charge is estimated from the record's battery voltage.
+    virtual void RecordReceived(const StatusRecord& record, std::optional<int> charge) = 0;
 
     virtual void CountdownStarted(std::uint16_t seconds) = 0;
     // `result` is the countdown's CountdownResult.
@@ -37,7 +40,7 @@ public:
 class NoMonitorEvents final : public MonitorEvents {
 public:
     void TickStarted() override {}
-    void RecordReceived(const StatusRecord&) override {}
+    void RecordReceived(const StatusRecord&, std::optional<int>) override {}
     void CountdownStarted(std::uint16_t) override {}
     void CountdownEnded(int) override {}
     void SwitchOffSent(int) override {}

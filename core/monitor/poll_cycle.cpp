@@ -54,7 +54,7 @@ void Monitor::ParseStatus() {
     state.LinkOk = true;
     const StatusRecord record(state.RxBuffer);
     // Told before it is acted on, so that the mains lost comes before the countdown it starts.
-    events_.RecordReceived(record);
+    events_.RecordReceived(record, std::nullopt);
     const int batteryTenths = ShowRecord(record);
     if (parts_.secondaries) {
         parts_.secondaries->RecordHandled(record, batteryTenths, state);

@@ -1,5 +1,6 @@
 // The power state of each handled record: charge, shutdown trigger, tray, on-battery clock.
 
+#include <algorithm>
 #include <string>
 
 #include "core/monitor/battery_clock.h"
@@ -12,38 +13,51 @@
 namespace zelto {
 
 void Monitor::HandlePowerState(bool onBattery, int batteryTenths) {
-    if (onBattery) {
-        ShowOnBattery(batteryTenths);
-    } else {
-        ShowOnMains(batteryTenths);
-    }
-    const int charge = parts_.state.BatteryCharge;
-    parts_.display.ShowBatteryPicture(ChargeLevelPicture(charge));
-    parts_.display.ShowCharge(std::to_string(charge) + " %");
+    ShowPowerState(onBattery, ChargeEstimate(batteryTenths, onBattery ? kChargeBaseOnBattery
+                                                                       : kChargeBaseOnMains));
 }
 
-void Monitor::ShowOnBattery(int batteryTenths) {
+void Monitor::ShowPowerState(bool onBattery, std::optional<int> charge) {
+    if (onBattery) {
+        ShowOnBattery(charge);
+    } else {
+        ShowOnMains(charge);
+    }
+    if (!charge) {
+        parts_.display.ShowCharge(kMissingReading);
+        return;
+    }
+    const int shown = parts_.state.BatteryCharge;
+    parts_.display.ShowBatteryPicture(ChargeLevelPicture(shown));
+    parts_.display.ShowCharge(std::to_string(shown) + " %");
+}
+
+void Monitor::ShowOnBattery(std::optional<int> charge) {
     ProgramState& state = parts_.state;
-    const std::uint8_t charge = ChargeEstimate(batteryTenths, kChargeBaseOnBattery);
+    // An unknown charge meets no charge trigger: the UPS has not said how low it is.
     if (TriggersOnMainsFailure(state.TriggerIndex) ||
-        ChargeTriggerMet(state.TriggerIndex, charge)) {
+        (charge && ChargeTriggerMet(state.TriggerIndex, *charge))) {
         RunShutdown();
     }
-    state.BatteryCharge = charge;
-    ShowTray(ChargeLevelPicture(charge), TrayTipText(true, charge));
+    if (charge) {
+        state.BatteryCharge = static_cast<std::uint8_t>(std::clamp(*charge, 0, 100));
+    }
+    ShowTray(ChargeLevelPicture(state.BatteryCharge), TrayTipText(true, state.BatteryCharge));
     parts_.display.ShowClockVisible(true);
     AdvanceBatteryClock(state);
     parts_.display.ShowClock(BatteryClockText(state.OnBatteryMinutes, state.OnBatterySeconds));
 }
 
-void Monitor::ShowOnMains(int batteryTenths) {
+void Monitor::ShowOnMains(std::optional<int> charge) {
     ProgramState& state = parts_.state;
     state.ShutdownArmed = true;
     // A committed shutdown goes on: the secondaries have been sent down already.
     if (state.ShutdownStep == ShutdownStage::Counting) {
         EndCountdown(CountdownCancelled);
     }
-    state.BatteryCharge = ChargeEstimate(batteryTenths, kChargeBaseOnMains);
+    if (charge) {
+        state.BatteryCharge = static_cast<std::uint8_t>(std::clamp(*charge, 0, 100));
+    }
     ShowTray(kPictureBatteryOnMains, TrayTipText(false, state.BatteryCharge));
     ResetBatteryClock(state);
     parts_.display.ShowClockVisible(false);

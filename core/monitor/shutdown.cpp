@@ -9,7 +9,7 @@
 #include "core/monitor/shutdown_policy.h"
 
 namespace zelto {
-void Monitor::RunShutdown() {
+void Monitor::RunShutdown(const std::string& caption) {
     ProgramState& state = parts_.state;
     if (!state.ShutdownArmed || state.ShutdownStep != ShutdownStage::Idle) {
         return;
@@ -18,7 +18,7 @@ void Monitor::RunShutdown() {
     state.CountdownSeconds = CountdownLength();
     state.ShutdownStep = ShutdownStage::Counting;
     events_.CountdownStarted(state.CountdownSeconds);
-    parts_.countdown.OpenCountdown(state.CountdownSeconds);
+    parts_.countdown.OpenCountdown(state.CountdownSeconds, caption);
 }
 
 void Monitor::CountdownAnswered(int result) {
@@ -71,8 +71,9 @@ void Monitor::FinishWhenSecondariesDone() {
 void Monitor::SwitchOff() {
     const ProgramState& state = parts_.state;
     // The UPS first: if the computer goes down, the UPS must already know to switch off.
-    const bool upsTold =
-        state.UpsOffIndex >= kFirstShutdownDelay && state.UpsOffIndex <= kLastShutdownDelay;
+    // A UPS another machine serves is that machine's to switch off.
+    const bool upsTold = !state.FollowingNetworkUps && state.UpsOffIndex >= kFirstShutdownDelay &&
+                         state.UpsOffIndex <= kLastShutdownDelay;
     if (upsTold) {
         parts_.port.ComWrite(SwitchOffCommand(state.UpsOffIndex));
         events_.SwitchOffSent(state.UpsOffIndex);

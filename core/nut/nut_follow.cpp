@@ -23,19 +23,20 @@ std::optional<int> PortNumber(std::string_view text) {
     return port >= 1 && port <= 65535 ? std::optional<int>(port) : std::nullopt;
 }
 
-bool HasWord(std::string_view words, std::string_view word) {
+
+}  // namespace
+
+bool NutStatusHas(std::string_view status, std::string_view word) {
     std::size_t start = 0;
-    while (start < words.size()) {
-        const std::size_t end = std::min(words.find(' ', start), words.size());
-        if (words.substr(start, end - start) == word) {
+    while (start < status.size()) {
+        const std::size_t end = std::min(status.find(' ', start), status.size());
+        if (status.substr(start, end - start) == word) {
             return true;
         }
         start = end + 1;
     }
     return false;
 }
-
-}  // namespace
 
 std::optional<NutUpsAddress> ParseNutUpsAddress(std::string_view text) {
     const std::size_t at = text.find('@');
@@ -102,10 +103,10 @@ int NutReconnectDelay(int attempt) {
 }
 
 void NutFollowCritical::Answered(std::int64_t now, std::string_view status) {
-    fsd_ = HasWord(status, "FSD");
-    onBattery_ = HasWord(status, "OB");
+    fsd_ = NutStatusHas(status, "FSD");
+    onBattery_ = NutStatusHas(status, "OB");
     lastAnswer_ = now;
-    if (onBattery_ && HasWord(status, "LB")) {
+    if (onBattery_ && NutStatusHas(status, "LB")) {
         if (!lowSince_) {
             lowSince_ = now;
         }

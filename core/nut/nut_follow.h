@@ -28,6 +28,9 @@ std::optional<NutUpsAddress> ParseNutUpsAddress(std::string_view text);
 std::optional<std::string> NutVarValue(std::string_view line, std::string_view ups,
                                        std::string_view variable);
 
+// Whether `status` (ups.status's words, "OB LB") holds `word`.
+bool NutStatusHas(std::string_view status, std::string_view word);
+
 // Seconds to wait before connection attempt `attempt` after a loss (1 for the first): 1, 2, 4,
 // 8, 16, then 30 for as long as it takes.
 int NutReconnectDelay(int attempt);

@@ -36,6 +36,7 @@ void NutFollower::Read(std::int64_t now) {
     if (status != session_.Values().end() && !status->second.empty() &&
         session_.PollAnswers() > 0) {
         critical_.Answered(now, status->second);
+        answeredAt_ = now;
     }
 }
 

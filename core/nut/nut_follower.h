@@ -48,6 +48,10 @@ public:
     void Logout();
 
     bool Connected() const { return connected_; }
+    // Connected, and the server answered a poll in this tick or the one before.
+    bool Answering(std::int64_t now) const {
+        return connected_ && answeredAt_ && now - *answeredAt_ <= 1;
+    }
     const NutClientSession& Session() const { return session_; }
     const NutFollowCritical& Status() const { return critical_; }
     // A refused login's words, handed out once for each time it changes; the login is tried
@@ -67,6 +71,7 @@ private:
     int attempt_ = 0;
     std::int64_t nextConnect_ = 0;
     std::optional<std::int64_t> lastTick_;
+    std::optional<std::int64_t> answeredAt_;
     std::string lastRefusal_;
     std::optional<std::string> newRefusal_;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/monitor/policy.h"
+#include "core/program/network_ups.h"
 
 namespace zelto {
 
@@ -20,6 +21,13 @@ public:
     virtual void SetCaption(const std::string& caption) = 0;
     // Puts the application icon into the tray with an empty tip.
     virtual void AddTrayIcon() = 0;
+    // ComboBox3 usable or greyed: a UPS another machine serves is never commanded from here.
+    virtual void SetUpsOffEnabled(bool enabled) = 0;
+    // Opens the "Сетевой UPS…" dialog with these fields; it reports its buttons through
+    // UserActions::CheckNetworkUps and NetworkUpsChosen and closes when a choice is taken.
+    virtual void OpenNetworkUpsDialog(const NetworkUpsForm& form) = 0;
+    // The dialog's line under its fields: what "Проверить" found, or why the fields were refused.
+    virtual void ShowNetworkUpsCheck(const std::string& text) = 0;
 };
 
 }  // namespace zelto

@@ -30,6 +30,7 @@ struct MainWindowContents {
     std::array<int, kPolicyListCount> policyIndex{-1, -1, -1};
     std::vector<std::string> ports;  // ComboBox4's entries
     int portIndex = -1;
+    bool upsOffEnabled = true;  // ComboBox3 greyed while a network UPS is followed
     std::string caption;  // the window's title
 
     std::string& ReadingText(Reading which) { return readings[static_cast<std::size_t>(which)]; }

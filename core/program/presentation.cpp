@@ -92,6 +92,12 @@ void Presentation::SetPortIndex(int index) {
     }
 }
 
+void Presentation::SetUpsOffEnabled(bool enabled) {
+    if (Changed(contents_.upsOffEnabled, enabled)) {
+        view_.SetUpsOffEnabled(enabled);
+    }
+}
+
 void Presentation::SetCaption(const std::string& caption) {
     if (Changed(contents_.caption, caption)) {
         view_.SetCaption(caption);

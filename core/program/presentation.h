@@ -41,6 +41,12 @@ public:
     void SetCaption(const std::string& caption) override;
     // Always passed on: the icon starts again with the application's picture and no tip.
     void AddTrayIcon() override;
+    void SetUpsOffEnabled(bool enabled) override;
+    // Passed on as they come: the dialog is not part of the window's contents.
+    void OpenNetworkUpsDialog(const NetworkUpsForm& form) override {
+        view_.OpenNetworkUpsDialog(form);
+    }
+    void ShowNetworkUpsCheck(const std::string& text) override { view_.ShowNetworkUpsCheck(text); }
 
 private:
     Display& display_;

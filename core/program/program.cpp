@@ -14,6 +14,7 @@
 #include "core/monitor/shutdown_policy.h"
 #include "core/monitor/tray_tip.h"
 #include "core/monitor/tray_tip_limit.h"
+#include "core/program/network_ups.h"
 
 namespace zelto {
 namespace {
@@ -36,15 +37,29 @@ bool Listed(const std::vector<PortEntry>& ports, const std::string& path) {
                        [&](const PortEntry& entry) { return entry.path == path; });
 }
 
+constexpr const char* kNetworkUpsUnclear =
+    "Укажите адрес сервера (имя или IP, можно с :порт) и имя UPS на нём";
+
 }  // namespace
 
 Program::Program(const Platform& platform)
     : platform_(platform),
+      power_(platform.power, follower_),
       presentation_(platform.display, platform.view),
       settings_(platform.store),
-      monitor_(MonitorParts{state_, platform.port, presentation_, platform.countdown,
-                            platform.power, platform.errors, settings_, &nut_,
-                            platform.events ? &platform.events->Monitor() : nullptr}) {}
+      monitor_(MonitorParts{state_, platform.port, presentation_, platform.countdown, power_,
+                            platform.errors, settings_, &nut_,
+                            platform.events ? &platform.events->Monitor() : nullptr}) {
+    if (platform.nutCheck && platform.clock) {
+        check_.emplace(*platform.nutCheck);
+    }
+}
+
+Program::~Program() {
+    if (follower_) {
+        follower_->Logout();
+    }
+}
 
 void Program::FormCreate() {
     // Each step stands on its own: a bad value is reported, but the tray icon, the port and
@@ -134,6 +149,10 @@ void Program::PolicyChanged(PolicyList list, int index) {
 }
 
 void Program::ComboBox4Change(int index) {
+    if (check_ && index == static_cast<int>(ports_.size())) {
+        AskForNetworkUps();
+        return;
+    }
     // The port is opened whether or not the choice can be stored: protection must not hang on a
     // writable settings file.
     waitingIndex_ = -1;
@@ -162,7 +181,10 @@ void Program::OpenPort(int index) {
     const bool listed = index >= 0 && static_cast<std::size_t>(index) < ports_.size();
     const std::string path = listed ? ports_[static_cast<std::size_t>(index)].path : "";
     keeper_.Choose(path);
-    if (listed) {
+    Follow(path);
+    if (state_.FollowingNetworkUps) {
+        ShowPortMissing(false);
+    } else if (listed) {
         NoteOpen(port.ComOpen(path, kBaud));
     } else {
         ShowPortMissing(true);
@@ -213,6 +235,15 @@ void Program::CheckMethod() {
 }
 
 void Program::Timer1Timer() {
+    if (check_) {
+        if (auto verdict = check_->Advance(Now())) {
+            presentation_.ShowNetworkUpsCheck(*verdict);
+        }
+    }
+    if (follower_) {
+        FollowTick();
+        return;
+    }
     if (keeper_.Due(platform_.port)) {
         LookForPort();
     }
@@ -283,11 +314,95 @@ bool Program::ReadPortListAgain() {
 
 void Program::PublishPortList() {
     std::vector<std::string> names;
-    names.reserve(ports_.size());
+    names.reserve(ports_.size() + 1);
     for (const auto& entry : ports_) {
         names.push_back(entry.name);
     }
+    if (check_) {
+        names.push_back(kNetworkUpsEntry);
+    }
     presentation_.SetPortList(names);
+}
+
+std::int64_t Program::Now() const {
+    return platform_.clock->Now().unixSeconds;
+}
+
+void Program::Follow(const std::string& path) {
+    const auto address = ParseNutUpsAddress(path);
+    const bool follow = address && platform_.nutClient && platform_.clock;
+    if (follower_) {
+        follower_->Logout();
+        follower_.reset();
+    }
+    if (follow) {
+        follower_.emplace(*platform_.nutClient, *address,
+                          settings_.FindSetting(kSection, kNutUserKey).value_or(""),
+                          settings_.FindSetting(kSection, kNutPasswordKey).value_or(""));
+    }
+    state_.FollowingNetworkUps = follow;
+    presentation_.SetUpsOffEnabled(!follow);
+}
+
+void Program::FollowTick() {
+    const std::int64_t now = Now();
+    follower_->Tick(now);
+    if (const auto refusal = follower_->TakeNewRefusal()) {
+        // The server's words only: the password is never part of a message.
+        platform_.errors.Report("Сервер NUT не принял вход: " + *refusal +
+                                ". Программа будет пробовать снова.");
+    }
+    const NutFollowCritical& status = follower_->Status();
+    monitor_.FollowTick(FollowedUpsOf(follower_->Session().Values(), follower_->Answering(now),
+                                      status.Critical(now), status.ForcedShutdown()));
+}
+
+void Program::AskForNetworkUps() {
+    // The list shows the port in use again; the dialog decides whether that changes.
+    platform_.view.SetPortIndex(state_.PortIndex);
+    NetworkUpsForm form;
+    if (const auto address = follower_ ? ParseNutUpsAddress(keeper_.Path()) : std::nullopt) {
+        form.ups = address->ups;
+        form.host = address->host.find(':') == std::string::npos ? address->host
+                                                                 : "[" + address->host + "]";
+        if (address->port != kNutDefaultPort) {
+            form.host += ":" + std::to_string(address->port);
+        }
+    }
+    form.user = settings_.FindSetting(kSection, kNutUserKey).value_or("");
+    presentation_.OpenNetworkUpsDialog(form);
+}
+
+void Program::CheckNetworkUps(const NetworkUpsForm& form) {
+    if (!check_) {
+        return;
+    }
+    const auto path = NetworkUpsPath(form);
+    if (!path) {
+        presentation_.ShowNetworkUpsCheck(kNetworkUpsUnclear);
+        return;
+    }
+    presentation_.ShowNetworkUpsCheck("Проверка…");
+    check_->Start(*ParseNutUpsAddress(*path), Now());
+}
+
+bool Program::NetworkUpsChosen(const NetworkUpsForm& form) {
+    const auto path = NetworkUpsPath(form);
+    if (!path || !check_) {
+        presentation_.ShowNetworkUpsCheck(kNetworkUpsUnclear);
+        return false;
+    }
+    RunGuarded(platform_.errors, [&] {
+        settings_.WriteSetting(kSection, kNutUserKey, form.user);
+        if (!form.password.empty() || form.user.empty()) {
+            settings_.WriteSetting(kSection, kNutPasswordKey, form.password);
+        }
+    });
+    const int index = static_cast<int>(PlacePort(
+        ports_, RememberedPort(*path, settings_.FindSetting(kSection, kPortsKey).has_value())));
+    PublishPortList();
+    ComboBox4Change(index);
+    return true;
 }
 
 }  // namespace zelto

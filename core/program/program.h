@@ -2,6 +2,8 @@
 // The program without its windows: start-up, the list handlers and the poll cycle, wired to the
 // platform through small interfaces. A front end owns one Program and forwards its events.
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,9 @@
 #include "core/monitor/display.h"
 #include "core/monitor/monitor.h"
 #include "core/monitor/power_requests.h"
+#include "core/nut/nut_follower.h"
 #include "core/program/main_view.h"
+#include "core/program/network_ups_check.h"
 #include "core/program/nut_feed.h"
 #include "core/program/presentation.h"
 #include "core/program/user_actions.h"
@@ -35,11 +39,21 @@ struct Platform {
     // The program's past; none is kept when null. A front end that keeps one passes it as
     // `errors` too, so that every box's text is journalled.
     EventLog* events = nullptr;
+    // Following a UPS another machine serves over NUT: a connection for the UPS followed, one for
+    // the dialog's check, and a clock that goes on while the computer sleeps. Without them the
+    // port list offers serial ports only.
+    NutClientSocket* nutClient = nullptr;
+    NutClientSocket* nutCheck = nullptr;
+    Clock* clock = nullptr;
 };
 
 class Program final : public UserActions {
 public:
     explicit Program(const Platform& platform);
+    // Logs out of a followed UPS's server, so that its primary stops waiting for this computer.
+    ~Program() override;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
 
     // Restores the settings into the lists, adds the tray icon, fills the port list, opens the
     // stored port and runs the first tick. A step that fails is reported and start-up goes on.
@@ -59,6 +73,8 @@ public:
     void Timer1Timer() override;
     void Image5Click() override { monitor_.Image5Click(); }
     void CountdownAnswered(int result) override { monitor_.CountdownAnswered(result); }
+    void CheckNetworkUps(const NetworkUpsForm& form) override;
+    bool NetworkUpsChosen(const NetworkUpsForm& form) override;
 
     ProgramState& State() { return state_; }
     // What the main window and the tray show now.
@@ -91,8 +107,37 @@ private:
     // Asks the system whether it can carry out the chosen method, and says so when it cannot.
     void CheckMethod();
     void PublishPortList();
+    // The "Сетевой UPS…" entry was picked: the dialog opens and the list keeps its choice.
+    void AskForNetworkUps();
+    std::int64_t Now() const;
+    // Starts following the network UPS `path` names, or stops following (empty path).
+    void Follow(const std::string& path);
+    void FollowTick();
+
+    // Power requests that log out of a followed UPS's server first: the primary then knows this
+    // computer is going down on purpose, not lost.
+    class LogoutFirst final : public PowerRequests {
+    public:
+        LogoutFirst(PowerRequests& power, std::optional<NutFollower>& follower)
+            : power_(power), follower_(follower) {}
+        CapabilityAnswer Capability(PowerAction action) override {
+            return power_.Capability(action);
+        }
+        std::optional<std::string> Request(PowerAction action) override {
+            if (follower_) {
+                follower_->Logout();
+            }
+            return power_.Request(action);
+        }
+
+    private:
+        PowerRequests& power_;
+        std::optional<NutFollower>& follower_;
+    };
 
     Platform platform_;
+    std::optional<NutFollower> follower_;
+    LogoutFirst power_;
     // Before the monitor, which shows everything through it.
     Presentation presentation_;
     ProgramState state_;
@@ -106,6 +151,7 @@ private:
     // The port was chosen by its place alone; its path is stored when it first opens.
     bool rememberWhenOpen_ = false;
     bool portMissing_ = false;
+    std::optional<NetworkUpsCheck> check_;
 };
 
 }  // namespace zelto

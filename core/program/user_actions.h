@@ -3,6 +3,7 @@
 // these and nothing else of the program, and see the answer in what the views are told next.
 
 #include "core/monitor/policy.h"
+#include "core/program/network_ups.h"
 
 namespace zelto {
 
@@ -24,6 +25,11 @@ public:
     virtual void Timer1Timer() = 0;
     // The countdown dialog's buttons, or the program ending while it shows (a CountdownResult).
     virtual void CountdownAnswered(int result) = 0;
+    // The "Сетевой UPS…" dialog's "Проверить": the verdict comes as MainView::ShowNetworkUpsCheck.
+    virtual void CheckNetworkUps(const NetworkUpsForm& form) = 0;
+    // Its OK: true when the UPS is taken (followed and stored) and the dialog may close; false
+    // with the reason shown in the dialog.
+    virtual bool NetworkUpsChosen(const NetworkUpsForm& form) = 0;
 };
 
 // Where a window reports before it is attached to a program (a window tested on its own).
@@ -36,6 +42,8 @@ public:
     void Image5Click() override {}
     void Timer1Timer() override {}
     void CountdownAnswered(int) override {}
+    void CheckNetworkUps(const NetworkUpsForm&) override {}
+    bool NetworkUpsChosen(const NetworkUpsForm&) override { return false; }
 };
 
 }  // namespace zelto

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/base/product.h"
 #include "qt/countdown_dialog.h"
 
 namespace zelto {
@@ -40,7 +41,7 @@ protected:
 
     // Opens the countdown and lets the window system make it the active window.
     void Open(std::uint16_t seconds) {
-        dialog_.OpenCountdown(seconds);
+        dialog_.OpenCountdown(seconds, kModelCaption);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_, 2000));
     }
     QLabel* Label(const char* name) { return dialog_.findChild<QLabel*>(QLatin1String(name)); }
@@ -99,7 +100,7 @@ TEST_F(CountdownDialogTest, ControlsSitWhereDesignedWithTheirTexts) {
 }
 
 TEST_F(CountdownDialogTest, OpensCentredWithTheCountAndShowsEachSecond) {
-    dialog_.OpenCountdown(3);
+    dialog_.OpenCountdown(3, kModelCaption);
     ASSERT_TRUE(dialog_.isVisible());
     EXPECT_EQ(Label("Label2")->text(), QStringLiteral("3"));
     const QPoint screenCentre = QGuiApplication::primaryScreen()->geometry().center();
@@ -164,7 +165,7 @@ TEST_F(CountdownDialogTest, LaterShowingsGiveTheFocusBackToTheLastFocusedButton)
     Open(10);
     PressKey(Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
     dialog_.CloseCountdown();
-    dialog_.OpenCountdown(10);
+    dialog_.OpenCountdown(10, kModelCaption);
     EXPECT_EQ(dialog_.focusWidget(), Button("Button2"));
 }
 

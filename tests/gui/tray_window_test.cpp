@@ -407,7 +407,7 @@ TEST_F(TrayWindow, ExitWhileTheCountdownShowsEndsItAsProgramEnding) {
     form.FormCreate();
     fakes::RecordedActions actions;
     form.Attach(actions, program.State().WindowHidden, program.Shown().Contents());
-    form.OpenCountdown(30);
+    form.OpenCountdown(30, kModelCaption);
     // The tray's menu works while the countdown shows: nothing waits inside it.
     const int code = ExitCodeOfLoopAround([this] { form.Tray()->N1().trigger(); });
     EXPECT_EQ(code, 0);

@@ -189,12 +189,14 @@ public:
 class FakeCountdown : public Countdown {
 public:
     std::vector<std::uint16_t> runs;   // the seconds each showing started from
+    std::vector<std::string> captions;  // the title of each showing
     std::vector<std::uint16_t> shown;  // every count shown, the opening ones included
     bool showing = false;
     int closes = 0;
 
-    void OpenCountdown(std::uint16_t seconds) override {
+    void OpenCountdown(std::uint16_t seconds, const std::string& caption) override {
         runs.push_back(seconds);
+        captions.push_back(caption);
         shown.push_back(seconds);
         showing = true;
     }
@@ -224,6 +226,13 @@ public:
     void Timer1Timer() override { calls.push_back("Timer1Timer"); }
     void CountdownAnswered(int result) override {
         calls.push_back("CountdownAnswered " + std::to_string(result));
+    }
+    void CheckNetworkUps(const NetworkUpsForm& form) override {
+        calls.push_back("CheckNetworkUps " + form.ups + "@" + form.host);
+    }
+    bool NetworkUpsChosen(const NetworkUpsForm& form) override {
+        calls.push_back("NetworkUpsChosen " + form.ups + "@" + form.host + " " + form.user);
+        return true;
     }
 };
 

@@ -25,7 +25,7 @@ public:
     std::vector<std::string> told;
 
     void TickStarted() override { Tell("tick"); }
-    void RecordReceived(const StatusRecord& record) override {
+    void RecordReceived(const StatusRecord& record, std::optional<int>) override {
         Tell(record.OnBattery() ? "record on battery" : "record on mains");
     }
     void CountdownStarted(std::uint16_t seconds) override {

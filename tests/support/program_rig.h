@@ -44,6 +44,12 @@ public:
         ++trayIcons;
         calls.push_back("tray");
     }
+    bool upsOffEnabled = true;
+    std::vector<NetworkUpsForm> dialogs;  // each opening of "Сетевой UPS…", with its fields
+    std::vector<std::string> checks;      // each line the dialog was told
+    void SetUpsOffEnabled(bool enabled) override { upsOffEnabled = enabled; }
+    void OpenNetworkUpsDialog(const NetworkUpsForm& form) override { dialogs.push_back(form); }
+    void ShowNetworkUpsCheck(const std::string& text) override { checks.push_back(text); }
 };
 
 struct ProgramRig {

@@ -356,7 +356,7 @@ TEST(EventRecorder, ReadsTheClockFeedsHistoryAndNeverThrows) {
     f.battery = "11.0";
     f.flags = "10001001";
     clock.now = Moment{1001, 7200};
-    recorder.RecordReceived(StatusRecord(BuildRecord(f)));
+    recorder.RecordReceived(StatusRecord(BuildRecord(f)), std::nullopt);
     recorder.CountdownStarted(5);
     recorder.CountdownEnded(CountdownGo);
     recorder.SwitchOffSent(1);

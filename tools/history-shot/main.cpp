@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         // The battery falls fast under load and recovers slowly on charge.
         battery = outage ? std::max(10.4, battery - 0.0012) : std::min(13.6, battery + 0.0003);
         events.Monitor().RecordReceived(
-            zelto::StatusRecord(RecordAt(clock.now + kOffset, outage, battery)));
+            zelto::StatusRecord(RecordAt(clock.now + kOffset, outage, battery)), std::nullopt);
     }
 
     zelto::TJournalForm window(events, clock);

@@ -1,0 +1,77 @@
+// The tick of a UPS followed over the network: the program has read the server's answer; it is
+// shown, told and acted on here as a record from the serial port is.
+
+#include <algorithm>
+
+#include "core/base/errors.h"
+#include "core/link/protocol.h"
+#include "core/monitor/monitor.h"
+#include "core/monitor/pictures.h"
+
+namespace zelto {
+namespace {
+
+// The countdown's title when the primary has set FSD: the UPS's power goes whatever is decided
+// here, and cancelling keeps this computer up knowingly.
+constexpr const char* kPrimarySwitchingOff = "Основной компьютер выключает UPS";
+
+}  // namespace
+
+void Monitor::FollowTick(const FollowedUps& ups) {
+    events_.TickStarted();
+    ProgramState& state = parts_.state;
+    const bool countingBefore = state.ShutdownStep == ShutdownStage::Counting;
+    RunGuarded(parts_.errors, [&] {
+        parts_.display.ShowLinkState(state.LinkOk);
+        if (parts_.secondaries) {
+            parts_.secondaries->TickStarted(ups.answering);
+        }
+        state.LinkOk = ups.answering && IsStatusRecord(ups.record);
+        if (state.LinkOk) {
+            HandleFollowed(ups);
+        }
+        // Also while the server is silent: one last seen on battery that stops answering is
+        // taken for the primary going down with the UPS.
+        if (!ups.critical) {
+            criticalSeen_ = false;
+        } else if (!criticalSeen_) {
+            criticalSeen_ = true;
+            // Even after a countdown for the mains failure was cancelled: this is a new reason.
+            state.ShutdownArmed = true;
+            RunShutdown(ups.forcedShutdown ? kPrimarySwitchingOff : kModelCaption);
+        }
+    });
+    RunGuarded(parts_.errors, [this, countingBefore] { AdvanceShutdown(countingBefore); });
+}
+
+void Monitor::HandleFollowed(const FollowedUps& ups) {
+    ProgramState& state = parts_.state;
+    const StatusRecord record(ups.record);
+    events_.RecordReceived(record, ups.charge);
+    Display& display = parts_.display;
+    for (std::size_t i = 0; i < ups.readings.size(); ++i) {
+        display.ShowReading(static_cast<Reading>(i), ups.readings[i].value_or(kMissingReading));
+    }
+    display.ShowLoadBar(std::clamp(ups.loadPercent.value_or(0), 0, 100));
+    if (ups.beeperOff) {
+        display.ShowBeeperPicture(*ups.beeperOff ? kPictureBeeperOff : kPictureBeeperOn);
+    }
+    if (parts_.secondaries) {
+        // A server without battery.voltage leaves the field blank: not an error to report.
+        int tenths = 0;
+        try {
+            tenths = record.BatteryTenths();
+        } catch (const Error&) {
+        }
+        parts_.secondaries->RecordHandled(record, tenths, state);
+    }
+    ++state.RecordsHandled;
+    // A critical UPS's countdown is not for mains coming back to cancel: the primary may set FSD
+    // while on mains, and it switches the UPS off all the same.
+    if (ups.critical && state.ShutdownStep == ShutdownStage::Counting) {
+        return;
+    }
+    ShowPowerState(ups.onBattery, ups.charge);
+}
+
+}  // namespace zelto
