@@ -64,10 +64,9 @@ void NetworkUpsDialog::ShowCheck(const std::string& text) {
 }
 
 NetworkUpsForm NetworkUpsDialog::Fields() const {
-    return NetworkUpsForm{HostEdit->text().trimmed().toStdString(),
-                          UpsEdit->text().trimmed().toStdString(),
-                          UserEdit->text().trimmed().toStdString(),
-                          PasswordEdit->text().toStdString()};
+    return NetworkUpsForm{
+        HostEdit->text().trimmed().toStdString(), UpsEdit->text().trimmed().toStdString(),
+        UserEdit->text().trimmed().toStdString(), PasswordEdit->text().toStdString()};
 }
 
 void NetworkUpsDialog::accept() {

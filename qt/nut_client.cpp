@@ -57,8 +57,8 @@ NutClientSocket::State PosixNutClientSocket::Current() {
         if (::poll(&watch, 1, 0) > 0) {
             int error = 0;
             socklen_t length = sizeof error;
-            const bool ok = ::getsockopt(fd_.Get(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
-                            error == 0;
+            const bool ok =
+                ::getsockopt(fd_.Get(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
             if (ok) {
                 state_ = State::Connected;
             } else {
@@ -110,8 +110,8 @@ void PosixNutClientSocket::Send(std::string_view bytes) {
 
 bool PosixNutClientSocket::Flush() {
     while (!unsent_.empty()) {
-        const ssize_t sent = ::send(fd_.Get(), unsent_.data(), unsent_.size(),
-                                    MSG_DONTWAIT | MSG_NOSIGNAL);
+        const ssize_t sent =
+            ::send(fd_.Get(), unsent_.data(), unsent_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (sent < 0) {
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         }

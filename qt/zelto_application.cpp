@@ -23,9 +23,8 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
       balloon_(*form_.Tray()),
       notifier_(balloon_, notificationBusAddress),
       events_(time_, journalFile_, notifier_, errors_),
-      program_(
-          Platform{store_, port_, portTable_, form_, form_, form_, *power_, events_, &events_,
-                   &nutClient_, &nutCheck_, &time_}) {
+      program_(Platform{store_, port_, portTable_, form_, form_, form_, *power_, events_, &events_,
+                        &nutClient_, &nutCheck_, &time_}) {
     ConnectWindowToProgram(form_, program_);
     QObject::connect(&form_, &MainWindowHost::trayMissing, [this] { events_.TrayMissing(); });
 }

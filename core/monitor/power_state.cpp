@@ -14,7 +14,7 @@ namespace zelto {
 
 void Monitor::HandlePowerState(bool onBattery, int batteryTenths) {
     ShowPowerState(onBattery, ChargeEstimate(batteryTenths, onBattery ? kChargeBaseOnBattery
-                                                                       : kChargeBaseOnMains));
+                                                                      : kChargeBaseOnMains));
 }
 
 void Monitor::ShowPowerState(bool onBattery, std::optional<int> charge) {

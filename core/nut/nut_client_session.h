@@ -16,9 +16,9 @@ namespace zelto {
 
 // The variables polled, where the server has them: the status and the window's readings.
 inline constexpr std::string_view kNutFollowedVariables[] = {
-    "ups.status",      "input.voltage",   "input.voltage.fault", "output.voltage",
-    "ups.load",        "input.frequency", "battery.voltage",     "ups.temperature",
-    "battery.charge",  "ups.beeper.status",
+    "ups.status",     "input.voltage",     "input.voltage.fault", "output.voltage",
+    "ups.load",       "input.frequency",   "battery.voltage",     "ups.temperature",
+    "battery.charge", "ups.beeper.status",
 };
 // A request unanswered this long ends the connection.
 inline constexpr std::int64_t kNutRequestTimeoutSeconds = 5;

@@ -23,7 +23,6 @@ std::optional<int> PortNumber(std::string_view text) {
     return port >= 1 && port <= 65535 ? std::optional<int>(port) : std::nullopt;
 }
 
-
 }  // namespace
 
 bool NutStatusHas(std::string_view status, std::string_view word) {

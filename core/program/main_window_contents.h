@@ -31,7 +31,7 @@ struct MainWindowContents {
     std::vector<std::string> ports;  // ComboBox4's entries
     int portIndex = -1;
     bool upsOffEnabled = true;  // ComboBox3 greyed while a network UPS is followed
-    std::string caption;  // the window's title
+    std::string caption;        // the window's title
 
     std::string& ReadingText(Reading which) { return readings[static_cast<std::size_t>(which)]; }
     int& PolicyIndexOf(PolicyList list) { return policyIndex[static_cast<std::size_t>(list)]; }

@@ -47,8 +47,8 @@ std::optional<std::string> NetworkUpsCheck::Advance(std::int64_t now) {
             break;
     }
     if (now - startedAt_ >= kNetworkUpsCheckSeconds) {
-        return End("Сервер " + where + " не ответил за " +
-                   std::to_string(kNetworkUpsCheckSeconds) + " с");
+        return End("Сервер " + where + " не ответил за " + std::to_string(kNetworkUpsCheckSeconds) +
+                   " с");
     }
     return std::nullopt;
 }

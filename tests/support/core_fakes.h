@@ -22,6 +22,7 @@
 #include "core/monitor/display.h"
 #include "core/monitor/power_requests.h"
 #include "core/monitor/secondaries.h"
+#include "core/nut/nut_follower.h"
 #include "core/program/user_actions.h"
 
 namespace zelto::fakes {
@@ -188,9 +189,9 @@ public:
 // The countdown dialog: what it was told to show.
 class FakeCountdown : public Countdown {
 public:
-    std::vector<std::uint16_t> runs;   // the seconds each showing started from
+    std::vector<std::uint16_t> runs;    // the seconds each showing started from
     std::vector<std::string> captions;  // the title of each showing
-    std::vector<std::uint16_t> shown;  // every count shown, the opening ones included
+    std::vector<std::uint16_t> shown;   // every count shown, the opening ones included
     bool showing = false;
     int closes = 0;
 
@@ -234,6 +235,32 @@ public:
         calls.push_back("NetworkUpsChosen " + form.ups + "@" + form.host + " " + form.user);
         return true;
     }
+};
+
+// A NUT server's end of a client connection, scripted by the test: what the program sent, what
+// the server says next, and whether connections are taken.
+struct ScriptedClientSocket final : NutClientSocket {
+    State state = State::Closed;
+    bool refuse = false;                 // connections fail at once
+    std::vector<std::int64_t> connects;  // at what time each connection was made
+    std::vector<std::string> addresses;  // "host:port" of each
+    std::string sent;
+    std::string incoming;
+    std::int64_t* clock = nullptr;
+
+    void Connect(const std::string& host, int port) override {
+        connects.push_back(clock ? *clock : 0);
+        addresses.push_back(host + ":" + std::to_string(port));
+        state = refuse ? State::Closed : State::Connected;
+    }
+    State Current() override { return state; }
+    std::string Receive(std::size_t limit) override {
+        std::string chunk = incoming.substr(0, limit);
+        incoming.erase(0, chunk.size());
+        return chunk;
+    }
+    void Send(std::string_view bytes) override { sent += bytes; }
+    void Close() override { state = State::Closed; }
 };
 
 // Records power requests; refuses them with `refusal` when set. Capability questions are

@@ -3,6 +3,7 @@
 // Monitor needs.
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "core/program/main_view.h"
 #include "core/program/program.h"
 #include "tests/support/core_fakes.h"
+#include "tests/support/event_fakes.h"
 
 namespace zelto::fakes {
 
@@ -71,6 +73,37 @@ struct ProgramRig {
     std::string SettingsFile() {
         const auto found = store.files.find(SettingsPath());
         return found == store.files.end() ? "<none>" : found->second;
+    }
+};
+
+// The same program able to follow a network UPS: a scripted server for the followed UPS and one
+// for the dialog's check, and a clock the test moves.
+struct NetworkProgramRig {
+    FakeSettingsStore store;
+    FakeComPort port;
+    FakePortTable portTable;
+    FakeMainView view;
+    FakeDisplay display;
+    FakeCountdown countdown;
+    FakePowerRequests power;
+    FakeErrorReporter errors;
+    ScriptedClientSocket server;
+    ScriptedClientSocket checked;
+    FakeClock clock{Moment{1'700'000'000, 0}};
+    std::unique_ptr<Program> program;
+
+    explicit NetworkProgramRig(const std::string& settings) {
+        port.open = false;
+        store.files[store.directory + "/UPSZelto.ini"] = settings;
+        program =
+            std::make_unique<Program>(Platform{store, port, portTable, view, display, countdown,
+                                               power, errors, nullptr, &server, &checked, &clock});
+    }
+    std::string SettingsFile() { return store.files[store.directory + "/UPSZelto.ini"]; }
+    // One second later, a tick.
+    void Tick() {
+        clock.Advance(1);
+        program->Timer1Timer();
     }
 };
 

@@ -10,15 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "core/base/product.h"
 #include "core/nut/nut_clients.h"
 #include "core/nut/nut_connections.h"
 #include "core/nut/nut_follower.h"
+#include "tests/support/program_rig.h"
 
 namespace zelto {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = NutClients::Clock;
+using fakes::NetworkProgramRig;
+using fakes::ScriptedClientSocket;
 
 NutSnapshot OnLine() {
     NutSnapshot snapshot;
@@ -316,28 +320,6 @@ TEST_F(Connections, APeerGoneUnreportedMakesRoomAndIdleOnesAreDropped) {
 }
 
 // The client side: a server this program follows, played by the test.
-struct ScriptedClientSocket final : NutClientSocket {
-    State state = State::Closed;
-    bool refuse = false;  // connections fail at once
-    std::vector<std::int64_t> connects;
-    std::string sent;
-    std::string incoming;
-    std::int64_t* clock = nullptr;
-
-    void Connect(const std::string& host, int port) override {
-        connects.push_back(*clock);
-        EXPECT_EQ(host + ":" + std::to_string(port), "nas:3493");
-        state = refuse ? State::Closed : State::Connected;
-    }
-    State Current() override { return state; }
-    std::string Receive(std::size_t limit) override {
-        std::string chunk = incoming.substr(0, limit);
-        incoming.erase(0, chunk.size());
-        return chunk;
-    }
-    void Send(std::string_view bytes) override { sent += bytes; }
-    void Close() override { state = State::Closed; }
-};
 
 class Following : public ::testing::Test {
 protected:
@@ -371,6 +353,7 @@ TEST_F(Following, PollsOnceATickAndShutsDownWhenOnBatteryAndLowStays) {
         socket.incoming += "VAR ups battery.charge \"9\"\nVAR ups ups.status \"OB LB\"\n";
         follower.Tick(++now);
     }
+    EXPECT_EQ(socket.addresses, std::vector<std::string>{"nas:3493"});
     EXPECT_EQ(follower.Session().Values().at("battery.charge"), "9");
     EXPECT_TRUE(follower.Status().Critical(now));  // FSD never came
     EXPECT_EQ(socket.connects, std::vector<std::int64_t>{0});
@@ -426,6 +409,182 @@ TEST_F(Following, ARefusedLoginIsToldOnceAndTheReadingsGoOn) {
     socket.incoming += "VAR ups ups.status \"FSD OL\"\n";
     follower.Tick(++now);
     EXPECT_TRUE(follower.Status().Critical(now));  // FSD counts, logged in or not
+}
+
+// The program following a UPS another machine serves, as the port list's choice.
+class FollowingProgram : public ::testing::Test {
+protected:
+    static std::string Settings(const std::string& lines) {
+        return "[UPS]\nPorts=ttyS9;ups@nas:3493\nCOMPortPath=ups@nas:3493\nNUTUser=mon\n"
+               "NUTPassword=pw-123\nOFFAfter=2\nOffUPS=3\nOffMethod=0\n" +
+               lines;
+    }
+    // The server takes the login and lists what it has; the UPS's variables as given.
+    static std::string Listed(const std::map<std::string, std::string>& values) {
+        std::string text = "OK\nOK\nOK\nBEGIN LIST VAR ups\n";
+        for (const auto& [name, value] : values) {
+            text += "VAR ups " + name + " \"" + value + "\"\n";
+        }
+        return text + "END LIST VAR ups\n";
+    }
+    // The server answers each GET VAR the program sent since the last call with `values`.
+    static void Answer(NetworkProgramRig& rig, const std::map<std::string, std::string>& values) {
+        std::string::size_type at = 0;
+        const std::string& sent = rig.server.sent;
+        while ((at = sent.find("GET VAR ups ", at)) != std::string::npos) {
+            at += 12;
+            const std::string name = sent.substr(at, sent.find('\n', at) - at);
+            const auto found = values.find(name);
+            rig.server.incoming += found == values.end()
+                                       ? "ERR VAR-NOT-SUPPORTED\n"
+                                       : "VAR ups " + name + " \"" + found->second + "\"\n";
+        }
+        rig.server.sent.clear();
+    }
+    static void Ticks(NetworkProgramRig& rig, const std::map<std::string, std::string>& values,
+                      int count) {
+        for (int i = 0; i < count; ++i) {
+            Answer(rig, values);
+            rig.Tick();
+        }
+    }
+};
+
+TEST_F(FollowingProgram, ShowsTheServersReadingsAndActsOnItsStatusWithoutCommandingTheUps) {
+    const std::map<std::string, std::string> online{{"ups.status", "OL"},
+                                                    {"input.voltage", "229.8"},
+                                                    {"battery.charge", "96"},
+                                                    {"battery.voltage", "27.30"},
+                                                    {"ups.load", "23"}};
+    NetworkProgramRig rig(Settings("CompOff=0\n"));
+    rig.program->FormCreate();
+    EXPECT_EQ(rig.server.addresses, std::vector<std::string>{"nas:3493"});
+    EXPECT_EQ(rig.port.opens, 0) << "the serial port is not the UPS now";
+    EXPECT_FALSE(rig.view.upsOffEnabled);
+    EXPECT_EQ(rig.view.portNames.back(), kNetworkUpsEntry);
+    EXPECT_EQ(rig.server.sent.substr(0, 40), "USERNAME \"mon\"\nPASSWORD \"pw-123\"\nLOGIN u");
+    rig.server.incoming += Listed(online);
+    rig.server.sent.clear();
+    rig.Tick();
+    Ticks(rig, online, 2);
+    EXPECT_EQ(rig.display.linkState, std::optional<bool>(true));
+    EXPECT_EQ(rig.display.readings[Reading::MainsVoltage], "229.8 V");
+    EXPECT_EQ(rig.display.readings[Reading::Temperature], kMissingReading);
+    EXPECT_EQ(rig.display.readings[Reading::BatteryVoltage], "27.30 V");
+    EXPECT_EQ(rig.display.charge, std::optional<std::string>("96 %"));
+    EXPECT_EQ(rig.display.loadBar, std::optional<int>(23));
+
+    // Mains fail at the server: the countdown, then LOGOUT before the power request, and never a
+    // command to the UPS (OffUPS is set but not this program's to use).
+    auto onBattery = online;
+    onBattery["ups.status"] = "OB";
+    std::string sentBeforeRequest;
+    rig.power.onRequest = [&](PowerAction) { sentBeforeRequest = rig.server.sent; };
+    Ticks(rig, onBattery, 1);
+    ASSERT_EQ(rig.countdown.runs, std::vector<std::uint16_t>{2});
+    EXPECT_EQ(rig.countdown.captions, std::vector<std::string>{kModelCaption});
+    Ticks(rig, onBattery, 3);
+    ASSERT_EQ(rig.power.actions, std::vector<PowerAction>{PowerAction::PowerOff});
+    EXPECT_EQ(sentBeforeRequest.substr(sentBeforeRequest.size() - 7), "LOGOUT\n");
+    EXPECT_TRUE(rig.port.writeAttempts.empty()) << rig.port.writeAttempts.front();
+    for (const auto& text : rig.errors.texts) {
+        EXPECT_EQ(text.find("pw-123"), std::string::npos) << text;
+    }
+}
+
+TEST_F(FollowingProgram, FsdShutsDownEvenUnderNeverAndAnUnknownChargeMeetsNoTrigger) {
+    // CompOff 3: at 30 %.
+    NetworkProgramRig rig(Settings("CompOff=3\n"));
+    rig.program->FormCreate();
+    // Listed, but without a value the server can give.
+    std::map<std::string, std::string> values{{"ups.status", "OB"}, {"battery.charge", ""}};
+    rig.server.incoming += Listed(values);
+    rig.Tick();
+    Ticks(rig, values, 3);
+    EXPECT_TRUE(rig.countdown.runs.empty()) << "no battery.charge: nothing known to be low";
+    EXPECT_EQ(rig.display.charge, std::optional<std::string>(kMissingReading));
+    values["battery.charge"] = "25";
+    Ticks(rig, values, 2);
+    EXPECT_EQ(rig.countdown.runs.size(), 1u);
+    rig.program->CountdownAnswered(CountdownCancelled);
+
+    // "никогда": FSD from the primary still counts down, once, with the reason in its title;
+    // cancelling it keeps the computer up while FSD stays.
+    rig.program->PolicyChanged(PolicyList::Trigger, 6);
+    values["ups.status"] = "FSD OB";
+    Ticks(rig, values, 2);
+    ASSERT_EQ(rig.countdown.captions.size(), 2u);
+    EXPECT_EQ(rig.countdown.captions[1], "Основной компьютер выключает UPS");
+    rig.program->CountdownAnswered(CountdownCancelled);
+    Ticks(rig, values, 5);
+    EXPECT_EQ(rig.countdown.runs.size(), 2u);
+    EXPECT_TRUE(rig.power.actions.empty());
+
+    // The server then goes silent: last seen on battery, so after its 15 s the countdown runs
+    // again, with nobody to cancel it on mains.
+    values["ups.status"] = "OB";
+    Ticks(rig, values, 2);
+    rig.server.state = NutClientSocket::State::Closed;
+    rig.server.refuse = true;
+    for (int i = 0; i < 20; ++i) {
+        rig.Tick();
+    }
+    EXPECT_EQ(rig.countdown.runs.size(), 3u);
+    EXPECT_EQ(rig.display.linkState, std::optional<bool>(false));
+    EXPECT_EQ(rig.power.actions.size(), 1u);
+}
+
+TEST_F(FollowingProgram, TheDialogChecksAServerAndItsChoiceIsStoredLikeAPort) {
+    NetworkProgramRig rig("[UPS]\nPorts=ttyS9\nCOMPortPath=ttyS9\n");
+    rig.program->FormCreate();
+    EXPECT_TRUE(rig.view.upsOffEnabled);
+    const int entry = static_cast<int>(rig.view.portNames.size()) - 1;
+    rig.program->ComboBox4Change(entry);
+    ASSERT_EQ(rig.view.dialogs.size(), 1u);
+    EXPECT_EQ(rig.view.portIndex, 0) << "the list shows the port in use again";
+
+    EXPECT_FALSE(rig.program->NetworkUpsChosen(NetworkUpsForm{"", "ups", "", ""}));
+    rig.program->CheckNetworkUps(NetworkUpsForm{"127.0.0.1:3500", "zelto", "", ""});
+    EXPECT_EQ(rig.checked.addresses, std::vector<std::string>{"127.0.0.1:3500"});
+    rig.Tick();
+    EXPECT_EQ(rig.checked.sent, "LIST UPS\n");
+    rig.checked.incoming =
+        "BEGIN LIST UPS\nUPS zelto \"Serial UPS\"\nUPS other \"\"\nEND LIST UPS\n";
+    rig.Tick();
+    EXPECT_EQ(rig.view.checks.back(), "UPS «zelto» найден. На сервере: zelto, other");
+    rig.program->CheckNetworkUps(NetworkUpsForm{"127.0.0.1:3501", "zelto", "", ""});
+    rig.checked.state = NutClientSocket::State::Closed;
+    rig.Tick();
+    EXPECT_EQ(rig.view.checks.back(), "Не удалось подключиться к 127.0.0.1:3501");
+
+    ASSERT_TRUE(
+        rig.program->NetworkUpsChosen(NetworkUpsForm{"127.0.0.1:3500", "zelto", "mon", "pw"}));
+    rig.Tick();
+    EXPECT_EQ(rig.server.addresses, std::vector<std::string>{"127.0.0.1:3500"});
+    EXPECT_FALSE(rig.view.upsOffEnabled);
+    const std::string file = rig.SettingsFile();
+    EXPECT_NE(file.find("COMPortPath=zelto@127.0.0.1:3500"), std::string::npos) << file;
+    EXPECT_NE(file.find("NUTUser=mon"), std::string::npos) << file;
+    EXPECT_NE(file.find("NUTPassword=pw"), std::string::npos) << file;
+
+    // A refused login is said once, in the server's words, and tried again quietly.
+    rig.server.incoming += "OK\nOK\nERR ACCESS-DENIED\n";
+    rig.Tick();
+    rig.server.state = NutClientSocket::State::Closed;
+    for (int i = 0; i < 4; ++i) {
+        rig.server.incoming += "OK\nOK\nERR ACCESS-DENIED\n";
+        rig.Tick();
+    }
+    ASSERT_EQ(rig.errors.texts.size(), 1u);
+    EXPECT_NE(rig.errors.texts[0].find("ERR ACCESS-DENIED"), std::string::npos);
+    EXPECT_EQ(rig.errors.texts[0].find("pw"), std::string::npos);
+    EXPECT_GE(rig.server.addresses.size(), 2u);
+
+    // Back to the serial port: the server hears LOGOUT, the UPS list is usable again.
+    rig.server.state = NutClientSocket::State::Connected;
+    rig.program->ComboBox4Change(0);
+    EXPECT_TRUE(rig.view.upsOffEnabled);
+    EXPECT_EQ(rig.port.opens, 2);
 }
 
 }  // namespace
