@@ -47,12 +47,13 @@ TForm2::TForm2(HWND owner, const UiStyle& ui) : owner_(owner) {
     EnableMenuItem(GetSystemMenu(self, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 }
 
-void TForm2::OpenCountdown(std::uint16_t seconds) {
+void TForm2::OpenCountdown(std::uint16_t seconds, const std::string& caption) {
     const HWND self = Handle();
     if (self == nullptr) {
         return;
     }
     showing_ = true;
+    SetWindowTextW(self, Widen(caption).c_str());
     ShowCountdownSeconds(seconds);
     CentreOnScreen(self);
     // The main window is not usable while the countdown shows; the tray icon and its menu are.

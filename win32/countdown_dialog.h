@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <utility>
 
 #include "core/monitor/countdown.h"
@@ -24,7 +25,7 @@ public:
     TForm2(HWND owner, const UiStyle& ui);
 
     void SetAnswer(Answer answer) { answer_ = std::move(answer); }
-    void OpenCountdown(std::uint16_t seconds) override;
+    void OpenCountdown(std::uint16_t seconds, const std::string& caption) override;
     void ShowCountdownSeconds(std::uint16_t seconds) override;
     void CloseCountdown() override;
     bool Showing() const { return showing_; }

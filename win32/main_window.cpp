@@ -12,6 +12,7 @@
 #include "win32/controls.h"
 #include "win32/images.h"
 #include "win32/message_box_reporter.h"
+#include "win32/network_ups_dialog.h"
 #include "win32/single_instance.h"
 #include "win32/ui_style.h"
 #include "win32/utf.h"
@@ -117,6 +118,27 @@ void TForm1::AddTrayIcon() {
         tray_->SetTrayIcon(TrayAdd, images_.App16());
         KeepReachable();
     }
+}
+
+void TForm1::SetUpsOffEnabled(bool enabled) {
+    EnableWindow(ComboBox3, enabled ? TRUE : FALSE);
+}
+
+void TForm1::OpenNetworkUpsDialog(const NetworkUpsForm& form) {
+    if (!networkUps_) {
+        networkUps_ = std::make_unique<NetworkUpsDialog>(Handle(), ui_, *actions_);
+    }
+    networkUps_->Open(form);
+}
+
+void TForm1::ShowNetworkUpsCheck(const std::string& text) {
+    if (networkUps_) {
+        networkUps_->ShowCheck(text);
+    }
+}
+
+HWND TForm1::NetworkUpsDialogHandle() const {
+    return networkUps_ ? networkUps_->Handle() : nullptr;
 }
 
 void TForm1::KeepReachable() {

@@ -26,6 +26,7 @@ namespace zelto {
 
 class Images;
 class MessageBoxReporter;
+class NetworkUpsDialog;
 class TAboutBox;
 class UiStyle;
 
@@ -58,6 +59,10 @@ public:
     void SetPortIndex(int index) override;
     void SetCaption(const std::string& caption) override;
     void AddTrayIcon() override;
+    void SetUpsOffEnabled(bool enabled) override;
+    // The dialog is built the first time it opens.
+    void OpenNetworkUpsDialog(const NetworkUpsForm& form) override;
+    void ShowNetworkUpsCheck(const std::string& text) override;
 
     // Display
     void ShowLinkState(bool ok) override;
@@ -81,6 +86,9 @@ public:
     // A control by its name in the layout table; nullptr for an unknown name.
     HWND Control(const std::string& name) const;
     TrayIcon* Tray() const { return tray_.get(); }
+    // The "Сетевой UPS" dialog's window, for the message loop's dialog keys; null until it
+    // first opened.
+    HWND NetworkUpsDialogHandle() const;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -105,6 +113,7 @@ private:
     TAboutBox* about_ = nullptr;
     MessageBoxReporter* errors_ = nullptr;
     std::unique_ptr<TrayIcon> tray_;
+    std::unique_ptr<NetworkUpsDialog> networkUps_;
     UINT taskbarCreated_ = 0;
     UINT showMainWindow_ = 0;
     Hooks hooks_;

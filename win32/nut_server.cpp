@@ -115,17 +115,6 @@ private:
 
 }  // namespace
 
-NutServer::Winsock::Winsock() {
-    WSADATA data{};
-    ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-}
-
-NutServer::Winsock::~Winsock() {
-    if (ready) {
-        WSACleanup();
-    }
-}
-
 NutServer::NutServer(NutSettings settings, NutFeed& feed)
     : feed_(feed),
       connections_(
@@ -164,8 +153,8 @@ std::unique_ptr<NutServer> NutServer::Start(Settings& settings, ErrorReporter& e
 }
 
 int NutServer::ListenOn(const std::string& address, int port) {
-    if (!winsock_.ready || window_ == nullptr) {
-        return winsock_.ready ? static_cast<int>(GetLastError()) : WSASYSNOTREADY;
+    if (!winsock_.Ready() || window_ == nullptr) {
+        return winsock_.Ready() ? static_cast<int>(GetLastError()) : WSASYSNOTREADY;
     }
     addrinfo hints{};
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;

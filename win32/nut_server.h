@@ -18,6 +18,7 @@
 #include "core/base/settings.h"
 #include "core/nut/nut_connections.h"
 #include "core/program/nut_feed.h"
+#include "win32/winsock_use.h"
 
 namespace zelto {
 
@@ -57,18 +58,9 @@ private:
     // The timer for the connections' next timeout (a failed-login delay's end, the idle check).
     void ArmTimer();
 
-    // Winsock in use while the server lives: started first, cleaned up after every socket
-    // closed.
-    struct Winsock {
-        Winsock();
-        ~Winsock();
-        Winsock(const Winsock&) = delete;
-        Winsock& operator=(const Winsock&) = delete;
-        bool ready = false;
-    };
-
     NutFeed& feed_;
-    Winsock winsock_;
+    // Started before any socket of the server, cleaned up after the last one closed.
+    WinsockUse winsock_;
     // The open connections by socket, for the notices; each socket takes itself out as it closes.
     // Declared before the connections, which close their sockets when they go.
     std::map<SOCKET, Id> ids_;

@@ -12,8 +12,8 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify t
       journalFile_(Settings(store_).PathBeside(kJournalFileName)),
       notifier_(form1_),
       events_(clock_, journalFile_, notifier_, errors_),
-      program_(
-          Platform{store_, port_, portTable_, form1_, form1_, form2_, power, events_, &events_}) {
+      program_(Platform{store_, port_, portTable_, form1_, form1_, form2_, power, events_, &events_,
+                        &nutClient_, &nutCheck_, &clock_}) {
     form1_.Attach(program_, program_.State(), aboutBox_, errors_, std::move(trayNotify));
     form2_.SetAnswer([this](int result) { program_.CountdownAnswered(result); });
     form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); },
@@ -49,8 +49,10 @@ int ZeltoApplication::Run() {
             break;
         }
         // Tab, Escape and Enter among the controls of whichever window they are for.
+        const HWND networkUps = form1_.NetworkUpsDialogHandle();
         const bool dialogKey = IsDialogMessageW(form2_.Handle(), &message) ||
                                IsDialogMessageW(aboutBox_.Handle(), &message) ||
+                               (networkUps != nullptr && IsDialogMessageW(networkUps, &message)) ||
                                IsDialogMessageW(form1_.Handle(), &message);
         if (!dialogKey) {
             TranslateMessage(&message);

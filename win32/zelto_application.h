@@ -2,8 +2,9 @@
 // The whole Windows program put together from its parts: the settings file in the current
 // directory, the serial port, the system's port table, the three windows and the error boxes,
 // wired to the program, the event log with its journal beside the settings file and its news in
-// the tray balloon, and the NUT server when the settings turn it on. The power requests come
-// from the caller: the program proper passes the real ones, its test build a recorder.
+// the tray balloon, the NUT server when the settings turn it on, and the connections that follow
+// a UPS another machine serves. The power requests come from the caller: the program proper
+// passes the real ones, its test build a recorder.
 
 #include <memory>
 
@@ -16,6 +17,7 @@
 #include "win32/journal_window.h"
 #include "win32/main_window.h"
 #include "win32/message_box_reporter.h"
+#include "win32/nut_client.h"
 #include "win32/nut_server.h"
 #include "win32/registry_port_table.h"
 #include "win32/ui_style.h"
@@ -73,6 +75,10 @@ private:
     std::unique_ptr<TJournalForm> journalWindow_;
     EventLog events_;
     bool exited_ = false;
+    // The connections to a followed UPS's server and to the one the dialog checks. Before the
+    // program, which logs out over the first as it goes.
+    WinsockNutClientSocket nutClient_;
+    WinsockNutClientSocket nutCheck_;
     Program program_;
     std::unique_ptr<NutServer> nut_;
 };

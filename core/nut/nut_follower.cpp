@@ -13,6 +13,7 @@ NutFollower::NutFollower(NutClientSocket& socket, NutUpsAddress address, std::st
 void NutFollower::Drop(std::int64_t now) {
     socket_.Close();
     connected_ = false;
+    answeredAt_.reset();
     lines_ = NutLineBuffer();
     nextConnect_ = now + NutReconnectDelay(++attempt_);
 }
@@ -46,6 +47,7 @@ void NutFollower::Tick(std::int64_t now) {
         critical_.Forget();
         socket_.Close();
         connected_ = false;
+        answeredAt_.reset();
         lines_ = NutLineBuffer();
         attempt_ = 0;
         nextConnect_ = now;
@@ -61,6 +63,7 @@ void NutFollower::Tick(std::int64_t now) {
             return;
         }
         socket_.Connect(address_.host, address_.port);
+        connectedAt_ = now;
         state = socket_.Current();
         if (state == NutClientSocket::State::Closed) {
             Drop(now);
@@ -68,6 +71,10 @@ void NutFollower::Tick(std::int64_t now) {
         }
     }
     if (state == NutClientSocket::State::Connecting) {
+        // An address that never answers would hold a connection attempt for minutes.
+        if (now - connectedAt_ >= kNutRequestTimeoutSeconds) {
+            Drop(now);
+        }
         return;
     }
     if (!connected_) {
@@ -90,7 +97,12 @@ void NutFollower::Logout() {
         socket_.Send(NutClientSession::Logout());
         socket_.Close();
         connected_ = false;
+        answeredAt_.reset();
     }
+}
+
+void NutFollower::StayAwayUntil(std::int64_t when) {
+    nextConnect_ = when;
 }
 
 std::optional<std::string> NutFollower::TakeNewRefusal() {

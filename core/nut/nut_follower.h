@@ -46,6 +46,10 @@ public:
     void Tick(std::int64_t now);
     // The polite end (LOGOUT) before this computer sleeps or the program exits.
     void Logout();
+    // No new connection before `when`, unless the computer sleeps meanwhile (it connects again
+    // at once on waking): after this computer asked to go down, logging in again would only hold
+    // the primary back from switching the UPS off.
+    void StayAwayUntil(std::int64_t when);
 
     bool Connected() const { return connected_; }
     // Connected, and the server answered a poll in this tick or the one before.
@@ -70,6 +74,7 @@ private:
     bool connected_ = false;
     int attempt_ = 0;
     std::int64_t nextConnect_ = 0;
+    std::int64_t connectedAt_ = 0;  // when the latest connection attempt began
     std::optional<std::int64_t> lastTick_;
     std::optional<std::int64_t> answeredAt_;
     std::string lastRefusal_;

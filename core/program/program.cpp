@@ -37,6 +37,10 @@ bool Listed(const std::vector<PortEntry>& ports, const std::string& path) {
                        [&](const PortEntry& entry) { return entry.path == path; });
 }
 
+// How long a computer that asked to go down keeps away from the followed UPS's server when it
+// does not go down after all (a refused request is known at once and reconnects at the next tick).
+constexpr std::int64_t kStayAwaySeconds = 120;
+
 constexpr const char* kNetworkUpsUnclear =
     "Укажите адрес сервера (имя или IP, можно с :порт) и имя UPS на нём";
 
@@ -44,7 +48,7 @@ constexpr const char* kNetworkUpsUnclear =
 
 Program::Program(const Platform& platform)
     : platform_(platform),
-      power_(platform.power, follower_),
+      power_(platform.power, follower_, platform.clock),
       presentation_(platform.display, platform.view),
       settings_(platform.store),
       monitor_(MonitorParts{state_, platform.port, presentation_, platform.countdown, power_,
@@ -53,6 +57,20 @@ Program::Program(const Platform& platform)
     if (platform.nutCheck && platform.clock) {
         check_.emplace(*platform.nutCheck);
     }
+}
+
+std::optional<std::string> Program::LogoutFirst::Request(PowerAction action) {
+    if (!follower_) {
+        return power_.Request(action);
+    }
+    follower_->Logout();
+    auto refusal = power_.Request(action);
+    if (!refusal) {
+        // Asked to go down: the primary is waiting for this computer to leave. Only a wake from
+        // sleep, or a request that never came true, brings it back.
+        follower_->StayAwayUntil(clock_->Now().unixSeconds + kStayAwaySeconds);
+    }
+    return refusal;
 }
 
 Program::~Program() {

@@ -118,21 +118,17 @@ private:
     // computer is going down on purpose, not lost.
     class LogoutFirst final : public PowerRequests {
     public:
-        LogoutFirst(PowerRequests& power, std::optional<NutFollower>& follower)
-            : power_(power), follower_(follower) {}
+        LogoutFirst(PowerRequests& power, std::optional<NutFollower>& follower, Clock* clock)
+            : power_(power), follower_(follower), clock_(clock) {}
         CapabilityAnswer Capability(PowerAction action) override {
             return power_.Capability(action);
         }
-        std::optional<std::string> Request(PowerAction action) override {
-            if (follower_) {
-                follower_->Logout();
-            }
-            return power_.Request(action);
-        }
+        std::optional<std::string> Request(PowerAction action) override;
 
     private:
         PowerRequests& power_;
         std::optional<NutFollower>& follower_;
+        Clock* clock_;
     };
 
     Platform platform_;

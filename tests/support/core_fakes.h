@@ -242,6 +242,7 @@ public:
 struct ScriptedClientSocket final : NutClientSocket {
     State state = State::Closed;
     bool refuse = false;                 // connections fail at once
+    bool unanswered = false;             // connections stay being made
     std::vector<std::int64_t> connects;  // at what time each connection was made
     std::vector<std::string> addresses;  // "host:port" of each
     std::string sent;
@@ -251,7 +252,7 @@ struct ScriptedClientSocket final : NutClientSocket {
     void Connect(const std::string& host, int port) override {
         connects.push_back(clock ? *clock : 0);
         addresses.push_back(host + ":" + std::to_string(port));
-        state = refuse ? State::Closed : State::Connected;
+        state = refuse ? State::Closed : unanswered ? State::Connecting : State::Connected;
     }
     State Current() override { return state; }
     std::string Receive(std::size_t limit) override {

@@ -377,6 +377,13 @@ TEST_F(Following, NeverGivesUpAndDropsAServerThatStopsAnswering) {
     EXPECT_TRUE(follower.Connected());
     TickTo(96);
     EXPECT_FALSE(follower.Connected());
+
+    // An address that never answers a connection is given up after the same time, and the
+    // delays go on growing: 30 s after each give-up.
+    socket.unanswered = true;
+    socket.connects.clear();
+    TickTo(165);
+    EXPECT_EQ(socket.connects, (std::vector<std::int64_t>{126, 161}));
 }
 
 TEST_F(Following, ASilentServerLastSeenOnBatteryIsCriticalUntilASleepDropsIt) {

@@ -1,10 +1,12 @@
 // The Windows front end's parts that need no window, on the Windows runtime under Wine: text
 // conversion, the serial line's settings, the power calls and their recorder, the settings file on
-// disk, the error boxes' queue, the journal file and the clock, the one-instance rule, and the NUT
-// server's wait for its secondaries.
+// disk, the error boxes' queue, the journal file and the clock, the one-instance rule, the NUT
+// server's wait for its secondaries, and the client socket that follows another machine's UPS.
 #include <gtest/gtest.h>
 
 #include "win32/nut_server.h"
+
+#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,6 +29,7 @@
 #include "win32/images.h"
 #include "win32/journal_window.h"
 #include "win32/message_box_reporter.h"
+#include "win32/nut_client.h"
 #include "win32/power_calls.h"
 #include "win32/recorded_power_requests.h"
 #include "win32/single_instance.h"
@@ -609,6 +612,196 @@ TEST(NutServerWait, EndsAtOnceWithoutLoginsWhenTheSecondaryLeavesOrWhenTimeIsUp)
     EXPECT_GE(waited, 0.25);
     EXPECT_LT(waited, 1.0);
     EXPECT_EQ(server.LoginCount(), 0);
+}
+
+// A listening socket on loopback for the client to reach. The test's side of each connection is
+// blocking, with a time-out, so that it reads and writes in plain calls. Not made when the system
+// lacks the family (no IPv6).
+class LoopbackListener {
+public:
+    explicit LoopbackListener(int family) : socket_(::socket(family, SOCK_STREAM, IPPROTO_TCP)) {
+        sockaddr_storage address{};
+        int length = sizeof(sockaddr_in);
+        if (family == AF_INET6) {
+            auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+            v6.sin6_family = AF_INET6;
+            v6.sin6_addr.s6_addr[15] = 1;
+            length = sizeof v6;
+        } else {
+            auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+            v4.sin_family = AF_INET;
+            v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        }
+        if (socket_ &&
+            (bind(socket_.get(), reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+             listen(socket_.get(), 4) != 0)) {
+            socket_.reset();
+        }
+    }
+    bool Made() const { return static_cast<bool>(socket_); }
+    int Port() const {
+        sockaddr_storage address{};
+        int length = sizeof address;
+        getsockname(socket_.get(), reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.ss_family == AF_INET6
+                         ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                         : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    }
+    // The next connection, waited for at most 5 s.
+    SocketHandle Accept() {
+        fd_set waiting;
+        FD_ZERO(&waiting);
+        FD_SET(socket_.get(), &waiting);
+        timeval limit{5, 0};
+        if (select(0, &waiting, nullptr, nullptr, &limit) != 1) {
+            return SocketHandle();
+        }
+        SocketHandle peer(accept(socket_.get(), nullptr, nullptr));
+        const DWORD timeoutMs = 5000;
+        setsockopt(peer.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+                   sizeof timeoutMs);
+        return peer;
+    }
+
+private:
+    SocketHandle socket_;
+};
+
+// `count` bytes the client sent, or what came of them within the time-out.
+std::string PeerReads(const SocketHandle& peer, std::size_t count) {
+    std::string got;
+    char bytes[256];
+    while (got.size() < count) {
+        const int n = recv(peer.get(), bytes, sizeof bytes, 0);
+        if (n <= 0) {
+            break;
+        }
+        got.append(bytes, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+// Ticks, 10 ms apart, until `done` or 5 s have passed; whether it was done. Every tick of the
+// program is a check that returns at once, as these are.
+template <class Done>
+bool Within(Done done) {
+    const auto start = NutClock::now();
+    while (SecondsSince(start) < 5) {
+        if (done()) {
+            return true;
+        }
+        Sleep(10);
+    }
+    return done();
+}
+
+TEST(NutClientSocket, ConnectsWithoutWaitingTalksAndSeesEachEnd) {
+    using State = NutClientSocket::State;
+    // First: Winsock is up from here on, for the test's own sockets too.
+    WinsockNutClientSocket client;
+    EXPECT_EQ(client.Current(), State::Closed);
+    EXPECT_EQ(client.Receive(64), "");
+
+    struct Case {
+        const char* host;
+        int family;
+    };
+    // A name may have addresses the listener is not on (::1 for "localhost"): the next is tried.
+    const Case cases[] = {{"127.0.0.1", AF_INET}, {"::1", AF_INET6}, {"localhost", AF_INET}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.host);
+        LoopbackListener listener(c.family);
+        if (!listener.Made()) {
+            // Only a system without IPv6 may lack a loopback listener.
+            ASSERT_EQ(c.family, AF_INET6) << WSAGetLastError();
+            continue;
+        }
+        const auto start = NutClock::now();
+        client.Connect(c.host, listener.Port());
+        EXPECT_LT(SecondsSince(start), 0.5);
+        // Connecting for some ticks (on loopback perhaps none), never closed on the way.
+        std::vector<State> seen{client.Current()};
+        ASSERT_TRUE(Within([&] {
+            if (seen.back() == State::Connecting) {
+                seen.push_back(client.Current());
+            }
+            return seen.back() != State::Connecting;
+        }));
+        ASSERT_EQ(seen.back(), State::Connected);
+
+        const SocketHandle peer = listener.Accept();
+        ASSERT_TRUE(peer);
+        client.Send("USERNAME mon\n");
+        client.Send("LIST UPS\n");
+        EXPECT_EQ(PeerReads(peer, 22), "USERNAME mon\nLIST UPS\n");
+
+        const std::string answer = "BEGIN LIST UPS\nUPS ups \"x\"\nEND LIST UPS\n";
+        ASSERT_EQ(send(peer.get(), answer.data(), static_cast<int>(answer.size()), 0),
+                  static_cast<int>(answer.size()));
+        // At most the limit a call; the rest comes with the next ones.
+        std::string got;
+        std::size_t longest = 0;
+        EXPECT_TRUE(Within([&] {
+            const std::string part = client.Receive(8);
+            longest = std::max(longest, part.size());
+            got += part;
+            return got.size() >= answer.size();
+        }));
+        EXPECT_EQ(got, answer);
+        EXPECT_EQ(longest, 8u);
+        EXPECT_EQ(client.Receive(64), "");
+        EXPECT_EQ(client.Current(), State::Connected);
+    }
+
+    // The server ends the connection: what it sent last is still read, then it reads as closed.
+    {
+        LoopbackListener listener(AF_INET);
+        client.Connect("127.0.0.1", listener.Port());
+        ASSERT_TRUE(Within([&] { return client.Current() == State::Connected; }));
+        SocketHandle peer = listener.Accept();
+        ASSERT_TRUE(peer);
+        ASSERT_EQ(send(peer.get(), "OK Goodbye\n", 11, 0), 11);
+        peer.reset();
+        std::string got;
+        EXPECT_TRUE(Within([&] {
+            got += client.Receive(64);
+            return client.Current() == State::Closed;
+        }));
+        EXPECT_EQ(got, "OK Goodbye\n");
+        EXPECT_EQ(client.Receive(64), "");
+    }
+
+    // A server that reads nothing: each send returns at once, and the connection is given up
+    // once what waits for it passes the bound.
+    {
+        LoopbackListener listener(AF_INET);
+        client.Connect("127.0.0.1", listener.Port());
+        ASSERT_TRUE(Within([&] { return client.Current() == State::Connected; }));
+        const SocketHandle peer = listener.Accept();
+        ASSERT_TRUE(peer);
+        const std::string block(4096, 'x');
+        const auto start = NutClock::now();
+        for (int sends = 0; sends < 64 * 1024 && client.Current() == State::Connected; ++sends) {
+            client.Send(block);
+        }
+        EXPECT_EQ(client.Current(), State::Closed);
+        EXPECT_LT(SecondsSince(start), 3.0);
+    }
+
+    // Nobody listens on the port: the attempt ends closed (Windows itself tries a refused
+    // loopback connection again for about two seconds).
+    {
+        int port = 0;
+        {
+            const LoopbackListener gone(AF_INET);
+            ASSERT_TRUE(gone.Made());
+            port = gone.Port();
+        }
+        const auto start = NutClock::now();
+        client.Connect("127.0.0.1", port);
+        EXPECT_LT(SecondsSince(start), 0.5);
+        EXPECT_TRUE(Within([&] { return client.Current() == State::Closed; }));
+    }
 }
 
 }  // namespace

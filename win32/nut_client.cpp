@@ -1,0 +1,203 @@
+#include "win32/nut_client.h"
+
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "win32/utf.h"
+
+namespace zelto {
+namespace {
+
+// What one recv or send call moves at most; Receive and Flush go round until done.
+constexpr std::size_t kChunk = 16 * 1024;
+
+bool WouldBlock() {
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+}  // namespace
+
+void WinsockNutClientSocket::Connect(const std::string& host, int port) {
+    Close();
+    if (!winsock_.Ready() || host.empty() || port < 1 || port > 65535) {
+        return;
+    }
+    const std::wstring name = Widen(host);
+    const std::wstring service = std::to_wstring(port);
+    ADDRINFOW hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    // An address is taken as it is, without asking the resolver anything.
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    ADDRINFOW* found = nullptr;
+    if (GetAddrInfoW(name.c_str(), service.c_str(), &hints, &found) != 0) {
+        found = nullptr;
+        hints.ai_flags = AI_NUMERICSERV;
+        if (GetAddrInfoW(name.c_str(), service.c_str(), &hints, &found) != 0) {
+            return;
+        }
+    }
+    const std::unique_ptr<ADDRINFOW, decltype(&FreeAddrInfoW)> owner(found, &FreeAddrInfoW);
+    for (const ADDRINFOW* info = found; info != nullptr; info = info->ai_next) {
+        Candidate candidate;
+        if (info->ai_addr == nullptr || info->ai_addrlen > sizeof candidate.address) {
+            continue;
+        }
+        std::memcpy(&candidate.address, info->ai_addr, info->ai_addrlen);
+        candidate.length = static_cast<int>(info->ai_addrlen);
+        candidates_.push_back(candidate);
+    }
+    next_ = 0;
+    TryNext();
+}
+
+void WinsockNutClientSocket::TryNext() {
+    socket_.reset();
+    state_ = State::Closed;
+    while (next_ < candidates_.size()) {
+        const Candidate& candidate = candidates_[next_++];
+        SocketHandle socket(::socket(candidate.address.ss_family, SOCK_STREAM, IPPROTO_TCP));
+        u_long nonBlocking = 1;
+        if (!socket || ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0) {
+            continue;
+        }
+        // A tick's requests go out at once, not held back until the last one is acknowledged.
+        const BOOL on = TRUE;
+        setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+                   sizeof on);
+        const bool made =
+            ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&candidate.address),
+                      candidate.length) == 0;
+        if (made || WouldBlock()) {
+            socket_ = std::move(socket);
+            state_ = made ? State::Connected : State::Connecting;
+            return;
+        }
+    }
+    candidates_.clear();
+}
+
+void WinsockNutClientSocket::SeeConnecting() {
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket_.get(), &writable);
+    FD_SET(socket_.get(), &failed);
+    timeval noWait{0, 0};
+    const int ready = select(0, nullptr, &writable, &failed, &noWait);
+    if (ready == 0) {
+        return;
+    }
+    int error = 0;
+    if (ready != SOCKET_ERROR && !FD_ISSET(socket_.get(), &failed)) {
+        int length = sizeof error;
+        if (getsockopt(socket_.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                       &length) != 0) {
+            error = WSAGetLastError();
+        }
+    }
+    if (ready == SOCKET_ERROR || FD_ISSET(socket_.get(), &failed) || error != 0) {
+        // Refused or unreachable there: the host's other addresses may still answer.
+        TryNext();
+        return;
+    }
+    state_ = State::Connected;
+    candidates_.clear();
+    Flush();
+}
+
+NutClientSocket::State WinsockNutClientSocket::Current() {
+    if (state_ == State::Connecting) {
+        SeeConnecting();
+    }
+    if (state_ == State::Connected) {
+        Flush();
+        if (!ended_) {
+            char byte = 0;
+            const int peeked = recv(socket_.get(), &byte, 1, MSG_PEEK);
+            ended_ = peeked == 0 || (peeked == SOCKET_ERROR && !WouldBlock());
+        }
+        if (ended_) {
+            Drop();
+        }
+    }
+    return state_;
+}
+
+std::string WinsockNutClientSocket::Receive(std::size_t limit) {
+    std::string got;
+    if (state_ != State::Connected || ended_) {
+        return got;
+    }
+    while (got.size() < limit) {
+        const std::size_t had = got.size();
+        const std::size_t want = std::min(limit - had, kChunk);
+        got.resize(had + want);
+        const int read = recv(socket_.get(), got.data() + had, static_cast<int>(want), 0);
+        got.resize(had + static_cast<std::size_t>(std::max(read, 0)));
+        if (read > 0) {
+            continue;
+        }
+        // What came before the end is handed out now; Current() tells of the end next.
+        ended_ = read == 0 || !WouldBlock();
+        break;
+    }
+    return got;
+}
+
+void WinsockNutClientSocket::Send(std::string_view bytes) {
+    if (state_ == State::Closed || ended_) {
+        return;
+    }
+    unsent_.append(bytes);
+    if (state_ == State::Connected) {
+        Flush();
+    }
+    if (unsent_.size() > kNutClientMostUnsent) {
+        // The server stopped reading: holding more for it would only grow without end.
+        Drop();
+    }
+}
+
+void WinsockNutClientSocket::Flush() {
+    while (!unsent_.empty() && !ended_) {
+        const int sent = send(socket_.get(), unsent_.data(),
+                              static_cast<int>(std::min(unsent_.size(), kChunk)), 0);
+        if (sent > 0) {
+            unsent_.erase(0, static_cast<std::size_t>(sent));
+        } else if (sent == SOCKET_ERROR && WouldBlock()) {
+            break;
+        } else {
+            ended_ = true;
+            unsent_.clear();
+        }
+    }
+}
+
+void WinsockNutClientSocket::Close() {
+    if (state_ == State::Connected && !ended_) {
+        // The last words (a LOGOUT) get one more try, then what the server sent is read away:
+        // closing over unread data would reset the connection and could lose those words.
+        Flush();
+        Receive(kNutReadPerTick);
+        shutdown(socket_.get(), SD_SEND);
+    }
+    Drop();
+}
+
+void WinsockNutClientSocket::Drop() {
+    socket_.reset();
+    state_ = State::Closed;
+    candidates_.clear();
+    next_ = 0;
+    unsent_.clear();
+    ended_ = false;
+}
+
+}  // namespace zelto
