@@ -47,18 +47,30 @@ int StartConnect(const std::string& host, int port) {
 
 void PosixNutClientSocket::Connect(const std::string& host, int port) {
     Close();
-    fd_.Reset(StartConnect(host, port));
-    state_ = fd_.Valid() ? State::Connecting : State::Closed;
+    const int fd = StartConnect(host, port);
+    if (fd < 0) {
+        return;
+    }
+    watch_ = std::make_unique<SocketWatch>(UniqueFd(fd));
+    // Read interest from the first Receive on: while connecting there is nothing to read.
+    watch_->WatchReading(false);
+    QObject::connect(&watch_->Readable(), &QSocketNotifier::activated, [this] {
+        watch_->WatchReading(false);
+        if (onAnswer_) {
+            onAnswer_();
+        }
+    });
+    state_ = State::Connecting;
 }
 
 NutClientSocket::State PosixNutClientSocket::Current() {
     if (state_ == State::Connecting) {
-        pollfd watch{fd_.Get(), POLLOUT, 0};
+        pollfd watch{Fd(), POLLOUT, 0};
         if (::poll(&watch, 1, 0) > 0) {
             int error = 0;
             socklen_t length = sizeof error;
             const bool ok =
-                ::getsockopt(fd_.Get(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+                ::getsockopt(Fd(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
             if (ok) {
                 state_ = State::Connected;
             } else {
@@ -77,10 +89,11 @@ std::string PosixNutClientSocket::Receive(std::size_t limit) {
     if (state_ != State::Connected) {
         return bytes;
     }
+    watch_->WatchReading(true);
     char chunk[4096];
     while (bytes.size() < limit) {
         const std::size_t want = std::min(sizeof chunk, limit - bytes.size());
-        const ssize_t got = ::recv(fd_.Get(), chunk, want, MSG_DONTWAIT);
+        const ssize_t got = ::recv(Fd(), chunk, want, MSG_DONTWAIT);
         if (got > 0) {
             bytes.append(chunk, static_cast<std::size_t>(got));
             continue;
@@ -111,7 +124,7 @@ void PosixNutClientSocket::Send(std::string_view bytes) {
 bool PosixNutClientSocket::Flush() {
     while (!unsent_.empty()) {
         const ssize_t sent =
-            ::send(fd_.Get(), unsent_.data(), unsent_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            ::send(Fd(), unsent_.data(), unsent_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (sent < 0) {
             return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
         }
@@ -121,7 +134,8 @@ bool PosixNutClientSocket::Flush() {
 }
 
 void PosixNutClientSocket::Close() {
-    fd_.Reset();
+    // Closing may happen inside the notifier's own signal: the watch goes later.
+    retired_.Retire(std::move(watch_));
     state_ = State::Closed;
     unsent_.clear();
 }

@@ -3,15 +3,21 @@
 // the system's that the tick looks at: connecting, sending and reading never wait. (No Qt
 // Network, as for the NUT server: a library loaded for one socket costs memory all day.)
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "core/nut/nut_follower.h"
-#include "qt/unique_fd.h"
+#include "qt/socket_watch.h"
 
 namespace zelto {
 
 class PosixNutClientSocket final : public NutClientSocket {
 public:
+    // Called when an answer arrives, once until the next Receive: the follower may read it at
+    // once instead of at the next tick, which is what a forced shutdown's second is worth.
+    void OnAnswer(std::function<void()> call) { onAnswer_ = std::move(call); }
+
     void Connect(const std::string& host, int port) override;
     State Current() override;
     std::string Receive(std::size_t limit) override;
@@ -22,7 +28,11 @@ private:
     // Writes what the server has not taken yet; false when the connection failed.
     bool Flush();
 
-    UniqueFd fd_;
+    int Fd() const { return watch_ ? watch_->Fd() : -1; }
+
+    std::unique_ptr<SocketWatch> watch_;
+    RetiredWatches retired_;
+    std::function<void()> onAnswer_;
     State state_ = State::Closed;
     std::string unsent_;
 };

@@ -26,6 +26,7 @@ ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress
       program_(Platform{store_, port_, portTable_, form_, form_, form_, *power_, events_, &events_,
                         &nutClient_, &nutCheck_, &time_}) {
     ConnectWindowToProgram(form_, program_);
+    nutClient_.OnAnswer([this] { program_.FollowedUpsAnswered(); });
     QObject::connect(&form_, &MainWindowHost::trayMissing, [this] { events_.TrayMissing(); });
 }
 

@@ -32,16 +32,23 @@ void Monitor::FollowTick(const FollowedUps& ups) {
         }
         // Also while the server is silent: one last seen on battery that stops answering is
         // taken for the primary going down with the UPS.
-        if (!ups.critical) {
+        if (ups.critical) {
+            FollowCritical(ups.forcedShutdown);
+        } else {
             criticalSeen_ = false;
-        } else if (!criticalSeen_) {
-            criticalSeen_ = true;
-            // Even after a countdown for the mains failure was cancelled: this is a new reason.
-            state.ShutdownArmed = true;
-            RunShutdown(ups.forcedShutdown ? kPrimarySwitchingOff : kModelCaption);
         }
     });
     RunGuarded(parts_.errors, [this, countingBefore] { AdvanceShutdown(countingBefore); });
+}
+
+void Monitor::FollowCritical(bool forced) {
+    if (criticalSeen_) {
+        return;
+    }
+    criticalSeen_ = true;
+    // Even after a countdown for the mains failure was cancelled: this is a new reason.
+    parts_.state.ShutdownArmed = true;
+    RunGuarded(parts_.errors, [&] { RunShutdown(forced ? kPrimarySwitchingOff : kModelCaption); });
 }
 
 void Monitor::HandleFollowed(const FollowedUps& ups) {

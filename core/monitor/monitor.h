@@ -45,6 +45,10 @@ public:
     // One tick while a UPS another machine serves is followed instead of the serial port: its
     // readings shown and acted on as a status record's are, the UPS itself never commanded.
     void FollowTick(const FollowedUps& ups);
+    // As soon as the followed UPS's server said so, between ticks too: the UPS calls for this
+    // computer's shutdown (`forced`: its primary set FSD). The countdown opens now, so its first
+    // second may be short: the primary is switching the UPS off and will not wait for it.
+    void FollowCritical(bool forced);
     // The beeper picture was clicked.
     void Image5Click();
     // The shutdown procedure, once per outage: starts the countdown, which the ticks then

@@ -18,6 +18,12 @@ void NutFollower::Drop(std::int64_t now) {
     nextConnect_ = now + NutReconnectDelay(++attempt_);
 }
 
+void NutFollower::ReadAnswers(std::int64_t now) {
+    if (connected_ && socket_.Current() == NutClientSocket::State::Connected) {
+        Read(now);
+    }
+}
+
 void NutFollower::Read(std::int64_t now) {
     for (const NutLine& line : lines_.Feed(socket_.Receive(kNutReadPerTick))) {
         if (!line.tooLong) {

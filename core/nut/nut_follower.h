@@ -44,6 +44,8 @@ public:
 
     // One tick; `now` in seconds on a clock that goes on while the computer sleeps.
     void Tick(std::int64_t now);
+    // Reads what the server answered so far, between ticks: the transport says an answer came.
+    void ReadAnswers(std::int64_t now);
     // The polite end (LOGOUT) before this computer sleeps or the program exits.
     void Logout();
     // No new connection before `when`, unless the computer sleeps meanwhile (it connects again

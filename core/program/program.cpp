@@ -375,6 +375,18 @@ void Program::FollowTick() {
                                       status.Critical(now), status.ForcedShutdown()));
 }
 
+void Program::FollowedUpsAnswered() {
+    if (!follower_) {
+        return;
+    }
+    const std::int64_t now = Now();
+    follower_->ReadAnswers(now);
+    const NutFollowCritical& status = follower_->Status();
+    if (status.Critical(now)) {
+        monitor_.FollowCritical(status.ForcedShutdown());
+    }
+}
+
 void Program::AskForNetworkUps() {
     // The list shows the port in use again; the dialog decides whether that changes.
     platform_.view.SetPortIndex(state_.PortIndex);

@@ -74,6 +74,9 @@ public:
     void Image5Click() override { monitor_.Image5Click(); }
     void CountdownAnswered(int result) override { monitor_.CountdownAnswered(result); }
     void CheckNetworkUps(const NetworkUpsForm& form) override;
+    // The followed UPS's server answered between ticks: read now, so that FSD is acted on within
+    // the second rather than at the next tick.
+    void FollowedUpsAnswered();
     bool NetworkUpsChosen(const NetworkUpsForm& form) override;
 
     ProgramState& State() { return state_; }
