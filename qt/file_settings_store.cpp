@@ -48,6 +48,9 @@ bool FileSettingsStore::ReplaceFile(const std::string& path, const std::string& 
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
+    // The file holds passwords (the NUT server's accounts, the followed server's login): readable
+    // by its owner alone, whatever the umask, and made so again by each write.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const auto size = static_cast<qint64>(text.size());
     if (file.write(text.data(), size) != size) {
         file.cancelWriting();

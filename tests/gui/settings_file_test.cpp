@@ -38,6 +38,17 @@ TEST(SettingsFile, FirstWriteCreatesTheFileInTheCurrentDirectory) {
     EXPECT_EQ(ReadWhole(dir.filePath("UPSZelto.ini")), "[UPS]\nCOMPort=-1\n");
     // The temporary file of the atomic replacement is gone.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"UPSZelto.ini"});
+    // It holds passwords: its owner's alone, also when it was readable by all before.
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const auto groupAndOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+    EXPECT_EQ(QFile::permissions(dir.filePath("UPSZelto.ini")) & (ownerOnly | groupAndOthers),
+              ownerOnly);
+    QFile::setPermissions(dir.filePath("UPSZelto.ini"), ownerOnly | QFileDevice::ReadOther);
+    settings.WriteSetting("UPS", "NUTPassword", "pw");
+    EXPECT_EQ(QFile::permissions(dir.filePath("UPSZelto.ini")) & (ownerOnly | groupAndOthers),
+              ownerOnly);
 }
 
 TEST(SettingsFile, EachWorkingDirectoryHasItsOwnFileWhateverItsLength) {
