@@ -15,11 +15,53 @@ namespace {
 // What one recv or send call moves at most; Receive and Flush go round until done.
 constexpr std::size_t kChunk = 16 * 1024;
 
+constexpr wchar_t kWindowClass[] = L"ZeltoNutClient";
+// WSAAsyncSelect's notices: wParam the socket, lParam the event and its error.
+constexpr UINT kSocketMessage = WM_APP + 1;
+
 bool WouldBlock() {
     return WSAGetLastError() == WSAEWOULDBLOCK;
 }
 
 }  // namespace
+
+void WinsockNutClientSocket::OnAnswer(std::function<void()> call) {
+    onAnswer_ = std::move(call);
+    if (window_ || !onAnswer_) {
+        return;
+    }
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &WinsockNutClientSocket::Procedure;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = kWindowClass;
+    // Fails harmlessly for every socket after the first: the class is the same.
+    RegisterClassExW(&windowClass);
+    // Message-only: never shown, only there for the notices to reach the program's message loop.
+    window_.reset(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  instance, this));
+}
+
+LRESULT CALLBACK WinsockNutClientSocket::Procedure(HWND hwnd, UINT message, WPARAM wParam,
+                                                   LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<WinsockNutClientSocket*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message != kSocketMessage || self == nullptr) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    // A notice still queued from a closed socket is dropped; one whose number the system gave to
+    // the next socket at most makes the follower read early and find nothing.
+    if (static_cast<SOCKET>(wParam) == self->socket_.get() && self->awaitingAnswer_ &&
+        self->onAnswer_) {
+        self->awaitingAnswer_ = false;
+        self->onAnswer_();
+    }
+    return 0;
+}
 
 void WinsockNutClientSocket::Connect(const std::string& host, int port) {
     Close();
@@ -65,6 +107,11 @@ void WinsockNutClientSocket::TryNext() {
         u_long nonBlocking = 1;
         if (!socket || ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0) {
             continue;
+        }
+        // Winsock posts again only after a recv, so an answer is one notice however it arrives;
+        // without the notices the tick still reads everything, a second later.
+        if (window_) {
+            WSAAsyncSelect(socket.get(), window_.get(), kSocketMessage, FD_READ | FD_CLOSE);
         }
         // A tick's requests go out at once, not held back until the last one is acknowledged.
         const BOOL on = TRUE;
@@ -135,6 +182,7 @@ std::string WinsockNutClientSocket::Receive(std::size_t limit) {
     if (state_ != State::Connected || ended_) {
         return got;
     }
+    awaitingAnswer_ = true;
     while (got.size() < limit) {
         const std::size_t had = got.size();
         const std::size_t want = std::min(limit - had, kChunk);
@@ -198,6 +246,7 @@ void WinsockNutClientSocket::Drop() {
     next_ = 0;
     unsent_.clear();
     ended_ = false;
+    awaitingAnswer_ = false;
 }
 
 }  // namespace zelto

@@ -2,17 +2,20 @@
 // The connection to a NUT server whose UPS this program follows, in the Windows front end: one
 // non-blocking Winsock socket, looked at by the tick and never waited on. A connection that
 // cannot be made, or that ends, reads as closed; the core's follower decides when to try again.
+// Its answers may also be reported as they arrive, through the program's message loop.
 
 #include "win32/windows_api.h"
 
 #include <winsock2.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/nut/nut_follower.h"
+#include "win32/unique_handle.h"
 #include "win32/winsock_use.h"
 
 namespace zelto {
@@ -27,6 +30,11 @@ public:
     ~WinsockNutClientSocket() override { Close(); }
     WinsockNutClientSocket(const WinsockNutClientSocket&) = delete;
     WinsockNutClientSocket& operator=(const WinsockNutClientSocket&) = delete;
+
+    // Called when an answer arrives or the server ends the connection, once until the next
+    // Receive: the follower may read it at once instead of at the next tick, which is what a
+    // forced shutdown's second is worth. From the next connection on.
+    void OnAnswer(std::function<void()> call);
 
     // A name is looked up here, which may take a moment; an address is not.
     void Connect(const std::string& host, int port) override;
@@ -50,8 +58,15 @@ private:
     void Flush();
     void Drop();
 
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
     // Before the socket, which must be closed while Winsock is still up.
     WinsockUse winsock_;
+    // Where Winsock posts the socket's notices; made by OnAnswer. Outlives the socket.
+    WindowHandle window_;
+    std::function<void()> onAnswer_;
+    // A Receive came since the last report: the next notice is reported.
+    bool awaitingAnswer_ = false;
     SocketHandle socket_;
     State state_ = State::Closed;
     std::vector<Candidate> candidates_;

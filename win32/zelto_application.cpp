@@ -16,6 +16,7 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify t
                         &nutClient_, &nutCheck_, &clock_}) {
     form1_.Attach(program_, program_.State(), aboutBox_, errors_, std::move(trayNotify));
     form2_.SetAnswer([this](int result) { program_.CountdownAnswered(result); });
+    nutClient_.OnAnswer([this] { program_.FollowedUpsAnswered(); });
     form1_.SetHooks({[this] { JournalWindow().ShowJournal(); }, [this] { Exiting(); },
                      [this] { events_.TrayMissing(); }});
 }

@@ -111,14 +111,14 @@ wait_until 30 upsd_logins_is 0 && pass "logged out before going down" ||
     fail "still logged in: $(upsd_logins)"
 ups_status OL
 
-# ---- FSD under "никогда" ---------------------------------------------------------------------------
+# ---- "OB LB" followed by FSD, under "никогда": FSD acts at once ------------------------------------
 follow "$upsd_target" s3cret "CompOff=6
 OffMethod=0
 OFFAfter=2"
 wait_until 100 upsd_logins_is 1 || fail "no login: $(upsd_logins)"
-ups_status OB
+ups_status "OB LB"
 sleep 2
-journal_has countdown-started && fail "\"никогда\" counted down on OB"
+journal_has countdown-started && fail "\"никогда\" counted down on OB LB before its 15 s"
 before=$(requests)
 primary_fsd
 fsd_ms=$(now_ms)

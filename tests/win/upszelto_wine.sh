@@ -29,7 +29,11 @@
 #     missing, and the next start with the adapter polls it;
 #   - the journal beside the settings file, line by line as things happen, in order through an
 #     outage with a refused power request, ending with the exit; the journal window from the tray
-#     menu following it; the balloon on a mains failure; the end of the session journalled.
+#     menu following it; the balloon on a mains failure; the end of the session journalled;
+#   - following a UPS that Linux's upsd serves instead of the serial port: the login, the
+#     readings, the UPS switch-off list greyed, "никогда" kept on battery, the primary's FSD
+#     acted on within the countdown and a second, logging out first, no password in the journal
+#     and not a byte to the serial port.
 #
 # Usage: upszelto_wine.sh begin | SCENARIO | end, SCENARIO one of the scenario_ functions'
 # names with dashes (start-up, one-copy, ...).
@@ -269,10 +273,11 @@ Static|3,220,32,32| icon=1
 Button|224,224,91,25|О программе...
 Button|328,224,75,25|Выход
 ROWS
-    # The lists: the port list holds COM7, selected; the policy lists their entries and the stored
+    # The lists: the port list holds COM7, selected, then the entry for a UPS served over the
+    # network; the policy lists their entries and the stored
     # choices (CompOff=6, the others at their defaults).
     grep -qF 'class=ComboBox rect=8,120,65,' <<<"$tree" || fail "no port list at 8,120"
-    grep -qE 'class=ComboBox rect=8,120,65,[0-9]+ visible=1 text=COM7 items=COM7 selected=0$' \
+    grep -qE 'class=ComboBox rect=8,120,65,[0-9]+ visible=1 text=COM7 items=COM7\|Сетевой UPS… selected=0$' \
         <<<"$tree" || fail "the port list: $(grep 'rect=8,120,65' <<<"$tree")"
     grep -qE 'class=ComboBox rect=8,192,129,[0-9]+ visible=1 text=никогда items=при отказе сети\|при 80% батареи\|при 50% батареи\|при 30% батареи\|при 20% батареи\|при 10% батареи\|никогда selected=6$' \
         <<<"$tree" || fail "the shutdown trigger list"
@@ -705,7 +710,7 @@ scenario_port_table() {
     printf '[UPS]\r\nCOMPort=2\r\nCompOff=6\r\n' >"$work/run3/UPSZelto.ini"
     : >"$work/commands.log"
     start_program "$work/run3"
-    port_list | grep -qE 'text=COM7 items=COM12\|COM3\|COM7 selected=2$' ||
+    port_list | grep -qE 'text=COM7 items=COM12\|COM3\|COM7\|Сетевой UPS… selected=2$' ||
         fail "the port list from SERIALCOMM: $(port_list)"
     wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not poll COM7 from the list"
     echo "the port list comes from SERIALCOMM, sorted, and the stored index opens COM7"
@@ -725,7 +730,7 @@ scenario_port_table() {
     mkdir "$work/run4"
     : >"$work/commands.log"
     start_program "$work/run4"
-    port_list | grep -qE 'text=COM7 items=COM7 selected=0$' ||
+    port_list | grep -qE 'text=COM7 items=COM7\|Сетевой UPS… selected=0$' ||
         fail "the port list beside the table's bad value: $(port_list)"
     wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "COM7 beside the bad value is not polled"
     box_closed || fail "an error box for the table's bad value: $(probe box)"
@@ -775,7 +780,7 @@ scenario_no_adapter() {
     set_serialcomm
     : >"$work/commands.log"
     start_program "$work/run7"
-    port_list | grep -qE 'text=COM7 items=COM7 selected=0$' ||
+    port_list | grep -qE 'text=COM7 items=COM7\|Сетевой UPS… selected=0$' ||
         fail "the missing port is not kept in the list: $(port_list)"
     # Told in the journal once the link counts as lost, after ten seconds.
     wait_for 20 grep -q ' port-missing port=COM7$' "$work/run7/UPSZelto.log" ||
@@ -806,6 +811,97 @@ scenario_end_of_session() {
         fail "the end of the session is not journalled: $(tail -n 2 "$work/run7/UPSZelto.log")"
     echo "the end of the session journals the exit"
 }
+# ---- Following a UPS that Linux's upsd serves ----------------------------------------------------
+# Debian's upsd with the dummy-ups driver on loopback (tests/scripts/nut_upsd_rig.bash), its UPS
+# "remote" followed instead of COM7 under trigger "никогда": on battery nothing happens, and FSD
+# set by the primary brings the power request within four seconds, two of them the countdown's,
+# the answer being read as it arrives rather than at the next tick. Last before the end: a program
+# still running is ended first; upsd and the primary end with this step.
+scenario_follow_network() {
+    # Whichever program runs (the last step's, start-up's when only some steps run, or one a failed
+    # step left) would take the new start for a second copy.
+    no_main_window() { ! probe tree TForm1; }
+    if ! no_main_window; then
+        probe click TForm1 2
+        wait_for 15 no_main_window || fail "the program running before this step did not end"
+        ! program_running || end_program
+    fi
+    # shellcheck source=tests/scripts/nut_upsd_rig.bash
+    . "$source_dir/tests/scripts/nut_upsd_rig.bash"
+    start_upsd remote
+    # A poll the ended program sent is in the simulator's log by now: what comes later is ours.
+    sleep 0.5
+    mark=$(wc -l <"$work/commands.log")
+    mkdir "$work/run9"
+    printf '[UPS]\r\nPorts=remote@127.0.0.1:%s\r\nCOMPort=0\r\nNUTUser=follower\r\nNUTPassword=s3cret\r\nCompOff=6\r\nOffMethod=0\r\nOFFAfter=2\r\nOffUPS=1\r\n' \
+        "$upsd_port" >"$work/run9/UPSZelto.ini"
+    start_program "$work/run9"
+    journal() { cat "$work/run9/UPSZelto.log" 2>/dev/null || true; }
+    wait_for 10 upsd_logins_is 1 ||
+        fail "the program did not log in to $upsd_target (NUMLOGINS $(upsd_logins 2>&1))"
+    echo "logged in to upsd as follower"
+
+    # The readings are the server's (input.voltage 230.0, where the simulator says 228.0), and
+    # the UPS is never commanded: its switch-off list is greyed, the trigger list is not.
+    mains_reading() {
+        probe tree TForm1 | grep -qE '^control id=[0-9]+ parent=[0-9]+ class=Static rect=46,40,60,13 visible=[01] text=230\.0 V$'
+    }
+    wait_for 10 mains_reading ||
+        fail "the mains voltage does not show upsd's 230.0 V: $(probe tree TForm1 | grep -F 'rect=46,40,')"
+    tree=$(probe tree TForm1)
+    grep -E 'class=ComboBox rect=272,192,' <<<"$tree" | grep -q ' enabled=0$' ||
+        fail "the UPS switch-off list takes input while following: $(grep -F 'rect=272,192,' <<<"$tree")"
+    grep -E 'class=ComboBox rect=8,192,' <<<"$tree" | grep -q ' enabled=0$' &&
+        fail "the trigger list is greyed while following: $(grep -F 'rect=8,192,' <<<"$tree")"
+    echo "the readings are upsd's (230.0 V) and the UPS switch-off list is greyed"
+
+    # On battery under "никогда": told, and nothing more.
+    countdown_state() { probe tree TForm2 | head -n 1; }
+    ups_status OB
+    wait_for 5 eval 'journal | grep -q " mains-lost"' ||
+        fail "the program did not see OB: $(journal)"
+    sleep 2
+    countdown_state | grep -q ' visible=0 ' || fail "a countdown on OB under \"никогда\": $(countdown_state)"
+    journal | grep -q ' countdown-started' && fail "\"никогда\" counted down on OB: $(journal)"
+    echo "on battery under \"никогда\": no countdown"
+
+    # FSD from the primary: the countdown of the forced shutdown shows, and the power request goes
+    # out after its two seconds. The request's time is the recorder's file's.
+    logins_before=$(upsd_logins) || fail "NUMLOGINS before FSD: no answer"
+    primary_fsd
+    fsd_ms=$(upsd_now_ms)
+    forced_countdown() {
+        countdown_state | grep -q '^window class=TForm2 caption=Основной компьютер выключает UPS .* visible=1 '
+    }
+    countdown_seen=
+    until [ -s "$work/run9/power.log" ] || [ $(($(upsd_now_ms) - fsd_ms)) -gt 6000 ]; do
+        [ -n "$countdown_seen" ] || ! forced_countdown || countdown_seen=1
+        sleep 0.05
+    done
+    [ -s "$work/run9/power.log" ] || fail "no power request 6 s after FSD: $(journal)"
+    request_ms=$(($(date -r "$work/run9/power.log" +%s%3N) - fsd_ms))
+    echo "FSD at upsd (shown by upsc after ${upsd_change_ms} ms) to the power request: ${request_ms} ms" \
+        "with a 2 s countdown"
+    [ -n "$countdown_seen" ] || fail "the forced shutdown's countdown never showed: $(countdown_state)"
+    [ "$request_ms" -le 4000 ] || fail "the power request came ${request_ms} ms after FSD"
+    [ "$(cat "$work/run9/power.log")" = $'ExitWindowsEx(0x00000018, 0x8006000c) privilege=ok\r' ] ||
+        fail "the power request: $(cat "$work/run9/power.log")"
+    # The primary's session counts one login: the follower's is gone once the count is back.
+    wait_for 5 upsd_logins_is "$logins_before" ||
+        fail "the program did not log out: NUMLOGINS $(upsd_logins) with the primary's own"
+    echo "FSD: the countdown \"Основной компьютер выключает UPS\", the program logged out and the" \
+        "power request went"
+
+    journal | grep -q s3cret && fail "the password is in the journal: $(journal)"
+    written=$(tail -n +$((mark + 1)) "$work/commands.log" | grep -v ' # ' || true)
+    [ -z "$written" ] || fail "the serial port was written to while following: $written"
+    echo "no password in the journal, nothing written to the serial port"
+
+    probe click TForm1 2
+    end_program
+    stop_upsd
+}
+
 # ---- The step asked for -------------------------------------------------------------------------
 case $step in
     begin) session_begin ;;

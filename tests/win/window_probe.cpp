@@ -2,7 +2,8 @@
 // accessibility tool would, for the tests under Wine. It finds the windows by their class name and
 // reaches them only through messages any other program may send.
 //
-//   winprobe tree CLASS            the top-level window and every control in it, one a line
+//   winprobe tree CLASS            the top-level window and every control in it, one a line,
+//                                  a greyed control's ending in "enabled=0"
 //   winprobe box [ok]              the text of the open error box; with "ok", presses its OK
 //   winprobe red CLASS ID          how many red pixels the control shows on the screen
 //   winprobe select CLASS ID N     picks entry N of a drop-down list, as the user does
@@ -149,6 +150,11 @@ int Tree(HWND top) {
                 (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
                 extra = L" icon=" +
                         std::to_wstring(SendMessageW(child, STM_GETICON, 0, 0) != 0 ? 1 : 0);
+            }
+            // Last, and only when greyed: the lines of the controls that take input stay as they
+            // were, which the tests match to their ends.
+            if (!IsWindowEnabled(child)) {
+                extra += L" enabled=0";
             }
             wchar_t line[1024];
             std::swprintf(
