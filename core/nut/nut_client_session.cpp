@@ -33,7 +33,8 @@ std::string NutClientSession::Start(std::int64_t now) {
 
 void NutClientSession::Received(std::string_view line) {
     if (open_.empty()) {
-        return;  // nothing asked: a stray line
+        garbled_ = true;  // nothing was asked
+        return;
     }
     Open& oldest = open_.front();
     const bool error = line.substr(0, 4) == "ERR ";
@@ -41,7 +42,9 @@ void NutClientSession::Received(std::string_view line) {
         case Request::Username:
         case Request::Password:
         case Request::Login:
-            if (error && login_ == Login::Waiting) {
+            if (!error && line.substr(0, 2) != "OK") {
+                garbled_ = true;
+            } else if (error && login_ == Login::Waiting) {
                 login_ = Login::Refused;
                 refusal_ = NutSafeValue(line);
             } else if (oldest.request == Request::Login && login_ == Login::Waiting) {
@@ -68,13 +71,14 @@ void NutClientSession::Received(std::string_view line) {
             ++pollAnswers_;
             const NutWords words = SplitNutWords(line);
             const auto known = values_.find(oldest.variable);
-            if (!words.malformed && words.words.size() == 4 && words.words[0] == "VAR" &&
-                words.words[1] == ups_ && words.words[2] == oldest.variable &&
-                known != values_.end()) {
-                known->second = NutSafeValue(words.words[3]);
-            } else if (known != values_.end()) {
-                known->second.clear();  // ERR DATA-STALE and the like: no value now
+            const bool answer = !words.malformed && words.words.size() == 4 &&
+                                words.words[0] == "VAR" && words.words[1] == ups_ &&
+                                words.words[2] == oldest.variable;
+            if (known != values_.end()) {
+                // ERR DATA-STALE and the like: no value now.
+                known->second = answer ? NutSafeValue(words.words[3]) : std::string();
             }
+            garbled_ = garbled_ || (!answer && !error);
             break;
         }
     }
@@ -87,6 +91,7 @@ void NutClientSession::ListLine(std::string_view line) {
     if (!listing_) {
         listing_ = words.size() == 4 && words[0] == "BEGIN" && words[1] == "LIST" &&
                    words[2] == "VAR" && words[3] == ups_;
+        garbled_ = !listing_;
         return;
     }
     if (words.size() == 4 && words[0] == "END" && words[1] == "LIST" && words[2] == "VAR") {
@@ -94,8 +99,11 @@ void NutClientSession::ListLine(std::string_view line) {
         listed_ = true;
         return;
     }
-    if (split.malformed || words.size() != 4 || words[0] != "VAR" || words[1] != ups_ ||
-        ++listedCount_ > kNutMostListedVariables) {
+    if (split.malformed || words.size() != 4 || words[0] != "VAR" || words[1] != ups_) {
+        garbled_ = true;
+        return;
+    }
+    if (++listedCount_ > kNutMostListedVariables) {
         return;
     }
     for (std::string_view name : kNutFollowedVariables) {

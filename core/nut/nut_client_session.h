@@ -39,6 +39,11 @@ public:
     // The requests of one poll, once the variables are known and the last poll is answered;
     // empty otherwise.
     std::string Poll(std::int64_t now);
+    // The server said something no request asked for, or answered out of turn: a server that
+    // does that is not followed, the connection is made again.
+    bool Garbled() const { return garbled_; }
+    // Requests sent and not answered yet.
+    bool AwaitingAnswers() const { return !open_.empty(); }
     // The oldest open request has waited kNutRequestTimeoutSeconds or more.
     bool TimedOut(std::int64_t now) const;
     // The polite end, before this computer sleeps or the program exits.
@@ -76,6 +81,7 @@ private:
     std::size_t listedCount_ = 0;
     std::map<std::string, std::string, std::less<>> values_;
     int pollAnswers_ = 0;
+    bool garbled_ = false;
 };
 
 }  // namespace zelto

@@ -10,17 +10,31 @@ NutFollower::NutFollower(NutClientSocket& socket, NutUpsAddress address, std::st
       address_(std::move(address)),
       session_(address_.ups, std::move(user), std::move(password)) {}
 
-void NutFollower::Drop(std::int64_t now) {
+void NutFollower::Disconnect() {
     socket_.Close();
     connected_ = false;
     answeredAt_.reset();
+    // A line left half read belongs to the connection that is gone.
     lines_ = NutLineBuffer();
+}
+
+void NutFollower::Drop(std::int64_t now) {
+    Disconnect();
     nextConnect_ = now + NutReconnectDelay(++attempt_);
 }
 
 void NutFollower::ReadAnswers(std::int64_t now) {
-    if (connected_ && socket_.Current() == NutClientSocket::State::Connected) {
+    // A few looks between ticks catch a poll's answers as they come in; a server that sends
+    // without being asked, or floods, is still read only a tick at a time.
+    if (!connected_ || !session_.AwaitingAnswers() || readsSinceTick_ >= kNutReadsBetweenTicks) {
+        return;
+    }
+    ++readsSinceTick_;
+    if (socket_.Current() == NutClientSocket::State::Connected) {
         Read(now);
+        if (session_.Garbled()) {
+            Drop(now);
+        }
     }
 }
 
@@ -51,18 +65,17 @@ void NutFollower::Tick(std::int64_t now) {
     if (lastTick_ && now - *lastTick_ >= kNutSleepGapSeconds) {
         // Readings from before the sleep say nothing of now.
         critical_.Forget();
-        socket_.Close();
-        connected_ = false;
-        answeredAt_.reset();
-        lines_ = NutLineBuffer();
+        Disconnect();
         attempt_ = 0;
         nextConnect_ = now;
+        stayAway_.reset();
     }
     lastTick_ = now;
+    readsSinceTick_ = 0;
 
     NutClientSocket::State state = socket_.Current();
     if (state == NutClientSocket::State::Closed) {
-        if (connected_ || now < nextConnect_) {
+        if (connected_ || now < nextConnect_ || (stayAway_ && now < *stayAway_)) {
             if (connected_) {
                 Drop(now);  // the server ended the connection
             }
@@ -88,7 +101,7 @@ void NutFollower::Tick(std::int64_t now) {
         socket_.Send(session_.Start(now));
     }
     Read(now);
-    if (session_.TimedOut(now)) {
+    if (session_.TimedOut(now) || session_.Garbled()) {
         Drop(now);
         return;
     }
@@ -101,14 +114,20 @@ void NutFollower::Tick(std::int64_t now) {
 void NutFollower::Logout() {
     if (connected_) {
         socket_.Send(NutClientSession::Logout());
-        socket_.Close();
-        connected_ = false;
-        answeredAt_.reset();
     }
+    // An attempt under way goes too: it would log in again behind the logout's back.
+    Disconnect();
 }
 
 void NutFollower::StayAwayUntil(std::int64_t when) {
-    nextConnect_ = when;
+    stayAway_ = when;
+}
+
+bool NutFollower::Answering(std::int64_t now) const {
+    // A status the server no longer has (ERR DATA-STALE) says nothing of the power.
+    const auto status = session_.Values().find("ups.status");
+    return connected_ && answeredAt_ && now - *answeredAt_ <= 1 &&
+           status != session_.Values().end() && !status->second.empty();
 }
 
 std::optional<std::string> NutFollower::TakeNewRefusal() {

@@ -36,6 +36,8 @@ public:
 inline constexpr std::int64_t kNutSleepGapSeconds = 10;
 // What one tick reads at most: a server that floods is read a tick at a time.
 inline constexpr std::size_t kNutReadPerTick = 64 * 1024;
+// Reads between two ticks, while a poll waits for its answers.
+inline constexpr int kNutReadsBetweenTicks = 4;
 
 class NutFollower {
 public:
@@ -54,10 +56,9 @@ public:
     void StayAwayUntil(std::int64_t when);
 
     bool Connected() const { return connected_; }
-    // Connected, and the server answered a poll in this tick or the one before.
-    bool Answering(std::int64_t now) const {
-        return connected_ && answeredAt_ && now - *answeredAt_ <= 1;
-    }
+    // Connected, the server answered a poll in this tick or the one before, and it has a
+    // status now.
+    bool Answering(std::int64_t now) const;
     const NutClientSession& Session() const { return session_; }
     const NutFollowCritical& Status() const { return critical_; }
     // A refused login's words, handed out once for each time it changes; the login is tried
@@ -65,6 +66,7 @@ public:
     std::optional<std::string> TakeNewRefusal();
 
 private:
+    void Disconnect();
     void Drop(std::int64_t now);
     void Read(std::int64_t now);
 
@@ -79,6 +81,8 @@ private:
     std::int64_t connectedAt_ = 0;  // when the latest connection attempt began
     std::optional<std::int64_t> lastTick_;
     std::optional<std::int64_t> answeredAt_;
+    std::optional<std::int64_t> stayAway_;
+    int readsSinceTick_ = 0;
     std::string lastRefusal_;
     std::optional<std::string> newRefusal_;
 };

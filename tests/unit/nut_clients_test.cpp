@@ -356,10 +356,37 @@ TEST_F(Following, PollsOnceATickAndShutsDownWhenOnBatteryAndLowStays) {
     EXPECT_EQ(socket.addresses, std::vector<std::string>{"nas:3493"});
     EXPECT_EQ(follower.Session().Values().at("battery.charge"), "9");
     EXPECT_TRUE(follower.Status().Critical(now));  // FSD never came
+    EXPECT_TRUE(follower.Answering(now));
+
+    // Between ticks an answer is read as it comes, but a server that sends unasked, or floods,
+    // only a tick at a time.
+    socket.incoming += "VAR ups battery.charge \"8\"\n";
+    follower.ReadAnswers(now);
+    EXPECT_EQ(follower.Session().Values().at("battery.charge"), "8");
+    socket.incoming += "VAR ups ups.status \"OB LB\"\n" + std::string(200'000, 'x');
+    for (int look = 0; look < 10; ++look) {
+        follower.ReadAnswers(now);
+    }
+    EXPECT_GE(socket.incoming.size(), 200'000u - kNutReadPerTick);
+    // A status the server no longer has: not answering, whatever came a second ago.
+    socket.incoming = "\n";
+    follower.Tick(++now);
+    socket.incoming += "ERR DATA-STALE\nERR DATA-STALE\n";
+    follower.Tick(++now);
+    EXPECT_FALSE(follower.Answering(now));
+    EXPECT_TRUE(follower.Connected());
     EXPECT_EQ(socket.connects, std::vector<std::int64_t>{0});
     follower.Logout();
     EXPECT_EQ(socket.sent.substr(socket.sent.size() - 7), "LOGOUT\n");
     EXPECT_EQ(socket.state, NutClientSocket::State::Closed);
+
+    // A line nobody asked for: the server is not followed on that connection.
+    TickTo(now + 1);
+    ASSERT_TRUE(follower.Connected());
+    AnswerLoginAndList("OL");
+    socket.incoming += "OK\n";
+    follower.Tick(++now);
+    EXPECT_FALSE(follower.Connected());
 }
 
 TEST_F(Following, NeverGivesUpAndDropsAServerThatStopsAnswering) {
@@ -384,6 +411,17 @@ TEST_F(Following, NeverGivesUpAndDropsAServerThatStopsAnswering) {
     socket.connects.clear();
     TickTo(165);
     EXPECT_EQ(socket.connects, (std::vector<std::int64_t>{126, 161}));
+
+    // A logout and a stay-away while an attempt is under way: the attempt goes, and neither its
+    // time-out nor the delays bring the follower back before the stay-away ends.
+    follower.Logout();
+    EXPECT_EQ(socket.state, NutClientSocket::State::Closed);
+    follower.StayAwayUntil(now + 200);
+    socket.connects.clear();
+    TickTo(now + 199);
+    EXPECT_TRUE(socket.connects.empty());
+    TickTo(now + 2);
+    EXPECT_EQ(socket.connects.size(), 1u);
 }
 
 TEST_F(Following, ASilentServerLastSeenOnBatteryIsCriticalUntilASleepDropsIt) {
