@@ -34,6 +34,7 @@
 #include "core/nut/nut_follower.h"
 #include "core/nut/nut_line_buffer.h"
 #include "core/nut/nut_text.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
 
@@ -46,34 +47,9 @@ constexpr std::string_view kPassword = "s3cret";
 // Floods are the slow pieces; a few per input are enough to cross the per-tick read.
 constexpr int kMostFloods = 8;
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "fuzz_nut_client: %s\n", what);
-    std::abort();
-}
-
-void Check(bool holds, const char* what) {
-    if (!holds) {
-        Fail(what);
-    }
-}
-
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool Empty() const { return at_ == size_; }
-    std::uint8_t Byte() { return Empty() ? 0 : data_[at_++]; }
-    std::string Take(std::size_t count) {
-        const std::size_t n = std::min(count, size_ - at_);
-        std::string bytes(reinterpret_cast<const char*>(data_ + at_), n);
-        at_ += n;
-        return bytes;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+using zelto::fuzz::Check;
+using zelto::fuzz::Fail;
+using zelto::fuzz::Input;
 
 bool IsFollowed(std::string_view name) {
     const auto& names = zelto::kNutFollowedVariables;

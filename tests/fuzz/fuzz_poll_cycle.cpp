@@ -28,40 +28,16 @@
 #include "core/monitor/countdown.h"
 #include "core/monitor/monitor.h"
 #include "core/monitor/shutdown_policy.h"
+#include "tests/fuzz/fuzz_input.h"
 #include "tests/support/core_fakes.h"
 
 namespace {
 
 using zelto::fakes::FakeComPort;
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "fuzz_poll_cycle: %s\n", what);
-    std::abort();
-}
-
-void Check(bool holds, const char* what) {
-    if (!holds) {
-        Fail(what);
-    }
-}
-
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool Empty() const { return at_ == size_; }
-    std::uint8_t Byte() { return Empty() ? 0 : data_[at_++]; }
-    std::string Take(std::size_t count) {
-        const std::size_t n = std::min(count, size_ - at_);
-        std::string bytes(reinterpret_cast<const char*>(data_ + at_), n);
-        at_ += n;
-        return bytes;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+using zelto::fuzz::Check;
+using zelto::fuzz::Fail;
+using zelto::fuzz::Input;
 
 // The fake port, watched: what each tick read, and whether status queries stay one per tick.
 class WatchedPort : public FakeComPort {

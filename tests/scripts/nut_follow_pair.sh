@@ -7,29 +7,14 @@
 # method, so its log says who asked when.
 . "$(dirname "$0")/nut_rig.bash"
 
-exports=$(LOGIND_STANDIN="$build/logind-standin" \
-    "$source_dir/tools/logind-standin/private-bus" start "$work/bus")
-on_exit+=("\"$source_dir/tools/logind-standin/private-bus\" stop \"$work/bus\"")
-eval "$exports"
-[ "$DBUS_SYSTEM_BUS_ADDRESS" = "unix:path=$work/bus/bus" ] || { echo "not the private bus"; exit 1; }
-logind_log=$work/bus/logind.log
+start_private_bus
 request_ms() {
     local line
     line=$(grep -E "^[^ ]+ $1 " "$logind_log" 2>/dev/null | head -n 1)
     [ -n "$line" ] && iso_ms "${line%% *}"
 }
 
-port=$(free_port)
-start_sim
-# The primary: "при отказе сети", hibernate, the UPS off after one minute, a six-second countdown,
-# and up to 15 s for its secondaries.
-start_program "CompOff=0
-OffMethod=1
-OffUPS=1
-OFFAfter=6" "NutUsers=monuser:s3cret
-NutFsdWait=15"
-ups=zelto@127.0.0.1:$port
-wait_until 50 upsc "$ups" ups.status || { echo "no readings"; cat "$work/program.log"; exit 1; }
+start_primary
 
 # A follower in a folder and runtime folder of its own: settings lines $2 (CRLF added).
 start_follower() {

@@ -8,13 +8,8 @@
 . "$(dirname "$0")/nut_rig.bash"
 . "$(dirname "$0")/nut_upsd_rig.bash"
 
-exports=$(LOGIND_STANDIN="$build/logind-standin" \
-    "$source_dir/tools/logind-standin/private-bus" start "$work/bus")
-on_exit+=("\"$source_dir/tools/logind-standin/private-bus\" stop \"$work/bus\"")
-eval "$exports"
-[ "$DBUS_SYSTEM_BUS_ADDRESS" = "unix:path=$work/bus/bus" ] || { echo "not the private bus"; exit 1; }
-logind_log=$work/bus/logind.log
-requests() { grep -cE "^[^ ]+ (PowerOff|Suspend|Hibernate) " "$logind_log" 2>/dev/null || true; }
+start_private_bus
+requests() { power_requests | grep -c . || true; }
 
 start_upsd remote
 

@@ -26,6 +26,20 @@ upsmon_binary=/lib/nut/upsmon
 # PyNUT is installed for the system's Python, not whichever python3 comes first on PATH.
 system_python=/usr/bin/python3
 
+# The private system bus with the logind stand-in, in place of the system bus for the programs
+# started after it and stopped at the end; $logind_log is what they asked of it.
+start_private_bus() {
+    local exports
+    exports=$(LOGIND_STANDIN="$build/logind-standin" \
+        "$source_dir/tools/logind-standin/private-bus" start "$work/bus")
+    on_exit+=("\"$source_dir/tools/logind-standin/private-bus\" stop \"$work/bus\"")
+    eval "$exports"
+    [ "$DBUS_SYSTEM_BUS_ADDRESS" = "unix:path=$work/bus/bus" ] || { echo "not the private bus"; exit 1; }
+    logind_log=$work/bus/logind.log
+}
+# What the programs asked logind to do, without their questions whether it could (CanHibernate ...).
+power_requests() { grep -E '^[^ ]+ (PowerOff|Reboot|Hibernate|Suspend) ' "$logind_log" 2>/dev/null; }
+
 # Here a failed check is counted and the script goes on to the next.
 fail() {
     echo "FAIL: $*"
@@ -94,6 +108,22 @@ start_program() {
         cat "$work/program.log"
         exit 1
     fi
+}
+
+# The program as a primary for secondaries: on the simulator, "при отказе сети", hibernate, the
+# UPS off after "1 минуту", a six-second countdown, the account monuser / s3cret and up to 15 s
+# for the secondaries. Sets $port and $ups, and waits until the server has readings (a client
+# that finds none at first may wait seconds before it looks again).
+start_primary() {
+    port=$(free_port)
+    start_sim
+    start_program "CompOff=0
+OffMethod=1
+OffUPS=1
+OFFAfter=6" "NutUsers=monuser:s3cret
+NutFsdWait=15"
+    ups=zelto@127.0.0.1:$port
+    wait_until 50 upsc "$ups" ups.status || { echo "no readings"; cat "$work/program.log"; exit 1; }
 }
 
 # Milliseconds since the epoch of an ISO local time as the simulator and logind stand-in log it.

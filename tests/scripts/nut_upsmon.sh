@@ -8,28 +8,9 @@
 [ "$(id -u)" = 0 ] || { echo "upsmon runs as root here; skipped"; exit 0; }
 [ -x "$upsmon_binary" ] || { echo "no $upsmon_binary: install nut-client"; exit 1; }
 
-# ---- The private system bus with the logind stand-in ------------------------------------------
-exports=$(LOGIND_STANDIN="$build/logind-standin" \
-    "$source_dir/tools/logind-standin/private-bus" start "$work/bus")
-on_exit+=("\"$source_dir/tools/logind-standin/private-bus\" stop \"$work/bus\"")
-eval "$exports"
-[ "$DBUS_SYSTEM_BUS_ADDRESS" = "unix:path=$work/bus/bus" ] || { echo "not the private bus"; exit 1; }
-logind_log=$work/bus/logind.log
-# What the program asked logind to do, without its questions whether it could (CanHibernate ...).
-power_requests() { grep -E '^[^ ]+ (PowerOff|Reboot|Hibernate|Suspend) ' "$logind_log" 2>/dev/null; }
+start_private_bus
 
-port=$(free_port)
-start_sim
-# "при отказе сети", hibernate, the UPS off after "1 минуту", a six-second countdown.
-start_program "CompOff=0
-OffMethod=1
-OffUPS=1
-OFFAfter=6" "NutUsers=monuser:s3cret
-NutFsdWait=15"
-ups=zelto@127.0.0.1:$port
-# upsmon takes five seconds to look again after a failed poll, and there are no readings before
-# the first answered query: start it once there are.
-wait_until 50 upsc "$ups" ups.status || { echo "no readings"; cat "$work/program.log"; exit 1; }
+start_primary
 
 # ---- upsmon, secondary, everything in the temporary folder -------------------------------------
 mon=$work/upsmon

@@ -54,7 +54,8 @@ public:
     void ShowNetworkUpsCheck(const std::string& text) override { checks.push_back(text); }
 };
 
-struct ProgramRig {
+// The fakes of every part a Program is given.
+struct FakePlatformParts {
     FakeSettingsStore store;
     FakeComPort port;
     FakePortTable portTable;
@@ -63,7 +64,14 @@ struct ProgramRig {
     FakeCountdown countdown;
     FakePowerRequests power;
     FakeErrorReporter errors;
-    Program program{Platform{store, port, portTable, view, display, countdown, power, errors}};
+
+    Platform Parts() {
+        return Platform{store, port, portTable, view, display, countdown, power, errors};
+    }
+};
+
+struct ProgramRig : FakePlatformParts {
+    Program program{Parts()};
 
     // Nothing is open before start-up opens the stored port.
     ProgramRig() { port.open = false; }
@@ -78,15 +86,7 @@ struct ProgramRig {
 
 // The same program able to follow a network UPS: a scripted server for the followed UPS and one
 // for the dialog's check, and a clock the test moves.
-struct NetworkProgramRig {
-    FakeSettingsStore store;
-    FakeComPort port;
-    FakePortTable portTable;
-    FakeMainView view;
-    FakeDisplay display;
-    FakeCountdown countdown;
-    FakePowerRequests power;
-    FakeErrorReporter errors;
+struct NetworkProgramRig : FakePlatformParts {
     ScriptedClientSocket server;
     ScriptedClientSocket checked;
     FakeClock clock{Moment{1'700'000'000, 0}};
@@ -95,9 +95,11 @@ struct NetworkProgramRig {
     explicit NetworkProgramRig(const std::string& settings) {
         port.open = false;
         store.files[store.directory + "/UPSZelto.ini"] = settings;
-        program =
-            std::make_unique<Program>(Platform{store, port, portTable, view, display, countdown,
-                                               power, errors, nullptr, &server, &checked, &clock});
+        Platform platform = Parts();
+        platform.nutClient = &server;
+        platform.nutCheck = &checked;
+        platform.clock = &clock;
+        program = std::make_unique<Program>(platform);
     }
     std::string SettingsFile() { return store.files[store.directory + "/UPSZelto.ini"]; }
     // One second later, a tick.
