@@ -834,7 +834,9 @@ TEST_F(FaultScenarios, RememberedPortAbsentAtStartUpIsOpenedWhenItAppears) {
                             "\r\nCOMPort=0\r\nCOMPortPath=" + sim_.LinkPath() + "\r\nCompOff=6\r\n";
     StartWith(ini);
     EXPECT_EQ(Str(Combo("ComboBox4")->currentText()), sim_.LinkPath());
-    EXPECT_EQ(Combo("ComboBox4")->count(), 2);
+    // Both ports, and the entry for a network UPS last.
+    ASSERT_EQ(Combo("ComboBox4")->count(), 3);
+    EXPECT_EQ(Str(Combo("ComboBox4")->itemText(2)), kNetworkUpsEntry);
     ASSERT_TRUE(PumpTicks(2 * PortKeeper::kReopenTicks));
     EXPECT_FALSE(live_->Port().IsOpen());
     EXPECT_TRUE(OpenBoxes().empty()) << "a missing port is no error";
