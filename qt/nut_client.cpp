@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <thread>
 
 namespace zelto {
 namespace {
@@ -16,39 +18,76 @@ namespace {
 // follower makes a new one, rather than queue a poll a second for ever.
 constexpr std::size_t kMostUnsent = 64 * 1024;
 
-// A socket being connected to the first address `host` resolves to; -1 when none will do.
-int StartConnect(const std::string& host, int port) {
+using Addresses = PosixNutClientSocket::Addresses;
+
+Addresses Resolve(const std::string& host, int port, int flags) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    // A numeric address is taken as it is, without asking a resolver that might wait.
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    const std::string service = std::to_string(port);
+    hints.ai_flags = flags | AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-        hints.ai_flags = AI_NUMERICSERV;
-        if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-            return -1;
-        }
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        return nullptr;
     }
+    return Addresses(found);
+}
+
+// A socket being connected to the first address from `next` on that does not refuse at once,
+// `next` left at the one after it; -1 when none is left.
+int ConnectNext(const addrinfo*& next) {
     int fd = -1;
-    for (const addrinfo* a = found; a && fd < 0; a = a->ai_next) {
-        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd >= 0 && ::connect(fd, a->ai_addr, a->ai_addrlen) != 0 && errno != EINPROGRESS) {
+    for (; next && fd < 0; next = next->ai_next) {
+        const addrinfo& a = *next;
+        fd = ::socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
+        if (fd >= 0 && ::connect(fd, a.ai_addr, a.ai_addrlen) != 0 && errno != EINPROGRESS) {
             ::close(fd);
             fd = -1;
         }
     }
-    freeaddrinfo(found);
     return fd;
 }
 
 }  // namespace
 
+// A name's addresses, looked up on a thread of its own: a resolver that cannot reach its server
+// (the switch went down with the mains) takes seconds, which the tick must not wait for.
+struct PosixNutClientSocket::Lookup {
+    std::mutex mutex;
+    bool done = false;
+    Addresses found;
+};
+
 void PosixNutClientSocket::Connect(const std::string& host, int port) {
     Close();
-    const int fd = StartConnect(host, port);
+    // An address is taken as it is, without asking the resolver.
+    if (Addresses numeric = Resolve(host, port, AI_NUMERICHOST)) {
+        Begin(std::move(numeric));
+        return;
+    }
+    lookup_ = std::make_shared<Lookup>();
+    state_ = State::Connecting;
+    // Detached: a lookup outlasting the connection (or the program) holds only its own state.
+    std::thread([lookup = lookup_, host, port] {
+        Addresses found = Resolve(host, port, 0);
+        const std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->found = std::move(found);
+        lookup->done = true;
+    }).detach();
+}
+
+void PosixNutClientSocket::Begin(Addresses addresses) {
+    addresses_ = std::move(addresses);
+    next_ = addresses_.get();
+    TryNext();
+}
+
+void PosixNutClientSocket::TryNext() {
+    if (watch_) {
+        retired_.Retire(std::move(watch_));
+    }
+    const int fd = ConnectNext(next_);
     if (fd < 0) {
+        Close();
         return;
     }
     watch_ = std::make_unique<SocketWatch>(UniqueFd(fd));
@@ -64,6 +103,16 @@ void PosixNutClientSocket::Connect(const std::string& host, int port) {
 }
 
 NutClientSocket::State PosixNutClientSocket::Current() {
+    if (lookup_) {
+        std::unique_lock<std::mutex> lock(lookup_->mutex);
+        if (!lookup_->done) {
+            return state_;
+        }
+        Addresses found = std::move(lookup_->found);
+        lock.unlock();
+        lookup_.reset();
+        Begin(std::move(found));
+    }
     if (state_ == State::Connecting) {
         pollfd watch{Fd(), POLLOUT, 0};
         if (::poll(&watch, 1, 0) > 0) {
@@ -73,8 +122,10 @@ NutClientSocket::State PosixNutClientSocket::Current() {
                 ::getsockopt(Fd(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
             if (ok) {
                 state_ = State::Connected;
+                addresses_.reset();
             } else {
-                Close();
+                // localhost is ::1 first, where a server may listen on 127.0.0.1 alone.
+                TryNext();
             }
         }
     }
@@ -134,6 +185,9 @@ bool PosixNutClientSocket::Flush() {
 }
 
 void PosixNutClientSocket::Close() {
+    lookup_.reset();
+    addresses_.reset();
+    next_ = nullptr;
     // Closing may happen inside the notifier's own signal: the watch goes later.
     retired_.Retire(std::move(watch_));
     state_ = State::Closed;

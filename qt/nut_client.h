@@ -3,6 +3,8 @@
 // the system's that the tick looks at: connecting, sending and reading never wait. (No Qt
 // Network, as for the NUT server: a library loaded for one socket costs memory all day.)
 
+#include <netdb.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,12 +26,27 @@ public:
     void Send(std::string_view bytes) override;
     void Close() override;
 
+    // What a name resolves to, freed as getaddrinfo wants.
+    struct AddressesFree {
+        void operator()(addrinfo* list) const { freeaddrinfo(list); }
+    };
+    using Addresses = std::unique_ptr<addrinfo, AddressesFree>;
+
 private:
+    struct Lookup;
+
     // Writes what the server has not taken yet; false when the connection failed.
     bool Flush();
+    // Starts connecting to `addresses`, one after the other until one takes the connection
+    // (Closed when none does).
+    void Begin(Addresses addresses);
+    void TryNext();
 
     int Fd() const { return watch_ ? watch_->Fd() : -1; }
 
+    std::shared_ptr<Lookup> lookup_;
+    Addresses addresses_;
+    const addrinfo* next_ = nullptr;
     std::unique_ptr<SocketWatch> watch_;
     RetiredWatches retired_;
     std::function<void()> onAnswer_;

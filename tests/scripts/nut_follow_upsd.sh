@@ -128,7 +128,8 @@ restart_upsd  # FSD stays in upsd until it restarts
 ups_status OL
 
 # ---- A refused login, and a UPS the server does not have -----------------------------------------
-follow "$upsd_target" wrong-password "CompOff=0
+# By name this time: looked up away from the tick, each of its addresses tried in turn.
+follow "$upsd_ups@localhost:$upsd_port" wrong-password "CompOff=0
 OffMethod=2
 OFFAfter=30"
 wait_until 50 eval 'journal | grep -q "ACCESS-DENIED"' && pass "the refused login is told" ||

@@ -30,6 +30,9 @@ mkdir -p "$work/run"
 printf '%s\r\n' "[UPS]" "Ports=ups@127.0.0.1:$hostile" COMPort=0 NUTUser=monuser \
     NUTPassword=s3cret CompOff=6 OffMethod=0 \
     "[NUT]" NutServer=1 NutListen=127.0.0.1 "NutPort=$port" >"$work/run/UPSZelto.ini"
+# Under AddressSanitizer freed memory waits in a quarantine of up to 256 MB, which an endless
+# LIST VAR's lines would fill: kept small here, where the resident size is what is measured.
+[ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS="$ASAN_OPTIONS:quarantine_size_mb=1"
 (cd "$work/run" && exec env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/no-bus" \
     "$build/upszelto" >"$work/program.log" 2>&1) &
 program_pid=$!
@@ -161,9 +164,13 @@ cpu_ms=$(cpu_ms_since "$cpu_start")
 echo "RSS before ${rss_before} kB, after ${rss_after} kB, peak ${peak_kb} kB;" \
     "worst own-server answer ${worst_ms} ms; CPU ${cpu_ms} ms in ${wall_ms} ms," \
     "${quiet_ms} ms in the last quiet 5 s"
-[ $((peak_kb - rss_before)) -lt 8192 ] && [ $((rss_after - rss_before)) -lt 4096 ] &&
-    pass "memory stayed within a few MB" ||
+if [ -n "${ASAN_OPTIONS:-}" ]; then
+    echo "memory not judged under AddressSanitizer, whose allocator keeps what is freed"
+elif [ $((peak_kb - rss_before)) -lt 8192 ] && [ $((rss_after - rss_before)) -lt 4096 ]; then
+    pass "memory stayed within a few MB"
+else
     fail "memory grew: $rss_before -> peak $peak_kb, $rss_after kB"
+fi
 # A flood is read a tick's worth at a time: reading each arrival took a fifth of the run.
 [ $((cpu_ms * 100)) -lt $((wall_ms * 5)) ] && [ "$quiet_ms" -lt 500 ] && pass "no runaway CPU" ||
     fail "CPU ${cpu_ms} ms in ${wall_ms} ms, ${quiet_ms} ms in the quiet 5 s"
