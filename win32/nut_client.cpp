@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "win32/utf.h"
@@ -70,19 +72,37 @@ void WinsockNutClientSocket::Connect(const std::string& host, int port) {
     }
     const std::wstring name = Widen(host);
     const std::wstring service = std::to_wstring(port);
+    // An address is taken as it is, without asking the resolver anything.
+    candidates_ = Resolve(name, service, AI_NUMERICHOST);
+    if (!candidates_.empty()) {
+        next_ = 0;
+        TryNext();
+        return;
+    }
+    // A name is looked up on a thread of its own: a resolver that cannot reach its server (the
+    // switch went down with the mains) takes seconds, which the tick must not wait for. Detached,
+    // a lookup outlasting the connection (or the program) holds only its own state.
+    lookup_ = std::make_shared<Lookup>();
+    state_ = State::Connecting;
+    std::thread([lookup = lookup_, name, service] {
+        std::vector<Candidate> found = Resolve(name, service, 0);
+        const std::lock_guard<std::mutex> lock(lookup->mutex);
+        lookup->found = std::move(found);
+        lookup->done = true;
+    }).detach();
+}
+
+std::vector<WinsockNutClientSocket::Candidate> WinsockNutClientSocket::Resolve(
+    const std::wstring& name, const std::wstring& service, int flags) {
     ADDRINFOW hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    // An address is taken as it is, without asking the resolver anything.
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    hints.ai_flags = flags | AI_NUMERICSERV;
     ADDRINFOW* found = nullptr;
+    std::vector<Candidate> candidates;
     if (GetAddrInfoW(name.c_str(), service.c_str(), &hints, &found) != 0) {
-        found = nullptr;
-        hints.ai_flags = AI_NUMERICSERV;
-        if (GetAddrInfoW(name.c_str(), service.c_str(), &hints, &found) != 0) {
-            return;
-        }
+        return candidates;
     }
     const std::unique_ptr<ADDRINFOW, decltype(&FreeAddrInfoW)> owner(found, &FreeAddrInfoW);
     for (const ADDRINFOW* info = found; info != nullptr; info = info->ai_next) {
@@ -92,10 +112,9 @@ void WinsockNutClientSocket::Connect(const std::string& host, int port) {
         }
         std::memcpy(&candidate.address, info->ai_addr, info->ai_addrlen);
         candidate.length = static_cast<int>(info->ai_addrlen);
-        candidates_.push_back(candidate);
+        candidates.push_back(candidate);
     }
-    next_ = 0;
-    TryNext();
+    return candidates;
 }
 
 void WinsockNutClientSocket::TryNext() {
@@ -160,7 +179,18 @@ void WinsockNutClientSocket::SeeConnecting() {
 }
 
 NutClientSocket::State WinsockNutClientSocket::Current() {
-    if (state_ == State::Connecting) {
+    if (lookup_) {
+        std::unique_lock<std::mutex> lock(lookup_->mutex);
+        if (!lookup_->done) {
+            return state_;
+        }
+        candidates_ = std::move(lookup_->found);
+        lock.unlock();
+        lookup_.reset();
+        next_ = 0;
+        TryNext();
+    }
+    if (state_ == State::Connecting && socket_) {
         SeeConnecting();
     }
     if (state_ == State::Connected) {
@@ -229,6 +259,7 @@ void WinsockNutClientSocket::Flush() {
 }
 
 void WinsockNutClientSocket::Close() {
+    lookup_.reset();
     if (state_ == State::Connected && !ended_) {
         // The last words (a LOGOUT) get one more try, then what the server sent is read away:
         // closing over unread data would reset the connection and could lose those words.

@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,16 @@ private:
         int length = 0;
     };
 
+    // A name's addresses, looked up away from the tick.
+    struct Lookup {
+        std::mutex mutex;
+        bool done = false;
+        std::vector<Candidate> found;
+    };
+
+    // The addresses `name` has (none when it has none), in the resolver's order.
+    static std::vector<Candidate> Resolve(const std::wstring& name, const std::wstring& service,
+                                          int flags);
     // Starts a connection to the next address; Closed once none is left.
     void TryNext();
     // Whether the connection under way was made: Connected, still Connecting, or on to the next
@@ -69,6 +81,7 @@ private:
     bool awaitingAnswer_ = false;
     SocketHandle socket_;
     State state_ = State::Closed;
+    std::shared_ptr<Lookup> lookup_;
     std::vector<Candidate> candidates_;
     std::size_t next_ = 0;
     std::string unsent_;
