@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -43,6 +44,7 @@
 #include "qt/journal_window_host.h"
 #include "qt/main_window.h"
 #include "qt/main_window_host.h"
+#include "qt/network_ups_dialog.h"
 #include "qt/single_instance.h"
 #include "qt/tray_icon.h"
 #include "qt/zelto_application.h"
@@ -413,6 +415,39 @@ TEST_F(TrayWindow, ExitWhileTheCountdownShowsEndsItAsProgramEnding) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(actions.calls, std::vector<std::string>{"CountdownAnswered 2"});
     EXPECT_FALSE(form.Tray()->Present());
+}
+
+TEST_F(TrayWindow, TheNetworkUpsDialogReportsItsFieldsAndClosesOnlyWhenTaken) {
+    form.FormCreate();
+    fakes::RecordedActions actions;
+    form.Attach(actions, program.State().WindowHidden, program.Shown().Contents());
+    form.OpenNetworkUpsDialog(NetworkUpsForm{"nas:3493", "ups", "mon", "stored"});
+    NetworkUpsDialog& dialog = *form.NetworkUpsIfBuilt();
+    ASSERT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.PasswordEdit->text().isEmpty()) << "a stored password is never shown";
+    EXPECT_EQ(dialog.PasswordEdit->echoMode(), QLineEdit::Password);
+    const auto button = [&dialog](const char* text) {
+        for (QPushButton* found : dialog.findChildren<QPushButton*>()) {
+            if (found->text() == QString::fromUtf8(text)) {
+                return found;
+            }
+        }
+        return static_cast<QPushButton*>(nullptr);
+    };
+    ASSERT_NE(button("Проверить"), nullptr);
+    QTest::mouseClick(button("Проверить"), Qt::LeftButton);
+    form.ShowNetworkUpsCheck("UPS «ups» найден. На сервере: ups");
+    EXPECT_EQ(dialog.CheckLabel->text(), QString::fromUtf8("UPS «ups» найден. На сервере: ups"));
+    // Not taken: the dialog stays, with the program's reason in its line.
+    actions.takeNetworkUps = false;
+    QTest::mouseClick(button("OK"), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    actions.takeNetworkUps = true;
+    QTest::mouseClick(button("OK"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"CheckNetworkUps ups@nas:3493",
+                                                       "NetworkUpsChosen ups@nas:3493 mon",
+                                                       "NetworkUpsChosen ups@nas:3493 mon"}));
 }
 
 TEST_F(TrayWindow, TheAboutDialogLeavesTheShownWindowShown) {

@@ -233,8 +233,9 @@ public:
     }
     bool NetworkUpsChosen(const NetworkUpsForm& form) override {
         calls.push_back("NetworkUpsChosen " + form.ups + "@" + form.host + " " + form.user);
-        return true;
+        return takeNetworkUps;
     }
+    bool takeNetworkUps = true;  // what NetworkUpsChosen answers
 };
 
 // A NUT server's end of a client connection, scripted by the test: what the program sent, what
