@@ -13,6 +13,7 @@ NutFollower::NutFollower(NutClientSocket& socket, NutUpsAddress address, std::st
 void NutFollower::Disconnect() {
     socket_.Close();
     connected_ = false;
+    attempting_ = false;
     answeredAt_.reset();
     // A line left half read belongs to the connection that is gone.
     lines_ = NutLineBuffer();
@@ -75,13 +76,17 @@ void NutFollower::Tick(std::int64_t now) {
 
     NutClientSocket::State state = socket_.Current();
     if (state == NutClientSocket::State::Closed) {
-        if (connected_ || now < nextConnect_ || (stayAway_ && now < *stayAway_)) {
-            if (connected_) {
-                Drop(now);  // the server ended the connection
-            }
+        if (connected_ || attempting_) {
+            // The server ended the connection, or a distant host refused it after a while: a
+            // refusal the system reports late waits out the delays as a prompt one does.
+            Drop(now);
+            return;
+        }
+        if (now < nextConnect_ || (stayAway_ && now < *stayAway_)) {
             return;
         }
         socket_.Connect(address_.host, address_.port);
+        attempting_ = true;
         connectedAt_ = now;
         state = socket_.Current();
         if (state == NutClientSocket::State::Closed) {
@@ -98,6 +103,7 @@ void NutFollower::Tick(std::int64_t now) {
     }
     if (!connected_) {
         connected_ = true;
+        attempting_ = false;
         socket_.Send(session_.Start(now));
     }
     Read(now);

@@ -76,6 +76,7 @@ private:
     NutFollowCritical critical_;
     NutLineBuffer lines_;
     bool connected_ = false;
+    bool attempting_ = false;  // a connection asked for and not yet made
     int attempt_ = 0;
     std::int64_t nextConnect_ = 0;
     std::int64_t connectedAt_ = 0;  // when the latest connection attempt began

@@ -244,18 +244,28 @@ struct ScriptedClientSocket final : NutClientSocket {
     State state = State::Closed;
     bool refuse = false;                 // connections fail at once
     bool unanswered = false;             // connections stay being made
+    bool refuseLater = false;            // refused once under way, as a distant host's are
     std::vector<std::int64_t> connects;  // at what time each connection was made
     std::vector<std::string> addresses;  // "host:port" of each
     std::string sent;
     std::string incoming;
     std::int64_t* clock = nullptr;
+    int looksSinceConnect = 0;
 
     void Connect(const std::string& host, int port) override {
         connects.push_back(clock ? *clock : 0);
         addresses.push_back(host + ":" + std::to_string(port));
-        state = refuse ? State::Closed : unanswered ? State::Connecting : State::Connected;
+        state = refuse                      ? State::Closed
+                : unanswered || refuseLater ? State::Connecting
+                                            : State::Connected;
+        looksSinceConnect = 0;
     }
-    State Current() override { return state; }
+    State Current() override {
+        if (refuseLater && state == State::Connecting && ++looksSinceConnect > 1) {
+            state = State::Closed;
+        }
+        return state;
+    }
     std::string Receive(std::size_t limit) override {
         std::string chunk = incoming.substr(0, limit);
         incoming.erase(0, chunk.size());

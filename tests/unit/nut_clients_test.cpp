@@ -422,6 +422,19 @@ TEST_F(Following, NeverGivesUpAndDropsAServerThatStopsAnswering) {
     EXPECT_TRUE(socket.connects.empty());
     TickTo(now + 2);
     EXPECT_EQ(socket.connects.size(), 1u);
+
+    // A distant host's refusal comes a while after the attempt began: the same delays, counted
+    // from when it came.
+    ScriptedClientSocket distant;
+    distant.clock = &now;
+    distant.refuseLater = true;
+    NutFollower late{distant, NutUpsAddress{"ups", "far", 3493}, "", ""};
+    const std::int64_t first = now;
+    for (; now <= first + 67; ++now) {
+        late.Tick(now);
+    }
+    EXPECT_EQ(distant.connects, (std::vector<std::int64_t>{first, first + 2, first + 5, first + 10,
+                                                           first + 19, first + 36, first + 67}));
 }
 
 TEST_F(Following, ASilentServerLastSeenOnBatteryIsCriticalUntilASleepDropsIt) {
