@@ -70,7 +70,7 @@ int RunWindowOpenLatency() {
     // A few ticks first, as when the user clicks a program that has been sitting in the tray.
     QTimer::singleShot(3000, [&] {
         click = Clock::now();
-        emit live.Form().Tray()->SystemTrayIcon().activated(QSystemTrayIcon::Trigger);
+        emit live.Form().Tray()->SystemTrayIcon()->activated(QSystemTrayIcon::Trigger);
     });
     QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
     QApplication::exec();

@@ -54,9 +54,11 @@ bool DiskJournalFile::Rotate() {
 }
 
 void TrayBalloonNotifier::Show(const Notification& notification) {
-    tray_.SystemTrayIcon().showMessage(QString::fromStdString(notification.title),
-                                       QString::fromStdString(notification.body),
-                                       QSystemTrayIcon::Warning);
+    // Without a tray there is no balloon to show; the journal keeps the news.
+    if (QSystemTrayIcon* icon = tray_.SystemTrayIcon()) {
+        icon->showMessage(QString::fromStdString(notification.title),
+                          QString::fromStdString(notification.body), QSystemTrayIcon::Warning);
+    }
 }
 
 }  // namespace zelto

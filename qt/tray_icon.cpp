@@ -1,6 +1,12 @@
 #include "qt/tray_icon.h"
 
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QFont>
 #include <QGuiApplication>
 
@@ -10,10 +16,81 @@
 
 namespace zelto {
 
+namespace {
+
+constexpr auto kWatcher = "org.kde.StatusNotifierWatcher";
+constexpr auto kWatcherPath = "/StatusNotifierWatcher";
+
+// X11 has the XEmbed tray besides, which Qt follows by itself as it comes and goes; offscreen
+// has no tray to wait for.
+bool TrayOnlyOverTheBus() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("xcb") && platform != QLatin1String("offscreen");
+}
+
+}  // namespace
+
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
     BuildPopupMenu1();
-    icon_.setContextMenu(&popupMenu1_);
-    connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::IconActivated);
+    if (!TrayOnlyOverTheBus()) {
+        MakeIcon();
+        return;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString watcher = QString::fromLatin1(kWatcher);
+    hostWatch_ = std::make_unique<QDBusServiceWatcher>(
+        watcher, bus,
+        QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration);
+    connect(hostWatch_.get(), &QDBusServiceWatcher::serviceRegistered, this, [this] {
+        hostOnBus_ = true;
+        HostRegistered();
+    });
+    connect(hostWatch_.get(), &QDBusServiceWatcher::serviceUnregistered, this,
+            [this] { hostOnBus_ = false; });
+    // A panel registers the watcher first and its host a moment later.
+    bus.connect(watcher, QString::fromLatin1(kWatcherPath), watcher,
+                QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(HostRegistered()));
+    hostOnBus_ = bus.interface() != nullptr && bus.interface()->isServiceRegistered(watcher);
+    if (hostOnBus_) {
+        HostRegistered();
+    }
+}
+
+void TrayIcon::HostRegistered() {
+    if (icon_) {
+        return;  // Qt's item follows the host from here on, a host restarted included
+    }
+    // Qt takes the bus for its tray only if a host is there when the tray object is made. Asked
+    // while waiting, so that the program does not start with its window hidden and no icon; a
+    // watcher that does not answer at once is asked again at its next signal.
+    const QString watcher = QString::fromLatin1(kWatcher);
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        watcher, QString::fromLatin1(kWatcherPath),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    ask << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    constexpr int kAnswerMilliseconds = 1000;
+    const QDBusReply<QDBusVariant> hosted =
+        QDBusConnection::sessionBus().call(ask, QDBus::Block, kAnswerMilliseconds);
+    if (hosted.isValid() && hosted.value().variant().toBool()) {
+        MakeIcon();
+    }
+}
+
+void TrayIcon::MakeIcon() {
+    icon_ = std::make_unique<QSystemTrayIcon>();
+    icon_->setContextMenu(&popupMenu1_);
+    connect(icon_.get(), &QSystemTrayIcon::activated, this, &TrayIcon::IconActivated);
+    if (present_) {
+        ShowWanted();
+    }
+}
+
+void TrayIcon::ShowWanted() {
+    if (icon_) {
+        icon_->setIcon(picture_);
+        icon_->setToolTip(tip_);
+        icon_->show();
+    }
 }
 
 TrayIcon::~TrayIcon() = default;
@@ -61,21 +138,27 @@ void TrayIcon::SetTrayIcon(int action, const QIcon& icon, const std::string& tip
         case TrayAdd:
             // Adding an icon that is already there fails in the tray and leaves it as it is.
             if (!present_) {
-                icon_.setIcon(icon);
-                icon_.setToolTip(shown);
-                icon_.show();
+                picture_ = icon;
+                tip_ = shown;
                 present_ = true;
+                ShowWanted();
             }
             break;
         case TrayDelete:
-            icon_.hide();
+            if (icon_) {
+                icon_->hide();
+            }
             present_ = false;
             break;
         case TrayModify:
             // Only an icon in the tray can change; after delete it stays gone.
             if (present_) {
-                icon_.setIcon(icon);
-                icon_.setToolTip(shown);
+                picture_ = icon;
+                tip_ = shown;
+                if (icon_) {
+                    icon_->setIcon(icon);
+                    icon_->setToolTip(shown);
+                }
             }
             break;
         default:
@@ -86,8 +169,14 @@ void TrayIcon::SetTrayIcon(int action, const QIcon& icon, const std::string& tip
 bool TrayIcon::Shown() const {
     // Offscreen draws nowhere: no window of it ever reaches a screen, so there is nothing to keep
     // reachable without a tray either.
-    return present_ && (QGuiApplication::platformName() == QLatin1String("offscreen") ||
-                        QSystemTrayIcon::isSystemTrayAvailable());
+    if (!present_ || !icon_) {
+        return false;
+    }
+    if (hostWatch_) {
+        return hostOnBus_;
+    }
+    return QGuiApplication::platformName() == QLatin1String("offscreen") ||
+           QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TrayIcon::IconActivated(QSystemTrayIcon::ActivationReason reason) {

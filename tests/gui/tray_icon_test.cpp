@@ -33,13 +33,13 @@ protected:
 
 TEST_F(TrayIconTest, NothingIsInTheTrayUntilAdded) {
     EXPECT_FALSE(tray_.Present());
-    EXPECT_FALSE(tray_.SystemTrayIcon().isVisible());
+    EXPECT_FALSE(tray_.SystemTrayIcon()->isVisible());
 }
 
 TEST_F(TrayIconTest, AddPutsTheApplicationIconInWithAnEmptyTip) {
     tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
     EXPECT_TRUE(tray_.Present());
-    EXPECT_TRUE(tray_.SystemTrayIcon().isVisible());
+    EXPECT_TRUE(tray_.SystemTrayIcon()->isVisible());
     EXPECT_EQ(Pixels(tray_.Icon()), Pixels(AppIcon()));
     EXPECT_TRUE(tray_.ToolTip().isEmpty());
 }
@@ -78,18 +78,18 @@ TEST_F(TrayIconTest, ASecondAddLeavesTheIconAsItWas) {
 TEST_F(TrayIconTest, ModifyBeforeAddPutsNothingIntoTheTray) {
     tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)), "Питание от сети. Заряд батареи: 0%");
     EXPECT_FALSE(tray_.Present());
-    EXPECT_FALSE(tray_.SystemTrayIcon().isVisible());
+    EXPECT_FALSE(tray_.SystemTrayIcon()->isVisible());
 }
 
 TEST_F(TrayIconTest, DeleteTakesTheIconOutAndLaterModifiesDoNotBringItBack) {
     tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
     tray_.SetTrayIcon(TrayDelete, AppIcon(), "");
     EXPECT_FALSE(tray_.Present());
-    EXPECT_FALSE(tray_.SystemTrayIcon().isVisible());
+    EXPECT_FALSE(tray_.SystemTrayIcon()->isVisible());
 
     tray_.SetTrayIcon(TrayModify, QIcon(ListImage16(8)), "Питание от сети. Заряд батареи: 0%");
     EXPECT_FALSE(tray_.Present());
-    EXPECT_FALSE(tray_.SystemTrayIcon().isVisible());
+    EXPECT_FALSE(tray_.SystemTrayIcon()->isVisible());
 }
 
 class TrayIconOtherActions : public TrayIconTest, public ::testing::WithParamInterface<int> {};
@@ -121,7 +121,7 @@ TEST_P(TrayIconClicks, AskForTheirToggles) {
     tray_.SetTrayIcon(TrayAdd, AppIcon(), "");
     QSignalSpy toggles(&tray_, &TrayIcon::ShowHide);
     QSignalSpy exits(&tray_, &TrayIcon::N1Click);
-    emit tray_.SystemTrayIcon().activated(GetParam().reason);
+    emit tray_.SystemTrayIcon()->activated(GetParam().reason);
     EXPECT_EQ(toggles.count(), GetParam().toggles);
     EXPECT_EQ(exits.count(), 0);
 }
@@ -138,13 +138,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TrayIconTest, ADoubleClickAfterItsFirstClickChangesTheWindowOnceInAll) {
     QSignalSpy toggles(&tray_, &TrayIcon::ShowHide);
-    emit tray_.SystemTrayIcon().activated(QSystemTrayIcon::Trigger);
-    emit tray_.SystemTrayIcon().activated(QSystemTrayIcon::DoubleClick);
+    emit tray_.SystemTrayIcon()->activated(QSystemTrayIcon::Trigger);
+    emit tray_.SystemTrayIcon()->activated(QSystemTrayIcon::DoubleClick);
     EXPECT_EQ(toggles.count() % 2, 1);
 }
 
 TEST_F(TrayIconTest, TheMenuIsTheIconsContextMenu) {
-    EXPECT_EQ(tray_.SystemTrayIcon().contextMenu(), &tray_.PopupMenu1());
+    EXPECT_EQ(tray_.SystemTrayIcon()->contextMenu(), &tray_.PopupMenu1());
     EXPECT_EQ(tray_.PopupMenu1().objectName(), "PopupMenu1");
 }
 

@@ -83,7 +83,7 @@ protected:
     TrayWindow() { ConnectWindowToProgram(form, program); }
 
     void ClickTray(QSystemTrayIcon::ActivationReason reason = QSystemTrayIcon::Trigger) {
-        emit form.Tray()->SystemTrayIcon().activated(reason);
+        emit form.Tray()->SystemTrayIcon()->activated(reason);
     }
     bool& WindowHidden() { return program.State().WindowHidden; }
 

@@ -10,7 +10,7 @@
 # A script may define on_cleanup (run first at the end) and on_failure (more for a failure to
 # show). Only processes in `pids` are ever signalled, by their ids.
 
-set -euo pipefail
+set -Eeuo pipefail
 work=${harness_work:-$(mktemp -d)}
 pids=()
 logs=()
@@ -36,6 +36,8 @@ harness_end() {
     [ -n "${harness_keep:-}" ] || rm -rf "$work"
 }
 trap harness_end EXIT
+# A command that fails outside any check ends the script: say which, or the end looks like none.
+trap 'echo "FAIL: status $? at line $LINENO of ${BASH_SOURCE[0]##*/}: $BASH_COMMAND" >&2' ERR
 
 # wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when at least SECONDS
 # have passed without.

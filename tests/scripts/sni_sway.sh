@@ -9,7 +9,9 @@
 #     compositor) cancels it;
 #   - "Журнал" chosen in the menu opens the journal window; "Закрыть" ends the program with
 #     status 0 and takes the item away;
-#   - without a tray host the window shows at once;
+#   - without a tray host the window shows at once, and "О программе..." clicked opens the About
+#     box in front; a host that starts after the program gets the item, whose Activate hides the
+#     window, and the window comes back when the host goes;
 #   - a screenshot (grim) of the tray and the window at a scale of 2, build/sni-tray.png, for a
 #     person to look at: the window's pictures drawn with twice the pixels.
 # sway refuses to run as root, so as root the test runs as an ordinary user it makes (zelto-sway).
@@ -63,7 +65,7 @@ fi
 # The outer run owns the folder and removes it.
 harness_work=$2 harness_keep=1
 . "$(dirname "$0")/harness.bash"
-logs=(program.log sway.log waybar.log)
+logs=(program.log sway.log waybar.log wayvnc.log)
 . "$(dirname "$0")/x_session.bash"
 . "$(dirname "$0")/program_session.bash"
 
@@ -221,10 +223,84 @@ kill -TERM "$program"
 end_program
 echo "the countdown comes up in front with the keyboard, and Escape cancels it"
 
-# ---- No tray host: the window shows at once ---------------------------------------------------
+# ---- No tray host: the window shows at once; a host that comes later gets the item -----------
 end_waybar || fail "waybar did not end"
 start_program "$work/run3" "[UPS]\nCompOff=6\nPorts=$work/ups\n"
 wait_for 10 main_shown || fail "no tray host, and no window either: $(windows)"
+echo "without a tray host the window shows at once"
+
+# "О программе..." clicked through the compositor opens the About box. The compositor's seat has
+# no pointer of its own: wayvnc, on a socket of the test's, lends it one, driven over RFB.
+wayvnc -u "$work/vnc.sock" >"$work/wayvnc.log" 2>&1 &
+pids+=($!)
+wait_for 10 test -S "$work/vnc.sock" || fail "wayvnc did not start: $(cat "$work/wayvnc.log")"
+# click X Y: a press and release of the left button at X, Y of the screen's layout.
+click() {
+    python3 - "$work/vnc.sock" "$1" "$2" <<'RFB'
+import socket, struct, sys, time
+vnc = socket.socket(socket.AF_UNIX)
+vnc.connect(sys.argv[1])
+def read(n):
+    data = b""
+    while len(data) < n:
+        more = vnc.recv(n - len(data))
+        if not more:
+            sys.exit("wayvnc closed the connection")
+        data += more
+    return data
+vnc.sendall(read(12)[:12])  # the same protocol version back
+kinds = read(read(1)[0])
+if 1 not in kinds:
+    sys.exit("wayvnc offers no connection without a password: %r" % kinds)
+vnc.sendall(b"\x01")
+if struct.unpack(">I", read(4))[0] != 0:
+    sys.exit("wayvnc refused the connection")
+vnc.sendall(b"\x01")  # shared
+width, height = struct.unpack(">HH", read(4))
+read(16)
+read(struct.unpack(">I", read(4))[0])
+# The frame is the output's pixels, twice the layout's at a scale of 2.
+x, y = int(sys.argv[2]) * 2, int(sys.argv[3]) * 2
+for mask in (0, 1, 0):
+    vnc.sendall(struct.pack(">BBHH", 5, mask, x, y))
+    time.sleep(0.2)
+RFB
+}
+# origin NAME: where the inside of the window NAME begins on the screen's layout.
+origin() {
+    swaymsg -t get_tree -r | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("name") == sys.argv[1]:
+        print(node["rect"]["x"] + node["window_rect"]["x"], node["rect"]["y"] + node["window_rect"]["y"])
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))' "$1" | head -n 1
+}
+read -r x y < <(origin "ZELTO Homeline")
+click $((x + 269)) $((y + 236)) || fail "the click through wayvnc failed"
+wait_for 5 bash -c "$(declare -f windows); windows | grep -q '^About .* focused$'" ||
+    fail "\"О программе...\" opened no About box in front: $(windows)"
+read -r x y < <(origin About)
+click $((x + 148)) $((y + 200)) || fail "the click through wayvnc failed"
+wait_for 5 bash -c "$(declare -f windows); ! windows | grep -q '^About '" ||
+    fail "OK left the About box open: $(windows)"
+echo "\"О программе...\" opens the About box in front, and its OK closes it"
+
+start_waybar || fail "waybar did not start again"
+wait_for 10 sh -c "dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+    /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:RegisteredStatusNotifierItems | grep -q string" ||
+    fail "a tray host that came after the program got no item"
+item=$(items | head -n 1)
+service=${item%%/*}
+path=/${item#*/}
+bus_call --dest="$service" "$path" org.kde.StatusNotifierItem.Activate int32:0 int32:0 >/dev/null
+wait_for 5 sh -c '! swaymsg -t get_tree | grep -q "\"name\": \"ZELTO Homeline\""' ||
+    fail "Activate on the late item did not hide the window: $(windows)"
+echo "a tray host that comes after the program gets the item, and Activate hides the window"
+end_waybar || fail "waybar did not end"
+wait_for 10 main_shown || fail "the tray host went, and the hidden window did not come back: $(windows)"
+echo "the tray host going brings the window back"
 kill -TERM "$program"
 end_program
-echo "without a tray host the window shows at once"
