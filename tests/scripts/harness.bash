@@ -37,7 +37,9 @@ harness_end() {
 }
 trap harness_end EXIT
 # A command that fails outside any check ends the script: say which, or the end looks like none.
-trap 'echo "FAIL: status $? at line $LINENO of ${BASH_SOURCE[0]##*/}: $BASH_COMMAND" >&2' ERR
+# (Inside a command substitution a failure ends nothing; the shell that uses it tells.)
+trap 'harness_status=$?; [ "$BASH_SUBSHELL" -gt 0 ] ||
+    echo "FAIL: status $harness_status at line $LINENO of ${BASH_SOURCE[0]##*/}: $BASH_COMMAND" >&2' ERR
 
 # wait_for SECONDS COMMAND...: true as soon as COMMAND succeeds, false when at least SECONDS
 # have passed without.
