@@ -33,18 +33,19 @@ bool IsEnterOrEscape(const QKeyEvent& key) {
 
 }  // namespace
 
-QStringList AboutNoteLines() {
+QStringList AboutNoteLines(Language language) {
     // The memory figure is this program's own: the private dirty memory of a running copy,
     // hidden in the tray and polling the UPS once a second: 2,456 kB of 1,024 bytes by
     // bench/run, which is 2.5 million bytes.
     QStringList lines;
-    for (const std::string& line : zelto::AboutNoteLines("2,5")) {
+    const char* const figure = language == Language::English ? "2.5" : "2,5";
+    for (const std::string& line : zelto::AboutNoteLines(language, figure)) {
         lines << QString::fromStdString(line);
     }
     return lines;
 }
 
-TAboutBox::TAboutBox(QWidget* parent)
+TAboutBox::TAboutBox(Language language, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
@@ -78,7 +79,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     QPalette buttonFace = Memo1->palette();
     buttonFace.setColor(QPalette::Base, buttonFace.color(QPalette::Button));
     Memo1->setPalette(buttonFace);
-    Memo1->setPlainText(AboutNoteLines().join('\n'));
+    Memo1->setPlainText(AboutNoteLines(language).join('\n'));
     Memo1->installEventFilter(this);
 
     OKButton = new QPushButton(QString::fromUtf8(LayoutRow(AboutLayout(), "OKButton").text), this);

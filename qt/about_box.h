@@ -17,13 +17,13 @@ class QWidget;
 namespace zelto {
 
 // The eight lines of Memo1, with this program's memory figure.
-QStringList AboutNoteLines();
+QStringList AboutNoteLines(Language language);
 
 class TAboutBox : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit TAboutBox(Language language, QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;

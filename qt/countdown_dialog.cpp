@@ -17,12 +17,13 @@
 namespace zelto {
 namespace {
 
+// The places are the same in every language.
 const ControlRow& Row(const char* name) {
-    return LayoutRow(CountdownLayout(), name);
+    return LayoutRow(CountdownLayout(Language::Russian), name);
 }
 
-QString Text(const char* name) {
-    return QString::fromUtf8(Row(name).text);
+QString Caption(Language language, const char* name) {
+    return QString::fromUtf8(LayoutRow(CountdownLayout(language), name).text);
 }
 
 void Place(QWidget& control, const char* name) {
@@ -39,16 +40,16 @@ void FitWidth(QLabel* label, int designWidth) {
 
 }  // namespace
 
-TForm2::TForm2(QWidget* parent)
+TForm2::TForm2(Language language, QWidget* parent)
     // A dialog is transient for its parent (or the application), so it gets no taskbar entry;
     // without the close button hint the window manager offers no Close either.
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      Label1(new QLabel(Text("Label1"), this)),
-      Label2(new QLabel(Text("Label2"), this)),
+      Label1(new QLabel(Caption(language, "Label1"), this)),
+      Label2(new QLabel(Caption(language, "Label2"), this)),
       // Created first, so it is first in the tab order.
-      Button1(new QPushButton(Text("Button1"), this)),
-      Button2(new QPushButton(Text("Button2"), this)),
+      Button1(new QPushButton(Caption(language, "Button1"), this)),
+      Button2(new QPushButton(Caption(language, "Button2"), this)),
       lastFocused_(Button1) {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QString::fromUtf8(kModelCaption));

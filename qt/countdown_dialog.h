@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "core/base/texts.h"
 #include "core/monitor/countdown.h"
 
 class QCloseEvent;
@@ -22,7 +23,7 @@ class TForm2 : public QDialog, public Countdown {
     Q_OBJECT
 
 public:
-    explicit TForm2(QWidget* parent = nullptr);
+    explicit TForm2(Language language, QWidget* parent = nullptr);
 
     void OpenCountdown(std::uint16_t seconds, const std::string& caption) override;
     void ShowCountdownSeconds(std::uint16_t seconds) override;

@@ -1,5 +1,9 @@
 #include "qt/history_chart.h"
 
+#include <optional>
+
+#include "qt/widgets.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -15,7 +19,7 @@ namespace {
 
 struct Pane {
     std::vector<ChartSeries> series;
-    const char* unit;
+    std::optional<TextId> unit;  // none: "%"
     // The range shown before there is any reading, or always when `fixed`.
     double fallbackLow;
     double fallbackHigh;
@@ -25,23 +29,23 @@ struct Pane {
 
 const std::array<Pane, HistoryChart::kPanes>& Panes() {
     static const std::array<Pane, HistoryChart::kPanes> panes = {{
-        {{ChartSeries::Mains, ChartSeries::Output}, "В", 200, 240, false, 4},
-        {{ChartSeries::Battery}, "В", 10, 14, false, 3},
-        {{ChartSeries::Load, ChartSeries::Charge}, "%", 0, 100, true, 4},
+        {{ChartSeries::Mains, ChartSeries::Output}, TextId::ChartVolts, 200, 240, false, 4},
+        {{ChartSeries::Battery}, TextId::ChartVolts, 10, 14, false, 3},
+        {{ChartSeries::Load, ChartSeries::Charge}, std::nullopt, 0, 100, true, 4},
     }};
     return panes;
 }
 
 struct Legend {
     ChartSeries series;
-    const char* name;
+    TextId name;
 };
 
-constexpr Legend kLegend[] = {{ChartSeries::Mains, "Сеть"},
-                              {ChartSeries::Output, "Выход"},
-                              {ChartSeries::Battery, "Батарея"},
-                              {ChartSeries::Load, "Нагрузка"},
-                              {ChartSeries::Charge, "Заряд"}};
+constexpr Legend kLegend[] = {{ChartSeries::Mains, TextId::ChartMains},
+                              {ChartSeries::Output, TextId::ChartOutput},
+                              {ChartSeries::Battery, TextId::ChartBattery},
+                              {ChartSeries::Load, TextId::ChartLoad},
+                              {ChartSeries::Charge, TextId::ChartCharge}};
 
 constexpr int kLeftMargin = 46;  // the value labels
 constexpr int kRightMargin = 8;
@@ -65,7 +69,8 @@ ChartArea AreaOf(const QRect& rect) {
 
 }  // namespace
 
-HistoryChart::HistoryChart(QWidget* parent) : QWidget(parent) {
+HistoryChart::HistoryChart(Language language, QWidget* parent)
+    : QWidget(parent), language_(language) {
     setObjectName("HistoryChart");
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -129,7 +134,7 @@ void HistoryChart::paintEvent(QPaintEvent* /*event*/) {
     // The legend along the top.
     int x = kLeftMargin;
     for (const Legend& item : kLegend) {
-        const QString name = QString::fromUtf8(item.name);
+        const QString name = ShownText(language_, item.name);
         const int middle = metrics.height() / 2 + 2;
         painter.fillRect(QRect(x, middle - 2, 14, 4), SeriesColor(item.series));
         painter.setPen(text);
@@ -160,8 +165,8 @@ void HistoryChart::paintEvent(QPaintEvent* /*event*/) {
             painter.setPen(grid);
             painter.drawLine(area.left(), y, area.right(), y);
             painter.setPen(text);
-            const QString label =
-                Number(value, scale.step) + QString::fromUtf8(" ") + QString::fromUtf8(p.unit);
+            const QString label = Number(value, scale.step) + QStringLiteral(" ") +
+                                  (p.unit ? ShownText(language_, *p.unit) : QStringLiteral("%"));
             // Kept inside the pane, so that the labels at two panes' edges do not meet.
             const int boxTop = std::clamp(y - metrics.height() / 2, area.top(),
                                           area.bottom() + 1 - metrics.height());

@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "core/base/texts.h"
 #include "core/events/event.h"
 #include "core/events/history.h"
 #include "core/events/history_chart.h"
@@ -22,7 +23,7 @@ class HistoryChart : public QWidget {
 public:
     static constexpr int kPanes = 3;
 
-    explicit HistoryChart(QWidget* parent = nullptr);
+    explicit HistoryChart(Language language, QWidget* parent = nullptr);
 
     // The history's points and the moment they were read at, which is the chart's right edge.
     void SetPoints(std::vector<HistoryPoint> points, const Moment& now);
@@ -42,6 +43,7 @@ private:
     ValueScale ScaleOfPane(int pane) const;
 
     std::vector<HistoryPoint> points_;
+    const Language language_;
     Moment now_;
 };
 

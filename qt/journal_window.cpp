@@ -8,13 +8,14 @@
 #include <utility>
 
 #include "core/events/event_log.h"
+#include "qt/widgets.h"
 
 namespace zelto {
 
-TJournalForm::TJournalForm(const EventLog& events, Clock& clock, QWidget* parent)
-    : QWidget(parent, Qt::Window), events_(events), clock_(clock) {
+TJournalForm::TJournalForm(const EventLog& events, Clock& clock, Language language, QWidget* parent)
+    : QWidget(parent, Qt::Window), events_(events), clock_(clock), chart_(language) {
     setObjectName("TJournalForm");
-    setWindowTitle(QString::fromUtf8("Журнал"));
+    setWindowTitle(ShownText(language, TextId::JournalCaption));
     lines_.setObjectName("JournalLines");
     lines_.setReadOnly(true);
     lines_.setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -24,7 +25,7 @@ TJournalForm::TJournalForm(const EventLog& events, Clock& clock, QWidget* parent
     auto* layout = new QVBoxLayout(this);  // owned by the window
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(&chart_, 4);
-    auto* caption = new QLabel(QString::fromUtf8("Последние события:"), this);
+    auto* caption = new QLabel(ShownText(language, TextId::LatestEvents), this);
     layout->addWidget(caption);
     layout->addWidget(&lines_, 2);
     resize(640, 480);

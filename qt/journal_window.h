@@ -20,7 +20,8 @@ class TJournalForm : public QWidget {
 
 public:
     // Neither is owned; both must outlive the window.
-    TJournalForm(const EventLog& events, Clock& clock, QWidget* parent = nullptr);
+    TJournalForm(const EventLog& events, Clock& clock, Language language,
+                 QWidget* parent = nullptr);
 
     // Reads the history and the journal's lines again; the lines are replaced only when they
     // changed, so that a selection stays while nothing new happens.

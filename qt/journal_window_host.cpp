@@ -17,7 +17,7 @@ JournalWindowHost::~JournalWindowHost() = default;
 
 void JournalWindowHost::Open() {
     if (!window_) {
-        window_ = std::make_unique<TJournalForm>(events_, clock_);
+        window_ = std::make_unique<TJournalForm>(events_, clock_, form_.ShownLanguage());
     }
     window_->Refresh();
     window_->showNormal();

@@ -122,10 +122,10 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
 }
 
 // The fixed entries of a policy list, index for index.
-void FillList(QComboBox* list, PolicyList policy) {
+void FillList(QComboBox* list, Language language, PolicyList policy) {
     const int count = PolicySettingFor(policy).count;
     for (int index = 0; index < count; ++index) {
-        const auto item = PolicyItem(policy, index);
+        const auto item = PolicyItem(language, policy, index);
         list->addItem(QString::fromUtf8(item.data(), static_cast<int>(item.size())));
     }
     list->setCurrentIndex(-1);
@@ -133,11 +133,12 @@ void FillList(QComboBox* list, PolicyList policy) {
 
 }  // namespace
 
-TForm1::TForm1(const MainWindowContents& contents, QWidget* parent)
+TForm1::TForm1(const MainWindowContents& contents, Language language, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      contents_(contents) {
+      contents_(contents),
+      language_(language) {
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(kDesignCaption));
     setWindowIcon(AppIcon());
@@ -153,7 +154,7 @@ TForm1::~TForm1() = default;
 
 void TForm1::BuildControls() {
     QHash<QString, QWidget*> built;
-    for (const auto& row : MainWindowLayout()) {
+    for (const auto& row : MainWindowLayout(language_)) {
         QWidget* parent = row.parent == nullptr ? this : built.value(row.parent);
         QWidget* widget = Create(row, parent);
         widget->setObjectName(row.name);
@@ -207,12 +208,12 @@ void TForm1::StyleControls() {
         "QProgressBar { border: none; background: white; }"
         "QProgressBar::chunk { background-color: palette(highlight); }");
 
-    FillList(ComboBox1, PolicyList::Trigger);
-    FillList(ComboBox2, PolicyList::Method);
-    FillList(ComboBox3, PolicyList::UpsDelay);
+    FillList(ComboBox1, language_, PolicyList::Trigger);
+    FillList(ComboBox2, language_, PolicyList::Method);
+    FillList(ComboBox3, language_, PolicyList::UpsDelay);
 
     Image5->setCursor(Qt::PointingHandCursor);
-    Image5->setToolTip(QString::fromUtf8(kBeeperHint));
+    Image5->setToolTip(QString::fromUtf8(Text(language_, TextId::BeeperHint).data()));
     Image5->installEventFilter(this);
 
     QFont bold = Button3->font();
@@ -238,7 +239,7 @@ void TForm1::ConnectControls() {
 
 TAboutBox& TForm1::AboutBox() {
     if (AboutBox_ == nullptr) {
-        AboutBox_ = new TAboutBox(this);
+        AboutBox_ = new TAboutBox(language_, this);
         // Modal for this window only: the tray icon, a window of its own, keeps answering
         // clicks while the dialog is open.
         AboutBox_->setWindowModality(Qt::WindowModal);

@@ -31,7 +31,7 @@ class TForm1 : public QWidget {
 
 public:
     // `contents` must outlive the window.
-    explicit TForm1(const MainWindowContents& contents, QWidget* parent = nullptr);
+    TForm1(const MainWindowContents& contents, Language language, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The whole of `contents` on the controls.
@@ -97,6 +97,7 @@ private:
     QComboBox* PolicyCombo(PolicyList list) const;
 
     const MainWindowContents& contents_;
+    const Language language_;
     std::vector<QPalette> linkPalettes_;  // the port list's text red, then black
     int beeperPicture_ = -1;              // what Image5 and Image4 show now
     int batteryPicture_ = -1;

@@ -26,7 +26,7 @@ MainWindowHost::~MainWindowHost() = default;
 
 TForm1& MainWindowHost::Window() {
     if (!window_) {
-        window_ = std::make_unique<TForm1>(*contents_);
+        window_ = std::make_unique<TForm1>(*contents_, language_);
         TForm1* window = window_.get();
         connect(window, &TForm1::policyChosen, this,
                 [this](PolicyList list, int index) { actions_->PolicyChanged(list, index); });
@@ -50,7 +50,7 @@ TForm1& MainWindowHost::Window() {
 
 TForm2& MainWindowHost::CountdownWindow() {
     if (!countdown_) {
-        countdown_ = std::make_unique<TForm2>(&Window());
+        countdown_ = std::make_unique<TForm2>(language_, &Window());
         connect(countdown_.get(), &TForm2::answered, this,
                 [this](int result) { actions_->CountdownAnswered(result); });
     }
@@ -66,10 +66,12 @@ TForm1* MainWindowHost::Open() const {
 }
 
 void MainWindowHost::Attach(UserActions& actions, bool& windowHidden,
-                            const MainWindowContents& contents) {
+                            const MainWindowContents& contents, Language language) {
     actions_ = &actions;
     windowHidden_ = &windowHidden;
     contents_ = &contents;
+    language_ = language;
+    tray_.SetLanguage(language);
 }
 
 void MainWindowHost::FormCreate() {
@@ -192,7 +194,7 @@ void MainWindowHost::SetUpsOffEnabled(bool enabled) {
 
 void MainWindowHost::OpenNetworkUpsDialog(const NetworkUpsForm& form) {
     if (!networkUps_) {
-        networkUps_ = std::make_unique<NetworkUpsDialog>(actions_, &Window());
+        networkUps_ = std::make_unique<NetworkUpsDialog>(actions_, language_, &Window());
     }
     networkUps_->Open(form);
 }

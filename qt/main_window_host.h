@@ -37,7 +37,8 @@ public:
     // The program behind the window: where the user's actions go, the flag that says whether
     // the window is hidden in the tray, and what the window shows. Until then the host reports
     // to nobody and keeps its own flag and the window's design contents.
-    void Attach(UserActions& actions, bool& windowHidden, const MainWindowContents& contents);
+    void Attach(UserActions& actions, bool& windowHidden, const MainWindowContents& contents,
+                Language language);
     // Start-up: the program restores the settings, opens the port and runs the first tick; then
     // Timer1 takes over the polling (also when a start-up step failed).
     void FormCreate();
@@ -72,6 +73,8 @@ public:
 
     // What the main window shows, or would show if it were open.
     const MainWindowContents& Contents() const { return *contents_; }
+    // The language of every window it builds.
+    Language ShownLanguage() const { return language_; }
     // The main window; null until it has been built.
     TForm1* WindowIfBuilt() const { return window_.get(); }
     // The main window, built now (hidden) if it was not yet.
@@ -125,6 +128,7 @@ private:
     UserActions* actions_ = &unattached_;
     const MainWindowContents designContents_ = DesignContents();
     const MainWindowContents* contents_ = &designContents_;
+    Language language_ = Language::Russian;
     QTimer timer1_;
     int trayPicture_ = kPictureProgram;
     QString trayTip_;

@@ -8,36 +8,37 @@
 #include <QVBoxLayout>
 
 #include "core/program/user_actions.h"
+#include "qt/widgets.h"
 
 namespace zelto {
 
-NetworkUpsDialog::NetworkUpsDialog(UserActions*& actions, QWidget* parent)
+NetworkUpsDialog::NetworkUpsDialog(UserActions*& actions, Language language, QWidget* parent)
     : QDialog(parent), actions_(actions) {
     setObjectName("NetworkUpsDialog");
-    setWindowTitle(QStringLiteral("Сетевой UPS"));
+    setWindowTitle(ShownText(language, TextId::NetworkUpsCaption));
     HostEdit = new QLineEdit(this);
-    HostEdit->setPlaceholderText(QStringLiteral("192.168.1.10 или nas:3493"));
+    HostEdit->setPlaceholderText(ShownText(language, TextId::ServerAddressHint));
     UpsEdit = new QLineEdit(this);
     UpsEdit->setPlaceholderText(QStringLiteral("ups"));
     UserEdit = new QLineEdit(this);
     PasswordEdit = new QLineEdit(this);
     PasswordEdit->setEchoMode(QLineEdit::Password);
-    PasswordEdit->setPlaceholderText(QStringLiteral("прежний, если пусто"));
+    PasswordEdit->setPlaceholderText(ShownText(language, TextId::PasswordHint));
     CheckLabel = new QLabel(this);
     CheckLabel->setWordWrap(true);
     CheckLabel->setMinimumWidth(280);
 
     auto* fields = new QFormLayout;
-    fields->addRow(QStringLiteral("Адрес сервера:"), HostEdit);
-    fields->addRow(QStringLiteral("Имя UPS:"), UpsEdit);
-    fields->addRow(QStringLiteral("Пользователь:"), UserEdit);
-    fields->addRow(QStringLiteral("Пароль:"), PasswordEdit);
+    fields->addRow(ShownText(language, TextId::ServerAddress), HostEdit);
+    fields->addRow(ShownText(language, TextId::UpsName), UpsEdit);
+    fields->addRow(ShownText(language, TextId::User), UserEdit);
+    fields->addRow(ShownText(language, TextId::Password), PasswordEdit);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* check =
-        buttons->addButton(QStringLiteral("Проверить"), QDialogButtonBox::ActionRole);
+        buttons->addButton(ShownText(language, TextId::Check), QDialogButtonBox::ActionRole);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    buttons->addButton(ShownText(language, TextId::Cancel), QDialogButtonBox::RejectRole);
     connect(check, &QPushButton::clicked, this, [this] { actions_->CheckNetworkUps(Fields()); });
     connect(buttons, &QDialogButtonBox::accepted, this, &NetworkUpsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &NetworkUpsDialog::reject);

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "core/base/texts.h"
 #include "core/program/network_ups.h"
 
 class QLabel;
@@ -18,7 +19,7 @@ class NetworkUpsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    NetworkUpsDialog(UserActions*& actions, QWidget* parent);
+    NetworkUpsDialog(UserActions*& actions, Language language, QWidget* parent);
 
     // Shows the dialog with these fields, the password field empty.
     void Open(const NetworkUpsForm& form);

@@ -13,6 +13,7 @@
 #include "core/monitor/tray_tip_limit.h"
 #include "core/program/tray_menu.h"
 #include "qt/images.h"
+#include "qt/widgets.h"
 
 namespace zelto {
 
@@ -98,10 +99,9 @@ TrayIcon::~TrayIcon() = default;
 void TrayIcon::BuildPopupMenu1() {
     popupMenu1_.setObjectName("PopupMenu1");
     for (const TrayMenuEntry& entry : kTrayMenu) {
-        QAction* action =
-            entry.command == TrayCommand::Separator
-                ? popupMenu1_.addSeparator()
-                : popupMenu1_.addAction(QString::fromUtf8(entry.text.data(), entry.text.size()));
+        QAction* action = entry.text
+                              ? popupMenu1_.addAction(ShownText(Language::Russian, *entry.text))
+                              : popupMenu1_.addSeparator();
         action->setObjectName(QString::fromLatin1(entry.name.data(), entry.name.size()));
         if (entry.picture != kPictureProgram) {
             action->setIcon(QIcon(ListImage16(entry.picture)));
@@ -128,6 +128,16 @@ void TrayIcon::BuildPopupMenu1() {
                 break;
             case TrayCommand::Separator:
                 break;
+        }
+    }
+}
+
+void TrayIcon::SetLanguage(Language language) {
+    const QList<QAction*> actions = popupMenu1_.actions();
+    for (std::size_t at = 0; at < kTrayMenu.size() && at < static_cast<std::size_t>(actions.size());
+         ++at) {
+        if (const auto text = kTrayMenu[at].text) {
+            actions[static_cast<int>(at)]->setText(ShownText(language, *text));
         }
     }
 }

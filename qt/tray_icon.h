@@ -18,6 +18,8 @@
 #include <memory>
 #include <string>
 
+#include "core/base/texts.h"
+
 class QAction;
 class QDBusServiceWatcher;
 
@@ -35,6 +37,9 @@ class TrayIcon : public QObject {
 public:
     explicit TrayIcon(QObject* parent = nullptr);
     ~TrayIcon() override;
+
+    // The menu's entries in the language; they are built in Russian.
+    void SetLanguage(Language language);
 
     // Add puts the icon into the tray (once: a second add changes nothing), modify changes the
     // picture and tip of an icon that is there, delete takes it out; any other action does

@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 #include "core/program/main_window_layout.h"
@@ -30,6 +31,12 @@ QFont WindowFont();
 // Places a window at the centre of the primary screen's work area: the window as a whole, which
 // is its client area until the window manager has framed it.
 void CentreOnScreen(QWidget& window);
+
+// A text of the program's table, in the language chosen.
+inline QString ShownText(Language language, TextId id) {
+    const std::string_view text = Text(language, id);
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
 
 inline QRect ToQRect(const Rect& rect) {
     return QRect(rect.left, rect.top, rect.width, rect.height);

@@ -11,7 +11,8 @@ std::unique_ptr<LogindPowerRequests> MakePowerRequests(const std::optional<QStri
 }  // namespace
 
 void ConnectWindowToProgram(MainWindowHost& form, Program& program) {
-    form.Attach(program, program.State().WindowHidden, program.Shown().Contents());
+    form.Attach(program, program.State().WindowHidden, program.Shown().Contents(),
+                program.State().language);
 }
 
 ZeltoApplication::ZeltoApplication(const std::optional<QString>& powerBusAddress,

@@ -25,7 +25,7 @@ constexpr int kOkId = IDOK;
 // private memory there), which says nothing about the program.
 constexpr const char* kMemoryFigure = "1";
 
-TAboutBox::TAboutBox(HWND owner, const UiStyle& ui, const Images& images)
+TAboutBox::TAboutBox(HWND owner, const UiStyle& ui, const Images& images, Language language)
     : owner_(owner), memoBrush_(CreateSolidBrush(GetSysColor(COLOR_BTNFACE))) {
     const SIZE frame =
         FrameSizeFor(ui.Scale(kAboutWidth), ui.Scale(kAboutHeight), kStyle, kExStyle);
@@ -54,7 +54,7 @@ TAboutBox::TAboutBox(HWND owner, const UiStyle& ui, const Images& images)
                       row(label).geometry, id++, ui);
     }
     std::string note;
-    for (const auto& line : AboutNoteLines(kMemoryFigure)) {
+    for (const auto& line : AboutNoteLines(language, kMemoryFigure)) {
         note += (note.empty() ? "" : "\n") + line;
     }
     Memo1 = CreateControl(

@@ -16,7 +16,7 @@ class UiStyle;
 
 class TAboutBox : public WindowBase {
 public:
-    TAboutBox(HWND owner, const UiStyle& ui, const Images& images);
+    TAboutBox(HWND owner, const UiStyle& ui, const Images& images, Language language);
 
     // Shows the box, its owner disabled, until OK, Enter on OK, the title-bar close or Alt+F4
     // closes it.

@@ -20,7 +20,7 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 }  // namespace
 
-TForm2::TForm2(HWND owner, const UiStyle& ui) : owner_(owner) {
+TForm2::TForm2(HWND owner, const UiStyle& ui, Language language) : owner_(owner) {
     const SIZE frame =
         FrameSizeFor(ui.Scale(kCountdownWidth), ui.Scale(kCountdownHeight), kStyle, kExStyle);
     Create(L"TForm2", kExStyle, kStyle, Widen(kModelCaption).c_str(), CW_USEDEFAULT, CW_USEDEFAULT,
@@ -29,7 +29,7 @@ TForm2::TForm2(HWND owner, const UiStyle& ui) : owner_(owner) {
     if (self == nullptr) {
         return;
     }
-    const auto& layout = CountdownLayout();
+    const auto& layout = CountdownLayout(language);
     const auto row = [&layout](const char* name) -> const ControlRow& {
         return LayoutRow(layout, name);
     };

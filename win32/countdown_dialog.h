@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "core/base/texts.h"
 #include "core/monitor/countdown.h"
 #include "win32/window_base.h"
 
@@ -22,7 +23,7 @@ public:
     // A CountdownResult: "Отмена" (Escape too) or "Выключить сейчас".
     using Answer = std::function<void(int result)>;
 
-    TForm2(HWND owner, const UiStyle& ui);
+    TForm2(HWND owner, const UiStyle& ui, Language language);
 
     void SetAnswer(Answer answer) { answer_ = std::move(answer); }
     void OpenCountdown(std::uint16_t seconds, const std::string& caption) override;

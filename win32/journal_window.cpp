@@ -18,11 +18,13 @@ std::wstring JournalText(const Journal& journal) {
     return Widen(journal.RecentText("\r\n"));
 }
 
-TJournalForm::TJournalForm(const UiStyle& ui, const Journal& journal) : journal_(journal) {
+TJournalForm::TJournalForm(const UiStyle& ui, const Journal& journal, Language language)
+    : journal_(journal) {
     const SIZE frame =
         FrameSizeFor(ui.Scale(kJournalWidth), ui.Scale(kJournalHeight), kStyle, kExStyle);
     // No owner: the window has a taskbar button of its own while the main window hides.
-    if (!Create(L"TJournalForm", kExStyle, kStyle, L"Журнал", CW_USEDEFAULT, CW_USEDEFAULT,
+    const std::wstring caption = Widen(std::string(Text(language, TextId::JournalCaption)));
+    if (!Create(L"TJournalForm", kExStyle, kStyle, caption.c_str(), CW_USEDEFAULT, CW_USEDEFAULT,
                 frame.cx, frame.cy, nullptr)) {
         return;
     }

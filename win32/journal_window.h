@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/base/texts.h"
 #include "core/events/event.h"
 #include "win32/window_base.h"
 
@@ -22,7 +23,7 @@ std::wstring JournalText(const Journal& journal);
 
 class TJournalForm : public WindowBase, public EventSink {
 public:
-    TJournalForm(const UiStyle& ui, const Journal& journal);
+    TJournalForm(const UiStyle& ui, const Journal& journal, Language language);
 
     // Shows the window with the lines as they are now and brings it to the front.
     void ShowJournal();

@@ -37,9 +37,10 @@ COLORREF PanelColour() {
 
 }  // namespace
 
-TForm1::TForm1(const UiStyle& ui, const Images& images)
+TForm1::TForm1(const UiStyle& ui, const Images& images, Language language)
     : ui_(ui),
       images_(images),
+      language_(language),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
       showMainWindow_(ShowMainWindowMessage()),
       panelBrush_(CreateSolidBrush(PanelColour())),
@@ -126,7 +127,7 @@ void TForm1::SetUpsOffEnabled(bool enabled) {
 
 void TForm1::OpenNetworkUpsDialog(const NetworkUpsForm& form) {
     if (!networkUps_) {
-        networkUps_ = std::make_unique<NetworkUpsDialog>(Handle(), ui_, *actions_);
+        networkUps_ = std::make_unique<NetworkUpsDialog>(Handle(), ui_, *actions_, language_);
     }
     networkUps_->Open(form);
 }

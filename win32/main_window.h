@@ -32,7 +32,7 @@ class UiStyle;
 
 class TForm1 : public WindowBase, public MainView, public Display {
 public:
-    TForm1(const UiStyle& ui, const Images& images);
+    TForm1(const UiStyle& ui, const Images& images, Language language);
     ~TForm1() override;
 
     // Routes the window's events, the tray and the timer to the program's actions, shares its
@@ -107,6 +107,7 @@ private:
 
     const UiStyle& ui_;
     const Images& images_;
+    const Language language_;
     NoUserActions unattached_;
     UserActions* actions_ = &unattached_;
     ProgramState* state_ = nullptr;

@@ -33,7 +33,7 @@ DWORD TextStyle(const ControlRow& row) {
 void TForm1::BuildControls() {
     const HWND self = Handle();
     int nextId = kFirstControlId;
-    for (const ControlRow& row : MainWindowLayout()) {
+    for (const ControlRow& row : MainWindowLayout(language_)) {
         const HWND parent = row.parent == nullptr ? self : Control(row.parent);
         const DesignRect at{row.geometry.left, row.geometry.top, row.geometry.width,
                             row.geometry.height};
@@ -130,8 +130,9 @@ void TForm1::BuildControls() {
         const HWND combo = PolicyCombo(list);
         const int count = PolicySettingFor(list).count;
         for (int index = 0; index < count; ++index) {
-            SendMessageW(combo, CB_ADDSTRING, 0,
-                         reinterpret_cast<LPARAM>(Widen(PolicyItem(list, index)).c_str()));
+            SendMessageW(
+                combo, CB_ADDSTRING, 0,
+                reinterpret_cast<LPARAM>(Widen(PolicyItem(language_, list, index)).c_str()));
         }
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     }
@@ -157,7 +158,7 @@ void TForm1::BuildControls() {
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, self, nullptr,
                                    GetModuleHandleW(nullptr), nullptr));
     if (tooltip_) {
-        const std::wstring hint = Widen(kBeeperHint);
+        const std::wstring hint = Widen(std::string(Text(language_, TextId::BeeperHint)));
         TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

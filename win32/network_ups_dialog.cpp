@@ -9,7 +9,6 @@ namespace {
 
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-constexpr const char* kCaption = "Сетевой UPS";
 
 // The design, in 96-DPI pixels of the client area.
 constexpr int kWidth = 300;
@@ -40,16 +39,19 @@ std::string FieldText(HWND field) {
 
 }  // namespace
 
-NetworkUpsDialog::NetworkUpsDialog(HWND owner, const UiStyle& ui, UserActions& actions)
+NetworkUpsDialog::NetworkUpsDialog(HWND owner, const UiStyle& ui, UserActions& actions,
+                                   Language language)
     : actions_(actions) {
+    const auto text = [language](TextId id) { return std::string(Text(language, id)); };
     const SIZE frame = FrameSizeFor(ui.Scale(kWidth), ui.Scale(kHeight), kStyle, kExStyle);
-    Create(L"TNetworkUpsForm", kExStyle, kStyle, Widen(kCaption).c_str(), CW_USEDEFAULT,
-           CW_USEDEFAULT, frame.cx, frame.cy, owner);
+    Create(L"TNetworkUpsForm", kExStyle, kStyle, Widen(text(TextId::NetworkUpsCaption)).c_str(),
+           CW_USEDEFAULT, CW_USEDEFAULT, frame.cx, frame.cy, owner);
     const HWND self = Handle();
     if (self == nullptr) {
         return;
     }
-    const char* const labels[] = {"Адрес сервера:", "Имя UPS:", "Пользователь:", "Пароль:"};
+    const std::string labels[] = {text(TextId::ServerAddress), text(TextId::UpsName),
+                                  text(TextId::User), text(TextId::Password)};
     HWND* const fields[] = {&host_, &ups_, &user_, &password_};
     for (int row = 0; row < 4; ++row) {
         const int top = kMargin + row * kRowPitch;
@@ -67,11 +69,11 @@ NetworkUpsDialog::NetworkUpsDialog(HWND owner, const UiStyle& ui, UserActions& a
     status_ =
         CreateControl(self, L"STATIC", "", SS_LEFT | SS_NOPREFIX,
                       DesignRect{kMargin, kStatusTop, kWidth - 2 * kMargin, 30}, kStatusId, ui);
-    CreateControl(self, L"BUTTON", "Проверить", BS_PUSHBUTTON | WS_TABSTOP,
+    CreateControl(self, L"BUTTON", text(TextId::Check), BS_PUSHBUTTON | WS_TABSTOP,
                   DesignRect{kMargin, kButtonTop, 85, kButtonHeight}, kCheckId, ui);
     CreateControl(self, L"BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP,
                   DesignRect{kWidth - kMargin - 165, kButtonTop, 80, kButtonHeight}, kOkId, ui);
-    CreateControl(self, L"BUTTON", "Отмена", BS_PUSHBUTTON | WS_TABSTOP,
+    CreateControl(self, L"BUTTON", text(TextId::Cancel), BS_PUSHBUTTON | WS_TABSTOP,
                   DesignRect{kWidth - kMargin - 80, kButtonTop, 80, kButtonHeight}, kCancelId, ui);
 }
 

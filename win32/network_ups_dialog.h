@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "core/base/texts.h"
 #include "core/program/network_ups.h"
 #include "core/program/user_actions.h"
 #include "win32/window_base.h"
@@ -17,7 +18,7 @@ class UiStyle;
 
 class NetworkUpsDialog : public WindowBase {
 public:
-    NetworkUpsDialog(HWND owner, const UiStyle& ui, UserActions& actions);
+    NetworkUpsDialog(HWND owner, const UiStyle& ui, UserActions& actions, Language language);
 
     // Fills the fields, clears the status line and brings the dialog to the front.
     void Open(const NetworkUpsForm& form);

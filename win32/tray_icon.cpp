@@ -41,12 +41,12 @@ int MenuPicture(UINT id) {
     return kPictureProgram;
 }
 
-void AppendEntry(HMENU menu, const TrayMenuEntry& entry) {
-    if (entry.command == TrayCommand::Separator) {
+void AppendEntry(HMENU menu, Language language, const TrayMenuEntry& entry) {
+    if (!entry.text) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         return;
     }
-    std::wstring text = Widen(std::string(entry.text));
+    std::wstring text = Widen(std::string(Text(language, *entry.text)));
     MENUITEMINFOW item{};
     item.cbSize = sizeof item;
     item.fMask = MIIM_ID | MIIM_STRING;
@@ -72,7 +72,7 @@ TrayIcon::TrayIcon(HWND owner, const ProgramState& state, const Images& images, 
       notify_(std::move(notify)),
       popupMenu1_(CreatePopupMenu()) {
     for (const TrayMenuEntry& entry : kTrayMenu) {
-        AppendEntry(popupMenu1_.get(), entry);
+        AppendEntry(popupMenu1_.get(), state.language, entry);
     }
 }
 

@@ -5,10 +5,14 @@
 namespace zelto {
 
 ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify trayNotify)
-    : form1_(ui_, images_),
+    : language_([this] {
+          Settings settings(store_);
+          return ReadLanguage(settings);
+      }()),
+      form1_(ui_, images_, language_),
       // Owned by the main window: no taskbar entries of their own, and modal for it.
-      form2_(form1_.Handle(), ui_),
-      aboutBox_(form1_.Handle(), ui_, images_),
+      form2_(form1_.Handle(), ui_, language_),
+      aboutBox_(form1_.Handle(), ui_, images_, language_),
       journalFile_(Settings(store_).PathBeside(kJournalFileName)),
       notifier_(form1_),
       events_(clock_, journalFile_, notifier_, errors_),
@@ -23,7 +27,7 @@ ZeltoApplication::ZeltoApplication(PowerRequests& power, TrayIcon::ShellNotify t
 
 TJournalForm& ZeltoApplication::JournalWindow() {
     if (!journalWindow_) {
-        journalWindow_ = std::make_unique<TJournalForm>(ui_, events_.JournalLines());
+        journalWindow_ = std::make_unique<TJournalForm>(ui_, events_.JournalLines(), language_);
         events_.AddSink(*journalWindow_);
     }
     return *journalWindow_;

@@ -63,6 +63,8 @@ private:
     Images images_;
     MessageBoxReporter errors_;
     Win32SettingsStore store_;
+    // Read before any window is built: every text is in it.
+    const Language language_;
     Win32ComPort port_;
     RegistryPortTable portTable_;
     TForm1 form1_;

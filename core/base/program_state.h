@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/base/texts.h"
+
 namespace zelto {
 
 // The countdown runs this long when "OFFAfter" is absent or unusable.
@@ -36,8 +38,9 @@ struct ProgramState {
     ShutdownStage ShutdownStep = ShutdownStage::Idle;
 
     // Tray and window
-    std::string TrayTip;       // at most 63 bytes
-    bool WindowHidden = true;  // the program starts hidden in the tray
+    Language language = Language::Russian;  // of every text shown, "Language"
+    std::string TrayTip;                    // at most 63 bytes
+    bool WindowHidden = true;               // the program starts hidden in the tray
 
     // Selected indexes of the four lists of the main window; -1 is no selection.
     int TriggerIndex = -1;  // ComboBox1, "CompOff"

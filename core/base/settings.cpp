@@ -66,4 +66,8 @@ std::int32_t Settings::ReadInt(std::string_view key, std::string_view fallback) 
     return StrToInt(ReadSetting(kSection, key, fallback));
 }
 
+Language ReadLanguage(Settings& settings) {
+    return LanguageFromSetting(settings.ReadSetting(kSection, kLanguageKey, "ru"));
+}
+
 }  // namespace zelto

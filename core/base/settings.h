@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/base/settings_store.h"
+#include "core/base/texts.h"
 
 namespace zelto {
 
@@ -43,5 +44,8 @@ public:
 private:
     SettingsStore& store_;
 };
+
+// "Language" in section "UPS": "en" for English, anything else (or nothing) Russian.
+Language ReadLanguage(Settings& settings);
 
 }  // namespace zelto

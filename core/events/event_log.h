@@ -43,6 +43,7 @@ public:
     // The desktop has no tray for the icon, so the window stays on the screen: told once a run.
     void TrayMissing() { recorder_.TrayMissing(); }
     void SetNotifyEnabled(bool enabled) { notifications_.SetEnabled(enabled); }
+    void SetLanguage(Language language) { notifications_.SetLanguage(language); }
     // A further listener, such as an open journal window; it must outlive this.
     void AddSink(EventSink& sink) { sinks_.Add(sink); }
 

@@ -23,41 +23,40 @@ int ChargeOf(const Event& event) {
 }
 
 // The tray tip's own words for the power source and charge, or the source alone.
-std::string PowerText(bool onBattery, int charge) {
+std::string PowerText(Language language, bool onBattery, int charge) {
     if (charge >= 0) {
-        return TrayTipText(onBattery, charge);
+        return TrayTipText(language, onBattery, charge);
     }
-    return onBattery ? "Питание от UPS" : "Питание от сети";
+    return std::string(Text(language, onBattery ? TextId::OnBattery : TextId::OnMains));
 }
 
 }  // namespace
 
-std::optional<Notification> NotificationFor(const Event& event) {
-    const auto made = [&](std::string title, std::string body) {
-        return Notification{event.kind, std::move(title), std::move(body)};
+std::optional<Notification> NotificationFor(Language language, const Event& event) {
+    const auto made = [&](TextId title, std::string body) {
+        return Notification{event.kind, std::string(Text(language, title)), std::move(body)};
     };
+    const auto text = [&](TextId id) { return std::string(Text(language, id)); };
+    using T = TextId;
     switch (event.kind) {
         case EventKind::MainsLost:
-            return made("Сеть пропала", PowerText(true, ChargeOf(event)));
+            return made(T::MainsLostTitle, PowerText(language, true, ChargeOf(event)));
         case EventKind::MainsBack:
-            return made("Сеть восстановлена", PowerText(false, ChargeOf(event)));
+            return made(T::MainsBackTitle, PowerText(language, false, ChargeOf(event)));
         case EventKind::LinkLost:
-            return made("Нет связи с UPS", "UPS не отвечает больше 10 секунд");
+            return made(T::LinkLostTitle, text(T::LinkLostBody));
         case EventKind::LinkBack:
-            return made("Связь с UPS восстановлена", "UPS снова отвечает");
+            return made(T::LinkBackTitle, text(T::LinkBackBody));
         case EventKind::PortMissing:
-            return made("Порт UPS не найден",
-                        "Компьютер не защищён, пока порт UPS не появится в системе");
+            return made(T::PortMissing, text(T::PortMissingBody));
         case EventKind::BatteryLow:
-            return made("Батарея разряжена", "UPS сообщает о низком заряде батареи");
+            return made(T::BatteryLowTitle, text(T::BatteryLowBody));
         case EventKind::UpsFault:
-            return made("Неисправность UPS", "UPS сообщает о неисправности");
+            return made(T::UpsFaultTitle, text(T::UpsFaultBody));
         case EventKind::CountdownFinished:
-            return made("Завершение работы", "Отсчёт окончен: компьютер выключается");
+            return made(T::CountdownFinishedTitle, text(T::CountdownFinishedBody));
         case EventKind::TrayMissing:
-            return made("Окно UPS Zelto остаётся на экране",
-                        "На этом рабочем столе нет области уведомлений для значка. Закрытое окно "
-                        "сворачивается; завершает программу кнопка «Выход»");
+            return made(T::TrayMissingTitle, text(T::TrayMissingBody));
         default:
             return std::nullopt;
     }
@@ -76,7 +75,7 @@ void Notifications::OnEvent(const Event& event) {
     if (!enabled_) {
         return;
     }
-    const auto notification = NotificationFor(event);
+    const auto notification = NotificationFor(language_, event);
     if (!notification) {
         return;
     }

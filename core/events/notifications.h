@@ -27,7 +27,7 @@ struct Notification {
 // The notification for an event, nothing for the events that do not notify: mains lost and
 // back, link lost (or the port missing) and back, the UPS's battery-low and fault flags raised,
 // the shutdown committed (the countdown finished), no tray for the icon.
-std::optional<Notification> NotificationFor(const Event& event);
+std::optional<Notification> NotificationFor(Language language, const Event& event);
 
 // Whether "Notify" leaves notifications on. Throws the conversion error of a bad value.
 bool ReadNotifyEnabled(Settings& settings);
@@ -48,6 +48,7 @@ public:
     explicit Notifications(Notifier& notifier) : notifier_(notifier) {}
 
     void SetEnabled(bool enabled);
+    void SetLanguage(Language language) { language_ = language; }
     void OnEvent(const Event& event) override;
     void OnTime(Moment now) override;
 
@@ -58,6 +59,7 @@ private:
 
     Notifier& notifier_;
     bool enabled_ = true;
+    Language language_ = Language::Russian;
     std::map<EventKind, std::int64_t> lastShown_;
     // By topic (the kind that opens it: MainsLost for mains lost and back).
     std::map<EventKind, Notification> heldBack_;

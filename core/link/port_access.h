@@ -3,10 +3,13 @@
 
 #include <string>
 
+#include "core/base/texts.h"
+
 namespace zelto {
 
 // The device's path, and the group whose members may open it (empty when unknown): what is wrong,
 // how to put it right, and that the machine is unprotected until then.
-std::string PortAccessDeniedText(const std::string& path, const std::string& group);
+std::string PortAccessDeniedText(Language language, const std::string& path,
+                                 const std::string& group);
 
 }  // namespace zelto

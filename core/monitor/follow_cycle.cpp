@@ -9,13 +9,6 @@
 #include "core/monitor/pictures.h"
 
 namespace zelto {
-namespace {
-
-// The countdown's title when the primary has set FSD: the UPS's power goes whatever is decided
-// here, and cancelling keeps this computer up knowingly.
-constexpr const char* kPrimarySwitchingOff = "Основной компьютер выключает UPS";
-
-}  // namespace
 
 void Monitor::FollowTick(const FollowedUps& ups) {
     events_.TickStarted();
@@ -48,7 +41,12 @@ void Monitor::FollowCritical(bool forced) {
     criticalSeen_ = true;
     // Even after a countdown for the mains failure was cancelled: this is a new reason.
     parts_.state.ShutdownArmed = true;
-    RunGuarded(parts_.errors, [&] { RunShutdown(forced ? kPrimarySwitchingOff : kModelCaption); });
+    // With FSD set the UPS's power goes whatever is decided here: the countdown says so, and
+    // cancelling it keeps this computer up knowingly.
+    const std::string caption =
+        forced ? std::string(Text(parts_.state.language, TextId::PrimarySwitchingUpsOff))
+               : std::string(kModelCaption);
+    RunGuarded(parts_.errors, [&] { RunShutdown(caption); });
 }
 
 void Monitor::HandleFollowed(const FollowedUps& ups) {

@@ -27,36 +27,37 @@ constexpr int PolicyListPlace(PolicyList list) {
 // Shutdown trigger. Entry 0 acts on the first on-battery record, before the charge is worked out;
 // entries with a limit act on battery once the charge is at or below it; "никогда" never acts.
 struct TriggerEntry {
-    std::string_view text;
+    TextId text;
     bool onMainsFailure;
     std::optional<int> chargeLimit;
 };
 inline constexpr std::array<TriggerEntry, 7> kTriggerEntries = {{
-    {"при отказе сети", true, std::nullopt},
-    {"при 80% батареи", false, 80},
-    {"при 50% батареи", false, 50},
-    {"при 30% батареи", false, 30},
-    {"при 20% батареи", false, 20},
-    {"при 10% батареи", false, 10},
-    {"никогда", false, std::nullopt},
+    {TextId::TriggerMainsFailure, true, std::nullopt},
+    {TextId::TriggerCharge80, false, 80},
+    {TextId::TriggerCharge50, false, 50},
+    {TextId::TriggerCharge30, false, 30},
+    {TextId::TriggerCharge20, false, 20},
+    {TextId::TriggerCharge10, false, 10},
+    {TextId::Never, false, std::nullopt},
 }};
 
 // Shutdown method: the power action each entry asks the system for.
 struct MethodEntry {
-    std::string_view text;
+    TextId text;
     PowerAction action;
 };
 inline constexpr std::array<MethodEntry, 3> kMethodEntries = {{
-    {"Выключит компьютер", PowerAction::PowerOff},
-    {"Спящий режим", PowerAction::Hibernate},
-    {"Ждущий режим", PowerAction::Suspend},
+    {TextId::MethodPowerOff, PowerAction::PowerOff},
+    {TextId::MethodHibernate, PowerAction::Hibernate},
+    {TextId::MethodSuspend, PowerAction::Suspend},
 }};
 
 // UPS switch-off delay: entry i (1 to 10) sends the switch-off command with the i-th minute code;
 // entry 0 sends nothing.
-inline constexpr std::array<std::string_view, 11> kUpsDelayEntries = {
-    "никогда", "1 минуту", "2 минуты", "3 минуты", "4 минуты", "5 минут",
-    "6 минут", "7 минут",  "8 минут",  "9 минут",  "10 минут"};
+inline constexpr std::array<TextId, 11> kUpsDelayEntries = {
+    TextId::Never,    TextId::Minutes1, TextId::Minutes2, TextId::Minutes3,
+    TextId::Minutes4, TextId::Minutes5, TextId::Minutes6, TextId::Minutes7,
+    TextId::Minutes8, TextId::Minutes9, TextId::Minutes10};
 
 struct PolicySetting {
     PolicyList list;
@@ -77,7 +78,7 @@ inline constexpr std::array<PolicySetting, 3> kPolicySettings = {{
 const PolicySetting& PolicySettingFor(PolicyList list);
 
 // The list's entries as shown, index for index.
-std::string_view PolicyItem(PolicyList list, int index);
+std::string_view PolicyItem(Language language, PolicyList list, int index);
 
 // The countdown length's key; its default is kDefaultCountdownSeconds.
 inline constexpr std::string_view kCountdownKey = "OFFAfter";

@@ -42,7 +42,8 @@ void Monitor::ShowOnBattery(std::optional<int> charge) {
     if (charge) {
         state.BatteryCharge = static_cast<std::uint8_t>(std::clamp(*charge, 0, 100));
     }
-    ShowTray(ChargeLevelPicture(state.BatteryCharge), TrayTipText(true, state.BatteryCharge));
+    ShowTray(ChargeLevelPicture(state.BatteryCharge),
+             TrayTipText(state.language, true, state.BatteryCharge));
     parts_.display.ShowClockVisible(true);
     AdvanceBatteryClock(state);
     parts_.display.ShowClock(BatteryClockText(state.OnBatteryMinutes, state.OnBatterySeconds));
@@ -58,7 +59,7 @@ void Monitor::ShowOnMains(std::optional<int> charge) {
     if (charge) {
         state.BatteryCharge = static_cast<std::uint8_t>(std::clamp(*charge, 0, 100));
     }
-    ShowTray(kPictureBatteryOnMains, TrayTipText(false, state.BatteryCharge));
+    ShowTray(kPictureBatteryOnMains, TrayTipText(state.language, false, state.BatteryCharge));
     ResetBatteryClock(state);
     parts_.display.ShowClockVisible(false);
 }

@@ -87,7 +87,7 @@ void Monitor::SwitchOff() {
                 parts_.port.ComWrite(kCancelShutdown);
                 events_.CancelSent();
             }
-            parts_.errors.Report(PowerRefusedText(*action, *refusal));
+            parts_.errors.Report(PowerRefusedText(state.language, *action, *refusal));
         }
     }
 }

@@ -49,92 +49,75 @@ const PolicySetting& PolicySettingFor(PolicyList list) {
     return kPolicySettings[0];
 }
 
-std::string_view PolicyItem(PolicyList list, int index) {
+std::string_view PolicyItem(Language language, PolicyList list, int index) {
     switch (list) {
         case PolicyList::Trigger:
             if (const auto* entry = EntryAt(kTriggerEntries, index)) {
-                return entry->text;
+                return Text(language, entry->text);
             }
             break;
         case PolicyList::Method:
             if (const auto* entry = EntryAt(kMethodEntries, index)) {
-                return entry->text;
+                return Text(language, entry->text);
             }
             break;
         case PolicyList::UpsDelay:
             if (const auto* entry = EntryAt(kUpsDelayEntries, index)) {
-                return *entry;
+                return Text(language, *entry);
             }
             break;
     }
     return {};
 }
 
-std::string PowerRefusedText(PowerAction action, const std::string& reason) {
-    std::string text;
+std::string PowerRefusedText(Language language, PowerAction action, const std::string& reason) {
     switch (action) {
         case PowerAction::PowerOff:
-            text = "Не удалось выключить компьютер: ";
-            break;
+            return Text(language, TextId::PowerOffFailed, {reason});
         case PowerAction::Hibernate:
-            text = "Не удалось перевести компьютер в спящий режим: ";
-            break;
+            return Text(language, TextId::HibernateFailed, {reason});
         case PowerAction::Suspend:
-            text = "Не удалось перевести компьютер в ждущий режим: ";
-            break;
+            return Text(language, TextId::SuspendFailed, {reason});
     }
-    return text + reason;
+    return reason;
 }
 
-std::optional<std::string> CapabilityWarning(PowerAction action, const CapabilityAnswer& answer) {
+std::optional<std::string> CapabilityWarning(Language language, PowerAction action,
+                                             const CapabilityAnswer& answer) {
     std::string_view method;
     for (const auto& entry : kMethodEntries) {
         if (entry.action == action) {
-            method = entry.text;
+            method = Text(language, entry.text);
         }
     }
-    const std::string named = "«" + std::string(method) + "»";
-    const std::string fails = "Метод выключения " + named + " не сработает при отказе сети: ";
-    const std::string orOther = " или выберите другой метод.";
+    const auto fails = [&](TextId why) {
+        return Text(language, TextId::MethodWillFail, {method, Text(language, why)});
+    };
+    const auto orOther = [&](TextId why) {
+        return Text(language, TextId::MethodAskFixOrOther, {fails(why)});
+    };
     switch (answer.capability) {
         case PowerCapability::Yes:
             return std::nullopt;
         case PowerCapability::Challenge:
-            return fails +
-                   "система спросит пароль администратора, а вводить его может быть некому. "
-                   "Разрешите это действие своему пользователю без пароля (правилом polkit)" +
-                   orOther;
+            return orOther(TextId::MethodChallenge);
         case PowerCapability::No:
-            return fails +
-                   "система не разрешает его вашему пользователю. Попросите "
-                   "администратора разрешить его" +
-                   orOther;
+            return orOther(TextId::MethodForbidden);
         case PowerCapability::NotAvailable:
             switch (action) {
                 case PowerAction::PowerOff:
-                    return fails +
-                           "система не умеет выключать этот компьютер. Выберите другой "
-                           "метод.";
+                    return fails(TextId::MethodNoPowerOff);
                 case PowerAction::Hibernate:
-                    return fails +
-                           "спящий режим на этом компьютере не настроен или не "
-                           "поддерживается. Настройте его (в Linux ему нужен раздел или файл "
-                           "подкачки не меньше объёма памяти, в Windows его включает "
-                           "«powercfg /hibernate on»)" +
-                           orOther;
+                    return orOther(TextId::MethodNoHibernate);
                 case PowerAction::Suspend:
-                    return fails +
-                           "ждущий режим на этом компьютере отключён или не "
-                           "поддерживается. Включите его в настройках системы" +
-                           orOther;
+                    return orOther(TextId::MethodNoSuspend);
             }
             break;
         case PowerCapability::Unknown:
             break;
     }
     const std::string why = answer.reason.empty() ? "" : " (" + answer.reason + ")";
-    return "Не удалось узнать у системы, сработает ли метод выключения " + named +
-           " при отказе сети" + why + ". Проверьте, что служба управления питанием работает.";
+    return Text(language, TextId::MethodUnknown, {method, why});
 }
 
 std::uint16_t ReadCountdownSeconds(Settings& settings) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/base/settings.h"
+#include "core/base/texts.h"
 #include "core/monitor/power_requests.h"
 
 namespace zelto {
@@ -29,10 +30,11 @@ std::optional<PowerAction> MethodAction(int methodIndex);
 std::uint16_t ReadCountdownSeconds(Settings& settings);
 
 // The text reported when the system refuses a power action.
-std::string PowerRefusedText(PowerAction action, const std::string& reason);
+std::string PowerRefusedText(Language language, PowerAction action, const std::string& reason);
 
 // What the user is told about a method the system would not carry out as things stand (what is
 // wrong and what to do); nothing when it would.
-std::optional<std::string> CapabilityWarning(PowerAction action, const CapabilityAnswer& answer);
+std::optional<std::string> CapabilityWarning(Language language, PowerAction action,
+                                             const CapabilityAnswer& answer);
 
 }  // namespace zelto

@@ -2,14 +2,14 @@
 
 namespace zelto {
 
-std::string TrayTipText(bool onBattery, int charge) {
-    const std::string source = onBattery ? "Питание от UPS" : "Питание от сети";
-    return source + ". Заряд батареи: " + std::to_string(charge) + "%";
+std::string TrayTipText(Language language, bool onBattery, int charge) {
+    const std::string_view source = Text(language, onBattery ? TextId::OnBattery : TextId::OnMains);
+    return Text(language, TextId::TipCharge, {source, std::to_string(charge)});
 }
 
-std::string PortMissingTipText(const std::string& portName) {
-    const std::string text = "Порт UPS не найден";
-    return portName.empty() ? text : text + ": " + portName;
+std::string PortMissingTipText(Language language, const std::string& portName) {
+    return portName.empty() ? std::string(Text(language, TextId::PortMissing))
+                            : Text(language, TextId::PortMissingNamed, {portName});
 }
 
 }  // namespace zelto

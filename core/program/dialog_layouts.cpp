@@ -4,15 +4,25 @@
 
 namespace zelto {
 
-const std::vector<ControlRow>& CountdownLayout() {
+namespace {
+
+std::vector<ControlRow> CountdownLayoutIn(Language language) {
     using K = ControlKind;
-    static const std::vector<ControlRow> kLayout = {
-        {"Label1", K::Text, nullptr, {56, 24, 167, 13}, "Система будет выключена через"},
+    const auto T = [language](TextId id) { return Text(language, id).data(); };
+    return {
+        {"Label1", K::Text, nullptr, {56, 24, 167, 13}, T(TextId::CountdownShutsDownIn)},
         {"Label2", K::Text, nullptr, {131, 48, 18, 13}, "000"},
-        {"Button1", K::Button, nullptr, {200, 80, 75, 25}, "Отмена"},
-        {"Button2", K::Button, nullptr, {16, 80, 121, 25}, "Выключить сейчас"},
+        {"Button1", K::Button, nullptr, {200, 80, 75, 25}, T(TextId::Cancel)},
+        {"Button2", K::Button, nullptr, {16, 80, 121, 25}, T(TextId::ShutDownNow)},
     };
-    return kLayout;
+}
+
+}  // namespace
+
+const std::vector<ControlRow>& CountdownLayout(Language language) {
+    static const std::vector<ControlRow> kRussian = CountdownLayoutIn(Language::Russian);
+    static const std::vector<ControlRow> kEnglish = CountdownLayoutIn(Language::English);
+    return language == Language::English ? kEnglish : kRussian;
 }
 
 const std::vector<ControlRow>& AboutLayout() {
@@ -31,16 +41,17 @@ const std::vector<ControlRow>& AboutLayout() {
     return kLayout;
 }
 
-std::vector<std::string> AboutNoteLines(std::string_view megabytes) {
+std::vector<std::string> AboutNoteLines(Language language, std::string_view megabytes) {
+    const auto line = [language](TextId id) { return std::string(Text(language, id)); };
     return {
-        "Версия 1.0, выпуск 2026 г. Авторы: разработчики UPS Zelto.",
-        "Связь: страница проекта UPS Zelto, раздел замечаний.",
+        line(TextId::AboutNote1),
+        line(TextId::AboutNote2),
         "",
-        "Эта программа появилась потому, что родной",
-        "драйвер производителя UPS постоянно держит",
-        "в памяти около 30 МБ, а ей самой хватает",
-        "примерно " + std::string(megabytes) + " МБ. Если заметите ошибку,",
-        "пожалуйста, сообщите о ней разработчикам.",
+        line(TextId::AboutNote3),
+        line(TextId::AboutNote4),
+        line(TextId::AboutNote5),
+        Text(language, TextId::AboutNote6, {megabytes}),
+        line(TextId::AboutNote7),
     };
 }
 

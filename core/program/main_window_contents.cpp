@@ -8,7 +8,8 @@ namespace zelto {
 namespace {
 
 const char* DesignText(const char* name) {
-    for (const auto& row : MainWindowLayout()) {
+    // The readings' placeholders are the same in every language.
+    for (const auto& row : MainWindowLayout(Language::Russian)) {
         if (std::strcmp(row.name, name) == 0) {
             return row.text;
         }

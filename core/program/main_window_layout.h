@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "core/base/texts.h"
+
 namespace zelto {
 
 enum class ControlKind {
@@ -39,9 +41,8 @@ struct ControlRow {
 inline constexpr int kMainWindowWidth = 409;  // the client area
 inline constexpr int kMainWindowHeight = 255;
 inline constexpr const char* kDesignCaption = "123";
-inline constexpr const char* kBeeperHint = "Включить/выключить пищалку UPS";
 
 // Rows in creation order: a parent always comes before its children.
-const std::vector<ControlRow>& MainWindowLayout();
+const std::vector<ControlRow>& MainWindowLayout(Language language);
 
 }  // namespace zelto

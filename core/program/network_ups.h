@@ -16,9 +16,6 @@ namespace zelto {
 inline constexpr std::string_view kNutUserKey = "NUTUser";
 inline constexpr std::string_view kNutPasswordKey = "NUTPassword";
 
-// The port list's last entry, which opens the dialog.
-inline constexpr const char* kNetworkUpsEntry = "Сетевой UPS…";
-
 // What the "Сетевой UPS…" dialog holds. `host` may carry a port ("nas:3493", "[::1]:3493").
 struct NetworkUpsForm {
     std::string host;

@@ -31,9 +31,10 @@ std::optional<std::string> NetworkUpsCheck::Advance(std::int64_t now) {
     const std::string where = address_.host + ":" + std::to_string(address_.port);
     switch (socket_.Current()) {
         case NutClientSocket::State::Closed:
-            return End(stage_ == Stage::Connecting
-                           ? "Не удалось подключиться к " + where
-                           : "Сервер " + where + " закрыл соединение, не ответив");
+            return End(
+                Text(language_,
+                     stage_ == Stage::Connecting ? TextId::CheckCannotConnect : TextId::CheckClosed,
+                     {where}));
         case NutClientSocket::State::Connecting:
             break;
         case NutClientSocket::State::Connected:
@@ -47,8 +48,8 @@ std::optional<std::string> NetworkUpsCheck::Advance(std::int64_t now) {
             break;
     }
     if (now - startedAt_ >= kNetworkUpsCheckSeconds) {
-        return End("Сервер " + where + " не ответил за " + std::to_string(kNetworkUpsCheckSeconds) +
-                   " с");
+        return End(Text(language_, TextId::CheckNoAnswer,
+                        {where, std::to_string(kNetworkUpsCheckSeconds)}));
     }
     return std::nullopt;
 }
@@ -64,7 +65,7 @@ std::optional<std::string> NetworkUpsCheck::Read() {
             continue;
         }
         if (words[0] == "ERR") {
-            return "Сервер ответил: " + NutSafeValue(line.text);
+            return Text(language_, TextId::CheckAnswered, {NutSafeValue(line.text)});
         }
         if (words.size() == 3 && words[0] == "BEGIN" && words[1] == "LIST" && words[2] == "UPS") {
             listing_ = true;
@@ -81,13 +82,13 @@ std::optional<std::string> NetworkUpsCheck::Read() {
 
 std::string NetworkUpsCheck::Found() const {
     if (names_.empty()) {
-        return "На сервере нет ни одного UPS";
+        return std::string(Text(language_, TextId::CheckNoUps));
     }
     const std::string all = Joined(names_, ", ");
     if (std::find(names_.begin(), names_.end(), address_.ups) != names_.end()) {
-        return "UPS «" + address_.ups + "» найден. На сервере: " + all;
+        return Text(language_, TextId::CheckFound, {address_.ups, all});
     }
-    return "UPS «" + address_.ups + "» на сервере нет. Есть: " + all;
+    return Text(language_, TextId::CheckNotFound, {address_.ups, all});
 }
 
 }  // namespace zelto

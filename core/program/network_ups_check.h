@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/base/texts.h"
 #include "core/nut/nut_follow.h"
 #include "core/nut/nut_follower.h"
 #include "core/nut/nut_line_buffer.h"
@@ -21,7 +22,8 @@ inline constexpr std::size_t kNetworkUpsCheckMostNames = 32;
 
 class NetworkUpsCheck {
 public:
-    explicit NetworkUpsCheck(NutClientSocket& socket) : socket_(socket) {}
+    NetworkUpsCheck(NutClientSocket& socket, Language language)
+        : socket_(socket), language_(language) {}
     ~NetworkUpsCheck() { socket_.Close(); }
     NetworkUpsCheck(const NetworkUpsCheck&) = delete;
     NetworkUpsCheck& operator=(const NetworkUpsCheck&) = delete;
@@ -45,6 +47,7 @@ private:
     NutLineBuffer lines_;
     bool listing_ = false;
     std::vector<std::string> names_;
+    Language language_;
 };
 
 }  // namespace zelto

@@ -19,19 +19,18 @@ std::string NutEndpointText(std::string_view address, int port) {
     return text + ":" + std::to_string(port);
 }
 
-std::string NutStartupReport(const std::vector<std::string>& settingProblems,
+std::string NutStartupReport(Language language, const std::vector<std::string>& settingProblems,
                              const std::vector<std::string>& listenFailures) {
     std::string text;
     if (!settingProblems.empty()) {
-        text = "Сервер NUT: неверные значения в разделе [" + std::string(kNutSection) + "] файла " +
-               std::string(kSettingsFileName) +
-               ", вместо них действуют значения по умолчанию: " + Joined(settingProblems, ", ");
+        text = Text(language, TextId::NutBadSettings,
+                    {kNutSection, kSettingsFileName, Joined(settingProblems, ", ")});
     }
     if (!listenFailures.empty()) {
         if (!text.empty()) {
             text += ".\n";
         }
-        text += "Сервер NUT не смог открыть " + Joined(listenFailures, ", ");
+        text += Text(language, TextId::NutCannotListen, {Joined(listenFailures, ", ")});
     }
     return text;
 }

@@ -24,7 +24,7 @@ std::string NutEndpointText(std::string_view address, int port);
 // The one text start-up reports for the NUT server, empty when all is well. `settingProblems`
 // as ReadNutSettings gives them; `listenFailures` one "endpoint (reason)" per address the server
 // could not listen on.
-std::string NutStartupReport(const std::vector<std::string>& settingProblems,
+std::string NutStartupReport(Language language, const std::vector<std::string>& settingProblems,
                              const std::vector<std::string>& listenFailures);
 
 // Has `server` listen on every address of `settings`; the failures, as "endpoint (reason)". A
@@ -63,7 +63,7 @@ std::unique_ptr<Server> StartNutServer(Settings& settings, ErrorReporter& errors
             server.reset();
         }
     }
-    const std::string report = NutStartupReport(read.problems, failures);
+    const std::string report = NutStartupReport(ReadLanguage(settings), read.problems, failures);
     if (!report.empty()) {
         errors.Report(report);
     }

@@ -41,9 +41,6 @@ bool Listed(const std::vector<PortEntry>& ports, const std::string& path) {
 // does not go down after all (a refused request is known at once and reconnects at the next tick).
 constexpr std::int64_t kStayAwaySeconds = 120;
 
-constexpr const char* kNetworkUpsUnclear =
-    "Укажите адрес сервера (имя или IP, можно с :порт) и имя UPS на нём";
-
 }  // namespace
 
 Program::Program(const Platform& platform)
@@ -54,8 +51,10 @@ Program::Program(const Platform& platform)
       monitor_(MonitorParts{state_, platform.port, presentation_, platform.countdown, power_,
                             platform.errors, settings_, &nut_,
                             platform.events ? &platform.events->Monitor() : nullptr}) {
+    // Before anything is shown: every text the front ends and the core make is in this language.
+    state_.language = ReadLanguage(settings_);
     if (platform.nutCheck && platform.clock) {
-        check_.emplace(*platform.nutCheck);
+        check_.emplace(*platform.nutCheck, state_.language);
     }
 }
 
@@ -86,6 +85,7 @@ void Program::FormCreate() {
     if (platform_.events) {
         // First, so that what start-up reports follows the start in the journal.
         platform_.events->Started();
+        platform_.events->SetLanguage(state_.language);
         RunGuarded(errors,
                    [&] { platform_.events->SetNotifyEnabled(ReadNotifyEnabled(settings_)); });
     }
@@ -218,7 +218,8 @@ void Program::NoteOpen(OpenResult result) {
     }
     if (keeper_.TellUser(result)) {
         const std::string& path = keeper_.Path();
-        platform_.errors.Report(PortAccessDeniedText(path, platform_.port.AccessGroup(path)));
+        platform_.errors.Report(
+            PortAccessDeniedText(state_.language, path, platform_.port.AccessGroup(path)));
     }
 }
 
@@ -235,7 +236,8 @@ void Program::ShowPortMissing(bool missing) {
     }
     // The tray is all a hidden program shows: it must not go on looking as it did while the UPS
     // answered. The first record from the port found again sets it anew.
-    state_.TrayTip = missing ? LimitTrayTip(PortMissingTipText(name)) : std::string();
+    state_.TrayTip =
+        missing ? LimitTrayTip(PortMissingTipText(state_.language, name)) : std::string();
     presentation_.ShowTray(kPictureProgram, state_.TrayTip);
 }
 
@@ -246,7 +248,8 @@ void Program::CheckMethod() {
         return;
     }
     if (const auto action = MethodAction(state_.MethodIndex)) {
-        if (const auto warning = CapabilityWarning(*action, platform_.power.Capability(*action))) {
+        if (const auto warning =
+                CapabilityWarning(state_.language, *action, platform_.power.Capability(*action))) {
             platform_.errors.Report(*warning);
         }
     }
@@ -337,7 +340,7 @@ void Program::PublishPortList() {
         names.push_back(entry.name);
     }
     if (check_) {
-        names.push_back(kNetworkUpsEntry);
+        names.emplace_back(Text(state_.language, TextId::NetworkUpsEntry));
     }
     presentation_.SetPortList(names);
 }
@@ -367,8 +370,7 @@ void Program::FollowTick() {
     follower_->Tick(now);
     if (const auto refusal = follower_->TakeNewRefusal()) {
         // The server's words only: the password is never part of a message.
-        platform_.errors.Report("Сервер NUT не принял вход: " + *refusal +
-                                ". Программа будет пробовать снова.");
+        platform_.errors.Report(Text(state_.language, TextId::NutLoginRefused, {*refusal}));
     }
     const NutFollowCritical& status = follower_->Status();
     monitor_.FollowTick(FollowedUpsOf(follower_->Session().Values(), follower_->Answering(now),
@@ -409,17 +411,19 @@ void Program::CheckNetworkUps(const NetworkUpsForm& form) {
     }
     const auto path = NetworkUpsPath(form);
     if (!path) {
-        presentation_.ShowNetworkUpsCheck(kNetworkUpsUnclear);
+        presentation_.ShowNetworkUpsCheck(
+            std::string(Text(state_.language, TextId::NetworkUpsAsk)));
         return;
     }
-    presentation_.ShowNetworkUpsCheck("Проверка…");
+    presentation_.ShowNetworkUpsCheck(std::string(Text(state_.language, TextId::Checking)));
     check_->Start(*ParseNutUpsAddress(*path), Now());
 }
 
 bool Program::NetworkUpsChosen(const NetworkUpsForm& form) {
     const auto path = NetworkUpsPath(form);
     if (!path || !check_) {
-        presentation_.ShowNetworkUpsCheck(kNetworkUpsUnclear);
+        presentation_.ShowNetworkUpsCheck(
+            std::string(Text(state_.language, TextId::NetworkUpsAsk)));
         return false;
     }
     RunGuarded(platform_.errors, [&] {

@@ -4,8 +4,10 @@
 // whether it is the default entry, drawn bold and taken by a double click.
 
 #include <array>
+#include <optional>
 #include <string_view>
 
+#include "core/base/texts.h"
 #include "core/monitor/pictures.h"
 
 namespace zelto {
@@ -19,16 +21,16 @@ enum class TrayCommand { ShowHide, Journal, Separator, Exit };
 struct TrayMenuEntry {
     std::string_view name;
     TrayCommand command;
-    std::string_view text;  // UTF-8; empty for the separator
-    int picture;            // kPictureProgram for none
+    std::optional<TextId> text;  // none for the separator
+    int picture;                 // kPictureProgram for none
     bool isDefault;
 };
 
 inline constexpr std::array<TrayMenuEntry, 4> kTrayMenu = {{
-    {"N3", TrayCommand::ShowHide, "Открыть / скрыть", kPictureShowHide, true},
-    {"N4", TrayCommand::Journal, "Журнал", kPictureProgram, false},
-    {"N2", TrayCommand::Separator, "", kPictureProgram, false},
-    {"N1", TrayCommand::Exit, "Закрыть", kPictureClose, false},
+    {"N3", TrayCommand::ShowHide, TextId::MenuShowHide, kPictureShowHide, true},
+    {"N4", TrayCommand::Journal, TextId::MenuJournal, kPictureProgram, false},
+    {"N2", TrayCommand::Separator, std::nullopt, kPictureProgram, false},
+    {"N1", TrayCommand::Exit, TextId::MenuExit, kPictureClose, false},
 }};
 
 }  // namespace zelto

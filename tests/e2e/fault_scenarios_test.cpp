@@ -836,7 +836,7 @@ TEST_F(FaultScenarios, RememberedPortAbsentAtStartUpIsOpenedWhenItAppears) {
     EXPECT_EQ(Str(Combo("ComboBox4")->currentText()), sim_.LinkPath());
     // Both ports, and the entry for a network UPS last.
     ASSERT_EQ(Combo("ComboBox4")->count(), 3);
-    EXPECT_EQ(Str(Combo("ComboBox4")->itemText(2)), kNetworkUpsEntry);
+    EXPECT_EQ(Str(Combo("ComboBox4")->itemText(2)), "Сетевой UPS…");
     ASSERT_TRUE(PumpTicks(2 * PortKeeper::kReopenTicks));
     EXPECT_FALSE(live_->Port().IsOpen());
     EXPECT_TRUE(OpenBoxes().empty()) << "a missing port is no error";

@@ -71,7 +71,7 @@ protected:
         return result;
     }
 
-    TAboutBox box_;
+    TAboutBox box_{Language::Russian};
 };
 
 TEST_F(AboutBoxTest, CaptionAndFixedClientArea) {
@@ -136,11 +136,11 @@ TEST_F(AboutBoxTest, TheMemoIsAReadOnlyEightLineNoteWithAScrollBar) {
     EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(memo->palette().color(QPalette::Base), memo->palette().color(QPalette::Button));
     EXPECT_EQ(memo->document()->blockCount(), 8);
-    EXPECT_EQ(memo->toPlainText().split('\n'), AboutNoteLines());
+    EXPECT_EQ(memo->toPlainText().split('\n'), AboutNoteLines(Language::Russian));
 }
 
 TEST_F(AboutBoxTest, TheNoteSaysWhatItShould) {
-    const QStringList lines = AboutNoteLines();
+    const QStringList lines = AboutNoteLines(Language::Russian);
     ASSERT_EQ(lines.size(), 8);
     // Release line with its credit, a contact line, an empty line, a five-line note.
     EXPECT_TRUE(lines[0].contains(QRegularExpression("\\b1\\.0\\b"))) << lines[0].toStdString();
@@ -262,7 +262,7 @@ TEST_F(AboutBoxTest, OpeningAndClosingLeavesTheMainWindowAsItWas) {
     QWidget mainWindow;
     mainWindow.resize(409, 255);
     mainWindow.show();
-    TAboutBox box(&mainWindow);
+    TAboutBox box(Language::Russian, &mainWindow);
     QTimer::singleShot(0, &box, [&] { box.findChild<QPushButton*>("OKButton")->click(); });
     box.exec();
     EXPECT_TRUE(mainWindow.isVisible());
@@ -281,6 +281,30 @@ TEST_F(AboutBoxTest, ScreenshotForAPersonToLookAt) {
     EXPECT_EQ(shot.size(), QSize(298, 222));
     const QString path = QDir(ZELTO_BUILD_DIR).filePath("about_box.png");
     EXPECT_TRUE(shot.save(path)) << path.toStdString();
+}
+
+// In English the note wraps no line that the Russian one keeps whole, so it reads in the same
+// shape; and a screenshot beside the Russian one.
+TEST(AboutBoxInEnglish, TheNoteKeepsItsShapeAndAScreenshot) {
+    TAboutBox box(Language::English);
+    box.show();
+    const auto memo = box.findChild<QPlainTextEdit*>("Memo1");
+    ASSERT_NE(memo, nullptr);
+    const QStringList english = AboutNoteLines(Language::English);
+    const QStringList russian = AboutNoteLines(Language::Russian);
+    EXPECT_EQ(memo->toPlainText().split('\n'), english);
+    ASSERT_EQ(english.size(), russian.size());
+    const int room =
+        memo->viewport()->width() - 2 * static_cast<int>(memo->document()->documentMargin());
+    for (int i = 0; i < english.size(); ++i) {
+        if (memo->fontMetrics().horizontalAdvance(russian[i]) <= room) {
+            EXPECT_LE(memo->fontMetrics().horizontalAdvance(english[i]), room)
+                << english[i].toStdString();
+        }
+    }
+    EXPECT_TRUE(english[6].contains(QStringLiteral("2.5 MB"))) << english[6].toStdString();
+    const QString path = QDir(ZELTO_BUILD_DIR).filePath("about_box_en.png");
+    EXPECT_TRUE(box.grab().save(path)) << path.toStdString();
 }
 
 }  // namespace

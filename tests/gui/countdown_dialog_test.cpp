@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "core/base/product.h"
+#include "core/program/dialog_layouts.h"
 #include "qt/countdown_dialog.h"
 
 namespace zelto {
@@ -49,7 +50,7 @@ protected:
         return dialog_.findChild<QPushButton*>(QLatin1String(name));
     }
 
-    TForm2 dialog_;
+    TForm2 dialog_{Language::Russian};
     std::vector<int> answers_;
 };
 
@@ -97,6 +98,27 @@ TEST_F(CountdownDialogTest, ControlsSitWhereDesignedWithTheirTexts) {
             EXPECT_GE(control->width(), control->fontMetrics().horizontalAdvance(text));
         }
     }
+}
+
+// In English every text fits its control at the dialog's font; and a screenshot for a person.
+TEST(CountdownDialogInEnglish, TextsFitTheirControls) {
+    TForm2 dialog(Language::English);
+    dialog.OpenCountdown(30, kModelCaption);
+    ASSERT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.findChild<QPushButton*>("Button1")->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(dialog.findChild<QPushButton*>("Button2")->text(), QStringLiteral("Shut down now"));
+    for (const char* name : {"Button1", "Button2"}) {
+        const auto button = dialog.findChild<QPushButton*>(QLatin1String(name));
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width())
+            << name;
+    }
+    const auto label = dialog.findChild<QLabel*>(QStringLiteral("Label1"));
+    EXPECT_EQ(label->text(), QStringLiteral("The system shuts down in"));
+    EXPECT_LE(label->x() + label->fontMetrics().horizontalAdvance(label->text()), kCountdownWidth);
+    QDir().mkpath(QStringLiteral(ZELTO_BUILD_DIR "/screenshots"));
+    EXPECT_TRUE(
+        dialog.grab().save(QStringLiteral(ZELTO_BUILD_DIR "/screenshots/countdown_dialog_en.png")));
+    dialog.CloseCountdown();
 }
 
 TEST_F(CountdownDialogTest, OpensCentredWithTheCountAndShowsEachSecond) {

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 
@@ -42,9 +43,13 @@ constexpr const char* kSettingsPath = "/fake/work/UPSZelto.ini";
 // only an open window gets the program's output.
 class MainWindow : public ::testing::Test {
 protected:
-    MainWindow() {
+    explicit MainWindow(Language language = Language::Russian) {
+        if (language == Language::English) {
+            store.files[kSettingsPath] = "[UPS]\nLanguage=en\n";
+        }
+        program.emplace(Platform{store, port, portTable, form, form, countdown, power, errors});
         portTable.ports = {{"ttyUSB0", "/fake/dev/ttyUSB0"}, {"ttyS1", "/fake/dev/ttyS1"}};
-        ConnectWindowToProgram(form, program);
+        ConnectWindowToProgram(form, *program);
         form.ShowHideExecute();
     }
 
@@ -68,7 +73,13 @@ protected:
     fakes::FakePowerRequests power;
     fakes::FakeErrorReporter errors;
     MainWindowHost form;
-    Program program{Platform{store, port, portTable, form, form, countdown, power, errors}};
+    std::optional<Program> program;
+};
+
+// The same window in each language: its texts must fit the design's controls in all of them.
+class MainWindowIn : public MainWindow, public ::testing::WithParamInterface<Language> {
+protected:
+    MainWindowIn() : MainWindow(GetParam()) {}
 };
 
 bool SameImage(const QPixmap& a, const QPixmap& b) {
@@ -142,8 +153,8 @@ QRect PaintedArea(QWidget* widget) {
 
 // ---- Layout --------------------------------------------------------------------------------
 
-TEST_F(MainWindow, EveryControlOfTheTableIsThereWithItsParentPositionSizeAndText) {
-    for (const auto& row : MainWindowLayout()) {
+TEST_P(MainWindowIn, EveryControlOfTheTableIsThereWithItsParentPositionSizeAndText) {
+    for (const auto& row : MainWindowLayout(GetParam())) {
         SCOPED_TRACE(row.name);
         QWidget* widget = Control(row.name);
         ASSERT_NE(widget, nullptr);
@@ -188,7 +199,7 @@ TEST_F(MainWindow, TheTableHoldsEveryNamedControlOnce) {
         expected.insert("ComboBox" + std::to_string(i));
     }
     std::multiset<std::string> names;
-    for (const auto& row : MainWindowLayout()) {
+    for (const auto& row : MainWindowLayout(Language::Russian)) {
         names.insert(row.name);
     }
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), expected);
@@ -232,8 +243,8 @@ TEST_F(MainWindow, ControlsSitWhereTheDesignPutsThem) {
     }
 }
 
-TEST_F(MainWindow, EveryTextFitsItsControl) {
-    for (const auto& row : MainWindowLayout()) {
+TEST_P(MainWindowIn, EveryTextFitsItsControl) {
+    for (const auto& row : MainWindowLayout(GetParam())) {
         SCOPED_TRACE(row.name);
         if (row.kind == ControlKind::Text || row.kind == ControlKind::Value) {
             const QLabel* label = Label(row.name);
@@ -261,7 +272,7 @@ TEST_F(MainWindow, TheLongestReadingsStillFitTheirLabels) {
     }
 }
 
-TEST_F(MainWindow, PolicyItemsFitTheirListsClosed) {
+TEST_P(MainWindowIn, PolicyItemsFitTheirListsClosed) {
     for (const char* name : {"ComboBox1", "ComboBox2", "ComboBox3"}) {
         SCOPED_TRACE(name);
         QComboBox* list = List(name);
@@ -278,12 +289,12 @@ TEST_F(MainWindow, PolicyItemsFitTheirListsClosed) {
     }
 }
 
-TEST_F(MainWindow, NoTwoTextsAndNoTextAndControlOverlap) {
+TEST_P(MainWindowIn, NoTwoTextsAndNoTextAndControlOverlap) {
     // Everything each control occupies on its parent: text lines for labels, the painted line
     // for the rule, the whole box for the others.
     std::vector<std::pair<std::string, QRect>> areas;
     std::map<std::string, std::string> parentOf;
-    for (const auto& row : MainWindowLayout()) {
+    for (const auto& row : MainWindowLayout(GetParam())) {
         parentOf[row.name] = row.parent == nullptr ? "" : row.parent;
         if (row.kind == ControlKind::Text || row.kind == ControlKind::Value) {
             for (const QRect& line : DrawnLines(Label(row.name))) {
@@ -309,6 +320,12 @@ TEST_F(MainWindow, NoTwoTextsAndNoTextAndControlOverlap) {
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(Languages, MainWindowIn,
+                         ::testing::Values(Language::Russian, Language::English),
+                         [](const ::testing::TestParamInfo<Language>& info) {
+                             return info.param == Language::English ? "English" : "Russian";
+                         });
+
 TEST_F(MainWindow, TheSecondLineOfATwoLineCaptionSharesTheReadingsBaseline) {
     const std::pair<const char*, const char*> pairs[] = {
         {"Label8", "Label1"}, {"Label9", "Label2"}, {"Label10", "Label3"}};
@@ -323,7 +340,7 @@ TEST_F(MainWindow, TheSecondLineOfATwoLineCaptionSharesTheReadingsBaseline) {
 // ---- Look ----------------------------------------------------------------------------------
 
 TEST_F(MainWindow, ReadingsAreRedAndBoldCaptionsAreNot) {
-    for (const auto& row : MainWindowLayout()) {
+    for (const auto& row : MainWindowLayout(Language::Russian)) {
         if (row.kind != ControlKind::Text && row.kind != ControlKind::Value) {
             continue;
         }
@@ -446,7 +463,7 @@ TEST_P(MainWindowPolicy, AUserChoiceIsStoredAndAProgrammaticOneIsNot) {
     EXPECT_EQ(list->currentIndex(), 2);
     EXPECT_NE(SettingsText().find(std::string(GetParam().key) + "=2"), std::string::npos)
         << SettingsText();
-    EXPECT_EQ(program.State().*GetParam().index, 2);
+    EXPECT_EQ(program->State().*GetParam().index, 2);
     EXPECT_TRUE(errors.texts.empty());
 }
 
@@ -488,7 +505,7 @@ TEST_F(MainWindow, AUserPortChoiceReopensThePortAndIsStored) {
     EXPECT_EQ(list->currentIndex(), 1);
     EXPECT_EQ(port.openedPath, "/fake/dev/ttyUSB0");
     EXPECT_NE(SettingsText().find("COMPort=1"), std::string::npos) << SettingsText();
-    EXPECT_EQ(program.State().PortIndex, 1);
+    EXPECT_EQ(program->State().PortIndex, 1);
 }
 
 TEST_F(MainWindow, OpeningThePortListPicksUpDevicesPluggedInSince) {
@@ -650,18 +667,19 @@ TEST_F(MainWindow, EscapeRunsExit) {
 TEST_F(MainWindow, ClosingOnlyHidesTheWindow) {
     // Into the tray: the icon start-up puts there is what brings the window back.
     form.AddTrayIcon();
-    ASSERT_FALSE(program.State().WindowHidden);
+    ASSERT_FALSE(program->State().WindowHidden);
     EXPECT_FALSE(Window().close());
     EXPECT_FALSE(Window().isVisible());
-    EXPECT_TRUE(program.State().WindowHidden);
+    EXPECT_TRUE(program->State().WindowHidden);
 }
 
 // ---- Screenshot ----------------------------------------------------------------------------
 
-TEST_F(MainWindow, ScreenshotForAPersonToLookAt) {
+TEST_P(MainWindowIn, ScreenshotForAPersonToLookAt) {
     const QString dir = QString(ZELTO_BUILD_DIR) + "/screenshots";
+    const QString suffix = GetParam() == Language::English ? "_en" : "";
     ASSERT_TRUE(QDir().mkpath(dir));
-    EXPECT_TRUE(Window().grab().save(dir + "/main_window_design.png"));
+    EXPECT_TRUE(Window().grab().save(dir + "/main_window_design" + suffix + ".png"));
 
     port.AnswerQueries({fakes::BuildRecord({})});
     form.FormCreate();
@@ -669,7 +687,7 @@ TEST_F(MainWindow, ScreenshotForAPersonToLookAt) {
     form.ShowLinkState(true);
     const QPixmap shot = Window().grab();
     EXPECT_EQ(shot.size(), QSize(409, 255));
-    EXPECT_TRUE(shot.save(dir + "/main_window.png"));
+    EXPECT_TRUE(shot.save(dir + "/main_window" + suffix + ".png"));
 }
 
 }  // namespace

@@ -193,7 +193,7 @@ std::string WindowSeen(MainWindowHost& form) {
     TForm1& window = form.Window();
     std::ostringstream seen;
     seen << "title " << window.windowTitle().toStdString() << "\n";
-    for (const auto& row : MainWindowLayout()) {
+    for (const auto& row : MainWindowLayout(Language::Russian)) {
         QWidget* control = window.findChild<QWidget*>(row.name);
         seen << row.name << (control->isHidden() ? " hidden" : "");
         if (row.kind == ControlKind::Text || row.kind == ControlKind::Value) {
@@ -408,7 +408,8 @@ TEST_F(TrayWindow, TheExitButtonTakesTheIconOutToo) {
 TEST_F(TrayWindow, ExitWhileTheCountdownShowsEndsItAsProgramEnding) {
     form.FormCreate();
     fakes::RecordedActions actions;
-    form.Attach(actions, program.State().WindowHidden, program.Shown().Contents());
+    form.Attach(actions, program.State().WindowHidden, program.Shown().Contents(),
+                Language::Russian);
     form.OpenCountdown(30, kModelCaption);
     // The tray's menu works while the countdown shows: nothing waits inside it.
     const int code = ExitCodeOfLoopAround([this] { form.Tray()->N1().trigger(); });
@@ -420,7 +421,8 @@ TEST_F(TrayWindow, ExitWhileTheCountdownShowsEndsItAsProgramEnding) {
 TEST_F(TrayWindow, TheNetworkUpsDialogReportsItsFieldsAndClosesOnlyWhenTaken) {
     form.FormCreate();
     fakes::RecordedActions actions;
-    form.Attach(actions, program.State().WindowHidden, program.Shown().Contents());
+    form.Attach(actions, program.State().WindowHidden, program.Shown().Contents(),
+                Language::Russian);
     form.OpenNetworkUpsDialog(NetworkUpsForm{"nas:3493", "ups", "mon", "stored"});
     NetworkUpsDialog& dialog = *form.NetworkUpsIfBuilt();
     ASSERT_TRUE(dialog.isVisible());
@@ -770,7 +772,7 @@ TEST(HistoryChartDrawing, ReadingsLandWhereTheirTimeAndValueSayAndGapsStayEmpty)
             points.push_back({t, Readings{2300, 2250, 135, 50, 100}});
         }
     }
-    HistoryChart chart;
+    HistoryChart chart(Language::Russian);
     chart.resize(600, 300);
     chart.SetPoints(points, Moment{now, 0});
     QImage image(chart.size(), QImage::Format_ARGB32);

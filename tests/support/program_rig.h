@@ -71,12 +71,22 @@ struct FakePlatformParts {
 };
 
 struct ProgramRig : FakePlatformParts {
+    // `settings`: the settings file as the program finds it when it is made (what it reads
+    // then, such as the language); a test may write another before start-up.
+    explicit ProgramRig(const std::string& settings = "") : seeded(Seed(settings)) {
+        port.open = false;  // nothing is open before start-up opens the stored port
+    }
+
+    const bool seeded;
     Program program{Parts()};
 
-    // Nothing is open before start-up opens the stored port.
-    ProgramRig() { port.open = false; }
-
     std::string SettingsPath() { return store.directory + "/UPSZelto.ini"; }
+    bool Seed(const std::string& settings) {
+        if (!settings.empty()) {
+            WriteSettingsFile(settings);
+        }
+        return !settings.empty();
+    }
     void WriteSettingsFile(const std::string& text) { store.files[SettingsPath()] = text; }
     std::string SettingsFile() {
         const auto found = store.files.find(SettingsPath());

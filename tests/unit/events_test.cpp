@@ -206,6 +206,7 @@ TEST(NotificationFor, TextsOfTheKindsThatNotify) {
     const struct {
         Event event;
         const char* expected;  // "" for no notification
+        Language language = Language::Russian;
     } cases[] = {
         {At(0, EventKind::MainsLost, 84), "Сеть пропала / Питание от UPS. Заряд батареи: 84%"},
         {At(0, EventKind::MainsLost), "Сеть пропала / Питание от UPS"},
@@ -226,9 +227,16 @@ TEST(NotificationFor, TextsOfTheKindsThatNotify) {
         {At(0, EventKind::CountdownStarted), ""},
         {At(0, EventKind::PowerRefused), ""},
         {At(0, EventKind::ErrorShown), ""},
+        {At(0, EventKind::MainsLost, 84), "Mains power lost / On UPS battery. Battery charge: 84%",
+         Language::English},
+        {At(0, EventKind::MainsBack), "Mains power is back / On mains power", Language::English},
+        {At(0, EventKind::PortMissing),
+         "UPS port not found / The computer is not protected until the UPS port appears",
+         Language::English},
+        {At(0, EventKind::CountdownStarted), "", Language::English},
     };
     for (const auto& c : cases) {
-        const auto n = NotificationFor(c.event);
+        const auto n = NotificationFor(c.language, c.event);
         EXPECT_EQ(n ? n->title + " / " + n->body : "", c.expected) << EventWord(c.event.kind);
     }
 }

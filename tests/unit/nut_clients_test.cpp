@@ -519,7 +519,7 @@ TEST_F(FollowingProgram, ShowsTheServersReadingsAndActsOnItsStatusWithoutCommand
     EXPECT_EQ(rig.server.addresses, std::vector<std::string>{"nas:3493"});
     EXPECT_EQ(rig.port.opens, 0) << "the serial port is not the UPS now";
     EXPECT_FALSE(rig.view.upsOffEnabled);
-    EXPECT_EQ(rig.view.portNames.back(), kNetworkUpsEntry);
+    EXPECT_EQ(rig.view.portNames.back(), "Сетевой UPS…");
     EXPECT_EQ(rig.server.sent.substr(0, 40), "USERNAME \"mon\"\nPASSWORD \"pw-123\"\nLOGIN u");
     rig.server.incoming += Listed(online);
     rig.server.sent.clear();

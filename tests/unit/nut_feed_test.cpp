@@ -294,16 +294,20 @@ TEST(NutStartup, SettingsFromSectionNut) {
 }
 
 TEST(NutStartup, OneReportForEverythingThatWentWrong) {
-    EXPECT_EQ(NutStartupReport({}, {}), "");
-    EXPECT_EQ(NutStartupReport({"NutPort=0", "NutUsers=bob"}, {}),
+    const Language ru = Language::Russian;
+    EXPECT_EQ(NutStartupReport(ru, {}, {}), "");
+    EXPECT_EQ(NutStartupReport(ru, {"NutPort=0", "NutUsers=bob"}, {}),
               "Сервер NUT: неверные значения в разделе [NUT] файла UPSZelto.ini, вместо них "
               "действуют значения по умолчанию: NutPort=0, NutUsers=bob");
-    EXPECT_EQ(NutStartupReport({}, {"127.0.0.1:3493 (in use)"}),
+    EXPECT_EQ(NutStartupReport(ru, {}, {"127.0.0.1:3493 (in use)"}),
               "Сервер NUT не смог открыть 127.0.0.1:3493 (in use)");
-    EXPECT_EQ(NutStartupReport({"NutPort=0"}, {"[::1]:3493 (no)", "10.0.0.1:3493 (no)"}),
+    EXPECT_EQ(NutStartupReport(ru, {"NutPort=0"}, {"[::1]:3493 (no)", "10.0.0.1:3493 (no)"}),
               "Сервер NUT: неверные значения в разделе [NUT] файла UPSZelto.ini, вместо них "
               "действуют значения по умолчанию: NutPort=0.\n"
               "Сервер NUT не смог открыть [::1]:3493 (no), 10.0.0.1:3493 (no)");
+    EXPECT_EQ(NutStartupReport(Language::English, {"NutPort=0"}, {"127.0.0.1:3493 (in use)"}),
+              "NUT server: wrong values in the [NUT] section of UPSZelto.ini; the defaults apply "
+              "instead: NutPort=0.\nThe NUT server could not open 127.0.0.1:3493 (in use)");
     EXPECT_EQ(NutEndpointText("127.0.0.1", 3493), "127.0.0.1:3493");
     EXPECT_EQ(NutEndpointText("::1", 13493), "[::1]:13493");
 }

@@ -99,6 +99,9 @@ TEST(TrayStatus, OnBatteryHalfAndFull) {
     EXPECT_EQ(rig.display.trayPicture, 0);
     EXPECT_EQ(rig.display.batteryPicture, 0);
     EXPECT_EQ(rig.display.trayTip, "Питание от UPS. Заряд батареи: 100%");
+    rig.state.language = Language::English;
+    rig.TickWith(PowerRecord("11.0", true));
+    EXPECT_EQ(rig.display.trayTip, "On UPS battery. Battery charge: 77%");
 }
 
 TEST(TrayStatus, OnMainsAlwaysThePlugPicture) {
@@ -111,9 +114,11 @@ TEST(TrayStatus, OnMainsAlwaysThePlugPicture) {
 }
 
 TEST(TrayStatus, TipsFitTheTray) {
-    for (const bool onBattery : {true, false}) {
-        for (const int charge : kChargeSteps) {
-            EXPECT_LE(TrayTipText(onBattery, charge).size(), 63u);
+    for (const Language language : {Language::Russian, Language::English}) {
+        for (const bool onBattery : {true, false}) {
+            for (const int charge : kChargeSteps) {
+                EXPECT_LE(TrayTipText(language, onBattery, charge).size(), 63u);
+            }
         }
     }
 }

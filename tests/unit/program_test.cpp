@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <cstdint>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/monitor/pictures.h"
@@ -35,6 +36,64 @@ TEST(StartUp, EmptyDirectoryGivesDefaultsAndRemembersOnlyThePort) {
     // The order in which the window is filled.
     EXPECT_EQ(rig.view.calls, (std::vector<std::string>{"policy 0 0", "policy 1 0", "policy 2 0",
                                                         "tray", "ports", "port 0", "caption"}));
+}
+
+// ---- Language ------------------------------------------------------------------------------
+
+std::set<std::string> Placeholders(std::string_view text) {
+    std::set<std::string> found;
+    for (std::size_t at = 0; at + 2 < text.size(); ++at) {
+        if (text[at] == '{' && text[at + 2] == '}' && text[at + 1] >= '1' && text[at + 1] <= '9') {
+            found.insert(std::string(text.substr(at, 3)));
+        }
+    }
+    return found;
+}
+
+TEST(Texts, EachLanguageHasEveryTextWithTheSamePlaceholders) {
+    const TextTable& russian = RussianTexts();
+    const TextTable& english = EnglishTexts();
+    for (std::size_t i = 0; i < kTextCount; ++i) {
+        SCOPED_TRACE(i);
+        // In the order of the ids: a row left out or written twice shifts the rest.
+        EXPECT_EQ(static_cast<std::size_t>(russian[i].id), i);
+        EXPECT_EQ(static_cast<std::size_t>(english[i].id), i);
+        EXPECT_FALSE(russian[i].text.empty());
+        EXPECT_FALSE(english[i].text.empty());
+        EXPECT_EQ(Placeholders(russian[i].text), Placeholders(english[i].text));
+        // No Russian left behind in the English table (Cyrillic letters lead with D0-D3).
+        EXPECT_EQ(std::count_if(english[i].text.begin(), english[i].text.end(),
+                                [](char c) {
+                                    const auto byte = static_cast<unsigned char>(c);
+                                    return byte >= 0xD0 && byte <= 0xD3;
+                                }),
+                  0)
+            << english[i].text;
+    }
+}
+
+TEST(Texts, ValuesTakeTheirPlacesAndTheSettingChoosesTheLanguage) {
+    EXPECT_EQ(Text(Language::English, TextId::PortAccessGroup, {"dialout"}),
+              ": only members of the group dialout may open it. Add yourself with \"sudo usermod "
+              "-aG dialout $USER\", then log out and log in again.");
+    // What a value holds is never read as a place of its own.
+    EXPECT_EQ(Text(Language::Russian, TextId::CheckAnswered, {"ERR {1}{2}"}),
+              "Сервер ответил: ERR {1}{2}");
+    const struct {
+        const char* settings;
+        Language language;
+    } cases[] = {
+        {"", Language::Russian},
+        {"[UPS]\nLanguage=ru\n", Language::Russian},
+        {"[UPS]\nLanguage=en\n", Language::English},
+        {"[UPS]\nLanguage= EN \n", Language::English},
+        {"[UPS]\nLanguage=de\n", Language::Russian},
+        {"[NUT]\nLanguage=en\n", Language::Russian},
+    };
+    for (const auto& c : cases) {
+        ProgramRig rig(c.settings);
+        EXPECT_EQ(rig.program.State().language, c.language) << c.settings;
+    }
 }
 
 TEST(StartUp, StoredValuesAndAPortPastTheList) {
@@ -436,9 +495,17 @@ TEST(LostPort, AbsentAtStartUpIsTakenWhenItAppearsAndTheChoiceStays) {
          "/dev/ttyUSB0",
          1,
          "[UPS]\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n"},
+        {"in English",
+         "[UPS]\nLanguage=en\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n",
+         {s0},
+         {s0, usb0},
+         "UPS port not found: ttyUSB0",
+         "/dev/ttyUSB0",
+         1,
+         "[UPS]\nLanguage=en\nCOMPort=1\nCOMPortPath=/dev/ttyUSB0\n"},
     };
     for (const auto& c : cases) {
-        ProgramRig rig;
+        ProgramRig rig(c.file);
         rig.portTable.ports = c.atStart;
         rig.WriteSettingsFile(c.file);
         rig.port.refuseOpen = true;
@@ -582,6 +649,7 @@ struct CapabilityCase {
     PowerCapability capability;
     const char* reason;
     const char* told;  // nullptr: nothing
+    Language language = Language::Russian;
 };
 
 const CapabilityCase kCapabilityCases[] = {
@@ -611,14 +679,32 @@ const CapabilityCase kCapabilityCases[] = {
      "Не удалось узнать у системы, сработает ли метод выключения «Ждущий режим» при отказе сети "
      "(org.freedesktop.DBus.Error.ServiceUnknown: no logind). Проверьте, что служба управления "
      "питанием работает."},
+    // In English, with the system's own words as it gives them.
+    {0, PowerCapability::Challenge, "",
+     "The shutdown method \"Power off\" will not work when mains fail: the system will ask for "
+     "an administrator's password, and nobody may be there to type it. Allow your user this "
+     "action without a password (with a polkit rule), or choose another method.",
+     Language::English},
+    {1, PowerCapability::NotAvailable, "",
+     "The shutdown method \"Hibernate\" will not work when mains fail: hibernation is not set up "
+     "or not supported on this computer. Set it up (on Linux it needs a swap partition or file at "
+     "least as large as the memory; on Windows \"powercfg /hibernate on\" turns it on), or "
+     "choose another method.",
+     Language::English},
+    {2, PowerCapability::Unknown, "org.freedesktop.DBus.Error.ServiceUnknown: нет logind",
+     "Could not learn from the system whether the shutdown method \"Suspend\" will work when "
+     "mains fail (org.freedesktop.DBus.Error.ServiceUnknown: нет logind). Check that the power "
+     "management service is running.",
+     Language::English},
 };
 
 TEST(MethodCapability, AskedOnceAtStartUpAndToldWhenTheSystemCannot) {
     const PowerAction actions[] = {PowerAction::PowerOff, PowerAction::Hibernate,
                                    PowerAction::Suspend};
     for (const auto& c : kCapabilityCases) {
-        ProgramRig rig;
-        rig.WriteSettingsFile("[UPS]\nOffMethod=" + std::to_string(c.method) + "\n");
+        const std::string language = c.language == Language::English ? "Language=en\n" : "";
+        ProgramRig rig("[UPS]\n" + language);
+        rig.WriteSettingsFile("[UPS]\nOffMethod=" + std::to_string(c.method) + "\n" + language);
         rig.power.capability = CapabilityAnswer{c.capability, c.reason};
         rig.program.FormCreate();
         EXPECT_EQ(rig.power.asked, std::vector<PowerAction>{actions[c.method]}) << c.method;
@@ -653,7 +739,7 @@ TEST(MethodCapability, NotAskedUnderNeverUntilTheTriggerCanAct) {
 
 TEST(MethodCapability, AskedWhenAMethodIsChosenAndTheChoiceIsKept) {
     for (const auto& c : kCapabilityCases) {
-        ProgramRig rig;
+        ProgramRig rig(c.language == Language::English ? "[UPS]\nLanguage=en\n" : "");
         rig.program.FormCreate();
         rig.power.asked.clear();
         const auto tipBefore = rig.display.trayTip;

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
             zelto::StatusRecord(RecordAt(clock.now + kOffset, outage, battery)), std::nullopt);
     }
 
-    zelto::TJournalForm window(events, clock);
+    zelto::TJournalForm window(events, clock, zelto::Language::Russian);
     window.resize(720, 540);
     window.Refresh();
     window.show();

@@ -1,0 +1,155 @@
+#include "core/base/texts.h"
+
+namespace zelto {
+
+// Captions of the main window and the countdown are held to the width of their controls at the
+// window's font: where the plain wording is longer, it is shortened, never the layout changed.
+const TextTable& EnglishTexts() {
+    using T = TextId;
+    static constexpr TextTable kTexts = {{
+        {T::Temperature, "Temperature:"},
+        {T::Frequency, "Freq.:"},
+        {T::MainsVoltage, "Mains\nvoltage:"},
+        {T::InputVoltage, "Input\nvoltage:"},
+        {T::OutputVoltage, "Output\nvoltage:"},
+        {T::Load, "Load:"},
+        {T::Link, "Link:"},
+        {T::BatteryVoltage, "Battery voltage:"},
+        {T::BatteryTime, "Time on battery:"},
+        {T::BatteryCharge, "Charge:"},
+        {T::ShutDownComputer, "Shut down computer"},
+        {T::ShutdownMethod, "Shutdown method"},
+        {T::ThenUpsOffIn, "Then switch UPS off in"},
+        {T::AboutButton, "About..."},
+        {T::ExitButton, "Exit"},
+        {T::BeeperHint, "Turn the UPS beeper on or off"},
+
+        {T::TriggerMainsFailure, "when mains fail"},
+        {T::TriggerCharge80, "at 80% battery"},
+        {T::TriggerCharge50, "at 50% battery"},
+        {T::TriggerCharge30, "at 30% battery"},
+        {T::TriggerCharge20, "at 20% battery"},
+        {T::TriggerCharge10, "at 10% battery"},
+        {T::Never, "never"},
+        {T::MethodPowerOff, "Power off"},
+        {T::MethodHibernate, "Hibernate"},
+        {T::MethodSuspend, "Suspend"},
+        {T::Minutes1, "1 minute"},
+        {T::Minutes2, "2 minutes"},
+        {T::Minutes3, "3 minutes"},
+        {T::Minutes4, "4 minutes"},
+        {T::Minutes5, "5 minutes"},
+        {T::Minutes6, "6 minutes"},
+        {T::Minutes7, "7 minutes"},
+        {T::Minutes8, "8 minutes"},
+        {T::Minutes9, "9 minutes"},
+        {T::Minutes10, "10 minutes"},
+        {T::NetworkUpsEntry, "Network UPS…"},
+
+        {T::CountdownShutsDownIn, "The system shuts down in"},
+        {T::Cancel, "Cancel"},
+        {T::ShutDownNow, "Shut down now"},
+        {T::PrimarySwitchingUpsOff, "The primary is switching the UPS off"},
+
+        {T::AboutNote1, "Version 1.0, released in 2026. Authors: the UPS Zelto developers."},
+        {T::AboutNote2, "Contact: the UPS Zelto project page, issues section."},
+        {T::AboutNote3, "This program exists because the UPS maker's"},
+        {T::AboutNote4, "own driver keeps about 30 MB in memory all"},
+        {T::AboutNote5, "the time, while this one needs only about"},
+        {T::AboutNote6, "{1} MB. If you find a fault,"},
+        {T::AboutNote7, "please tell the developers."},
+
+        {T::MenuShowHide, "Show / hide"},
+        {T::MenuJournal, "Journal"},
+        {T::MenuExit, "Exit"},
+        {T::OnBattery, "On UPS battery"},
+        {T::OnMains, "On mains power"},
+        {T::TipCharge, "{1}. Battery charge: {2}%"},
+        {T::PortMissing, "UPS port not found"},
+        {T::PortMissingNamed, "UPS port not found: {1}"},
+
+        {T::MainsLostTitle, "Mains power lost"},
+        {T::MainsBackTitle, "Mains power is back"},
+        {T::LinkLostTitle, "No link to the UPS"},
+        {T::LinkLostBody, "The UPS has not answered for more than 10 seconds"},
+        {T::LinkBackTitle, "Link to the UPS restored"},
+        {T::LinkBackBody, "The UPS answers again"},
+        {T::PortMissingBody, "The computer is not protected until the UPS port appears"},
+        {T::BatteryLowTitle, "Battery low"},
+        {T::BatteryLowBody, "The UPS reports a low battery"},
+        {T::UpsFaultTitle, "UPS fault"},
+        {T::UpsFaultBody, "The UPS reports a fault"},
+        {T::CountdownFinishedTitle, "Shutting down"},
+        {T::CountdownFinishedBody, "The countdown is over: the computer is shutting down"},
+        {T::TrayMissingTitle, "The UPS Zelto window stays on screen"},
+        {T::TrayMissingBody,
+         "This desktop has no notification area for the icon. Closing the window minimises it; "
+         "the \"Exit\" button ends the program"},
+
+        {T::PortAccessDenied, "No access to port {1}"},
+        {T::PortAccessAskAdmin, ". Ask your administrator to let you open this device."},
+        {T::PortAccessGroup,
+         ": only members of the group {1} may open it. Add yourself with \"sudo usermod -aG {1} "
+         "$USER\", then log out and log in again."},
+        {T::PortAccessUntil,
+         " While the port is closed the computer is not protected; the program opens the port "
+         "by itself as soon as it may."},
+        {T::PowerOffFailed, "Could not power off the computer: {1}"},
+        {T::HibernateFailed, "Could not hibernate the computer: {1}"},
+        {T::SuspendFailed, "Could not suspend the computer: {1}"},
+        {T::MethodWillFail, "The shutdown method \"{1}\" will not work when mains fail: {2}"},
+        {T::MethodAskFixOrOther, "{1}, or choose another method."},
+        {T::MethodChallenge,
+         "the system will ask for an administrator's password, and nobody may be there to type "
+         "it. Allow your user this action without a password (with a polkit rule)"},
+        {T::MethodForbidden,
+         "the system does not allow it to your user. Ask your administrator to allow it"},
+        {T::MethodNoPowerOff, "the system cannot power off this computer. Choose another method."},
+        {T::MethodNoHibernate,
+         "hibernation is not set up or not supported on this computer. Set it up (on Linux it "
+         "needs a swap partition or file at least as large as the memory; on Windows "
+         "\"powercfg /hibernate on\" turns it on)"},
+        {T::MethodNoSuspend,
+         "suspend is turned off or not supported on this computer. Turn it on in the system's "
+         "settings"},
+        {T::MethodUnknown,
+         "Could not learn from the system whether the shutdown method \"{1}\" will work when "
+         "mains fail{2}. Check that the power management service is running."},
+        {T::NutBadSettings,
+         "NUT server: wrong values in the [{1}] section of {2}; the defaults apply instead: {3}"},
+        {T::NutCannotListen, "The NUT server could not open {1}"},
+        {T::NutLoginRefused,
+         "The NUT server refused the login: {1}. The program will keep trying."},
+
+        {T::NetworkUpsCaption, "Network UPS"},
+        {T::ServerAddress, "Server address:"},
+        {T::ServerAddressHint, "192.168.1.10 or nas:3493"},
+        {T::UpsName, "UPS name:"},
+        {T::User, "User:"},
+        {T::Password, "Password:"},
+        {T::PasswordHint, "unchanged if empty"},
+        {T::Check, "Check"},
+        {T::NetworkUpsAsk,
+         "Enter the server's address (a name or IP, :port allowed) and the name of the UPS on it"},
+        {T::Checking, "Checking…"},
+        {T::CheckCannotConnect, "Could not connect to {1}"},
+        {T::CheckClosed, "The server {1} closed the connection without answering"},
+        {T::CheckNoAnswer, "The server {1} did not answer within {2} s"},
+        {T::CheckAnswered, "The server answered: {1}"},
+        {T::CheckNoUps, "The server has no UPS"},
+        {T::CheckFound, "UPS \"{1}\" found. On the server: {2}"},
+        {T::CheckNotFound, "The server has no UPS \"{1}\". It has: {2}"},
+
+        {T::JournalCaption, "Journal"},
+        {T::LatestEvents, "Latest events:"},
+        {T::ChartMains, "Mains"},
+        {T::ChartOutput, "Output"},
+        {T::ChartBattery, "Battery"},
+        {T::ChartLoad, "Load"},
+        {T::ChartCharge, "Charge"},
+        {T::ChartVolts, "V"},
+    }};
+    return kTexts;
+}
+
+}  // namespace zelto
