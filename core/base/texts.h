@@ -143,6 +143,12 @@ enum class TextId {
     ChartLoad,
     ChartCharge,
     ChartVolts,
+    // The Windows setup (its script holds the same words, checked against these)
+    SetupLanguageQuestion,
+    SetupRunNow,
+    SetupStartWithWindows,
+    SetupStillRunning,
+    SetupStillRunningEndIt,
     Count
 };
 

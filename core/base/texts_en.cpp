@@ -148,6 +148,13 @@ const TextTable& EnglishTexts() {
         {T::ChartLoad, "Load"},
         {T::ChartCharge, "Charge"},
         {T::ChartVolts, "V"},
+
+        {T::SetupLanguageQuestion, "Language of the program and of the setup:"},
+        {T::SetupRunNow, "Start UPS Zelto now"},
+        {T::SetupStartWithWindows, "Start UPS Zelto with Windows (at my logon)"},
+        {T::SetupStillRunning, "UPS Zelto is still running."},
+        {T::SetupStillRunningEndIt,
+         "UPS Zelto is still running.\n\nEnd it from its tray icon's menu, then click Retry."},
     }};
     return kTexts;
 }

@@ -147,6 +147,14 @@ const TextTable& RussianTexts() {
         {T::ChartLoad, "Нагрузка"},
         {T::ChartCharge, "Заряд"},
         {T::ChartVolts, "В"},
+
+        {T::SetupLanguageQuestion, "Язык программы и установки:"},
+        {T::SetupRunNow, "Запустить UPS Zelto сейчас"},
+        {T::SetupStartWithWindows, "Запускать UPS Zelto вместе с Windows (при моём входе)"},
+        {T::SetupStillRunning, "UPS Zelto ещё работает."},
+        {T::SetupStillRunningEndIt,
+         "UPS Zelto ещё работает.\n\nЗавершите его из меню значка в области уведомлений, затем "
+         "нажмите «Повторить»."},
     }};
     return kTexts;
 }

@@ -26,6 +26,7 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_file_names.cmake
 # Our own installer script instead of CPack's generic one.
 set(CPACK_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
 set(CPACK_ZELTO_ICON ${ZELTO_ICON_DIR}/app.ico)
+set(CPACK_ZELTO_SETUP_TEXTS ${CMAKE_CURRENT_LIST_DIR}/setup_texts.nsh)
 # The program is linked stripped already.
 set(CPACK_STRIP_FILES OFF)
 include(CPack)

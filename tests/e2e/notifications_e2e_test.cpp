@@ -9,7 +9,9 @@
 #include <QDBusConnectionInterface>
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -24,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "qt/countdown_dialog.h"
+#include "qt/tray_icon.h"
 #include "support/event_fakes.h"
 #include "support/event_pump.h"
 #include "support/hand_clock.h"
@@ -236,6 +240,29 @@ TEST_F(NotificationsLive, EachKindReachesTheServiceInItsWords) {
     ASSERT_FALSE(calls.empty());
     EXPECT_LE(shown[5].ms, calls.back().ms + kSameMomentMs);
     EXPECT_EQ(OpenBoxCount(), 0);
+}
+
+// With "Language=en" the outage reads in English: the countdown, the tray's tip and what the
+// service is told; the journal stays in its machine words.
+TEST_F(NotificationsLive, InEnglishTheOutageReadsInEnglish) {
+    StartAll("Language=en\r\nCompOff=0\r\nOffMethod=0\r\nOffUPS=0\r\nOFFAfter=30\r\n");
+    ChangeAndWait("mains off", "mains-lost");
+    TForm2& countdown = live_->Form().CountdownWindow();
+    ASSERT_TRUE(clock_->RunUntil([&] { return countdown.isVisible(); }, 3)) << "no countdown";
+    EXPECT_EQ(Str(countdown.findChild<QLabel*>("Label1")->text()), "The system shuts down in");
+    EXPECT_EQ(Str(countdown.findChild<QPushButton*>("Button1")->text()), "Cancel");
+    EXPECT_EQ(Str(countdown.findChild<QPushButton*>("Button2")->text()), "Shut down now");
+    EXPECT_EQ(Str(live_->Form().Tray()->ToolTip()), "On UPS battery. Battery charge: 100%");
+    countdown.findChild<QPushButton*>("Button1")->click();
+    ASSERT_TRUE(Journalled("countdown-cancelled"));
+    ChangeAndWait("mains on", "mains-back");
+    ASSERT_TRUE(ServiceHas(2));
+    ExpectTold({
+        {"Mains power lost", "On UPS battery. Battery charge: 100%", 2, 0},
+        {"Mains power is back", "On mains power. Battery charge: 100%", 1, 10000},
+    });
+    EXPECT_EQ(Str(live_->Form().Tray()->PopupMenu1().actions().front()->text()), "Show / hide");
+    EXPECT_TRUE(logind_->Requests().isEmpty());
 }
 
 TEST_F(NotificationsLive, FlappingMainsTellEachKindOnceAMinuteAndTheLastNewsAfter) {

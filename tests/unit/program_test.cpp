@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -94,6 +97,46 @@ TEST(Texts, ValuesTakeTheirPlacesAndTheSettingChoosesTheLanguage) {
         ProgramRig rig(c.settings);
         EXPECT_EQ(rig.program.State().language, c.language) << c.settings;
     }
+}
+
+// The Windows setup's script says what the table says: each of its texts in both languages, and
+// the question shown before a language is chosen, in both at once.
+TEST(Texts, TheSetupSaysWhatTheTableSays) {
+    std::ifstream script(ZELTO_SOURCE_DIR "/packaging/windows/setup_texts.nsh");
+    ASSERT_TRUE(script.is_open());
+    const auto unescaped = [](std::string text) {
+        for (std::size_t at = 0; (at = text.find("$\\n", at)) != std::string::npos; ++at) {
+            text.replace(at, 3, "\n");
+        }
+        return text;
+    };
+    const std::regex langString(R"re(LangString (\w+) \$\{LANG_(RUSSIAN|ENGLISH)\} "(.*)")re");
+    const std::regex question(R"re(!define MUI_LANGDLL_INFO "(.*)")re");
+    std::map<std::string, std::map<Language, std::string>> said;
+    std::string asked;
+    for (std::string line; std::getline(script, line);) {
+        std::smatch match;
+        if (std::regex_match(line, match, langString)) {
+            const Language language = match[2] == "ENGLISH" ? Language::English : Language::Russian;
+            said[match[1]][language] = unescaped(match[3]);
+        } else if (std::regex_match(line, match, question)) {
+            asked = unescaped(match[1]);
+        }
+    }
+    const std::map<std::string, TextId> ids = {
+        {"SetupRunNow", TextId::SetupRunNow},
+        {"SetupStartWithWindows", TextId::SetupStartWithWindows},
+        {"SetupStillRunning", TextId::SetupStillRunning},
+        {"SetupStillRunningEndIt", TextId::SetupStillRunningEndIt},
+    };
+    EXPECT_EQ(said.size(), ids.size());
+    for (const auto& [name, id] : ids) {
+        for (const Language language : {Language::Russian, Language::English}) {
+            EXPECT_EQ(said[name][language], Text(language, id)) << name;
+        }
+    }
+    EXPECT_EQ(asked, std::string(Text(Language::Russian, TextId::SetupLanguageQuestion)) + "\n" +
+                         std::string(Text(Language::English, TextId::SetupLanguageQuestion)));
 }
 
 TEST(StartUp, StoredValuesAndAPortPastTheList) {

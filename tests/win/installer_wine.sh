@@ -11,6 +11,7 @@
 #     writes its settings file into the settings folder;
 #   - this version installed over it while it runs: the running copy ended, one entry, the new
 #     version in it, the settings file untouched; /NOSTARTUP takes the Startup shortcut away;
+#     /LANGUAGE=en adds the language to the settings and changes nothing else in them;
 #   - silent uninstall while the program runs: program, shortcuts and entry gone, the settings
 #     file kept byte for byte.
 #
@@ -228,6 +229,14 @@ shortcut_as_expected "$start_menu"
 entry_as_expected "$version" ""
 [ "$(entries)" = 1 ] || fail "$(entries) uninstall entries after /NOSTARTUP"
 echo "/NOSTARTUP: the Startup shortcut taken away, the Start-menu one kept"
+
+# /LANGUAGE=en: the program's language goes into its settings file, every other line kept.
+wine_run "$setup" /S /NOSTARTUP /LANGUAGE=en || fail "the setup with /LANGUAGE=en failed ($?)"
+{ cat "$work/settings.kept"; printf 'Language=en\r\n'; } >"$work/settings.expected"
+cmp -s "$settings_unix/UPSZelto.ini" "$work/settings.expected" ||
+    fail "the settings file after /LANGUAGE=en: $(od -c "$settings_unix/UPSZelto.ini")"
+cp "$settings_unix/UPSZelto.ini" "$work/settings.kept"
+echo "/LANGUAGE=en: Language=en added to the settings, every other line as it was"
 
 # ---- Silent uninstall, while the program runs ---------------------------------------------------
 start_from_shortcut

@@ -509,6 +509,65 @@ scenario_exit_button() {
     echo "the journal holds the outage, the refusal with its reason and the boxes in order, then exit"
 }
 
+# ---- The program in English ---------------------------------------------------------------------
+# "Language=en": the tray's tip, the outage's countdown and balloon, and the window read in
+# English; the journal keeps its machine words.
+scenario_in_english() {
+    mkdir "$work/run-en"
+    printf '[UPS]\r\nLanguage=en\r\nPorts=COM7\r\nCompOff=0\r\nOffMethod=0\r\nOffUPS=0\r\nOFFAfter=60\r\n' \
+        >"$work/run-en/UPSZelto.ini"
+    : >"$work/commands.log"
+    start_program "$work/run-en"
+    wait_for 15 icon_in_tray || fail "the icon never got into the tray"
+    wait_for 10 grep -q ' Q1$' "$work/commands.log" || fail "the program does not poll"
+    # The tip, as a pointer that comes onto the icon and moves a little there shows it; the
+    # docked icon does not always take the first moves, so they are made again until it shows.
+    hover() {
+        local step
+        for step in 4 8 9; do
+            xdotool mousemove --window "$(icon_id)" "$step" "$step"
+            sleep 0.3
+        done
+        wait_for 2 probe tip
+    }
+    wait_for 15 hover || fail "no tip over the icon"
+    [ "$(probe tip)" = "On mains power. Battery charge: 100%" ] || fail "the tip: $(probe tip)"
+    xdotool mousemove 0 0
+    sim "mains off"
+    wait_for 5 countdown_visible || fail "no countdown on the mains failure"
+    countdown=$(probe tree TForm2)
+    for row in 'class=Static rect=56,24,167,13 visible=1 text=The system shuts down in' \
+        'class=Button rect=200,80,75,25 visible=1 text=Cancel' \
+        'class=Button rect=16,80,121,25 visible=1 text=Shut down now'; do
+        grep -qF "$row" <<<"$countdown" || fail "the countdown has no '$row': $countdown"
+    done
+    wait_for 5 probe balloon || fail "no balloon on the mains failure"
+    [ "$(probe balloon)" = "On UPS battery. Battery charge: 100%" ] ||
+        fail "the balloon: $(probe balloon)"
+    cancel=$(grep -E 'class=Button rect=200,80,' <<<"$countdown" | sed -E 's/^control id=([0-9]+) .*/\1/')
+    probe click TForm2 "$cancel"
+    wait_for 5 grep -q ' countdown-cancelled ' "$work/run-en/UPSZelto.log" ||
+        fail "Cancel did not cancel the countdown"
+    sim "mains on"
+    wait_for 10 grep -q ' mains-back ' "$work/run-en/UPSZelto.log" || fail "no mains-back in the journal"
+    probe show TForm1
+    wait_for 5 main_visible || fail "the main window did not show"
+    window=$(probe tree TForm1)
+    for row in 'class=Button rect=224,224,91,25 visible=1 text=About...' \
+        'class=Button rect=328,224,75,25 visible=1 text=Exit' \
+        'class=Static rect=8,176,132,13 visible=1 text=Shut down computer'; do
+        grep -qF "$row" <<<"$window" || fail "the main window has no '$row': $window"
+    done
+    grep -qE 'class=ComboBox rect=8,192,.* text=when mains fail' <<<"$window" ||
+        fail "the trigger list: $(grep -E 'rect=8,192,' <<<"$window")"
+    probe click TForm1 "$(control_id Button 328,224,)"
+    end_program
+    words=$(journal_words "$work/run-en/UPSZelto.log")
+    [ "$words" = "start mains-lost countdown-started countdown-cancelled mains-back exit " ] ||
+        fail "the journal: $(cat "$work/run-en/UPSZelto.log")"
+    echo "in English: the tip, the countdown, the balloon and the window; the journal as ever"
+}
+
 # ---- The NUT server -----------------------------------------------------------------------------
 # Turned on for 127.0.0.1 on a free port; Linux's own NUT clients reach it through Wine's host
 # sockets. A secondary logged in holds the program's power request back after the countdown,

@@ -18,7 +18,9 @@
 //   winprobe menu-pick N           picks entry N (from 1, separators not counted) of the open
 //                                  popup menu with the keyboard, as the user does
 //   winprobe text CLASS ID         the control's whole text, its lines as they are
-//   winprobe balloon               whether a balloon tooltip shows on the screen
+//   winprobe balloon               whether a balloon tooltip shows on the screen; its text
+//   winprobe tip                   whether a plain tooltip (the tray icon's tip, say) shows; its
+//                                  text
 //   winprobe shot CLASS FILE       saves what the screen shows of the window as a bitmap file
 //
 // CLASS is a window class (TForm1, TForm2, TAboutBox) and ID a control id. Exit status 0 when the
@@ -279,20 +281,29 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
         return 0;
     }
-    if (command == L"balloon") {
-        bool shown = false;
+    if (command == L"balloon" || command == L"tip") {
+        struct Looked {
+            bool balloon;
+            HWND found = nullptr;
+        } looked{command == L"balloon"};
         EnumWindows(
             [](HWND window, LPARAM data) -> BOOL {
+                auto& look = *reinterpret_cast<Looked*>(data);
+                const bool balloon = (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON) != 0;
                 if (IsWindowVisible(window) &&
                     _wcsicmp(ClassOf(window).c_str(), L"tooltips_class32") == 0 &&
-                    (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON) != 0) {
-                    *reinterpret_cast<bool*>(data) = true;
+                    balloon == look.balloon) {
+                    look.found = window;
                     return FALSE;
                 }
                 return TRUE;
             },
-            reinterpret_cast<LPARAM>(&shown));
-        return shown ? 0 : 1;
+            reinterpret_cast<LPARAM>(&looked));
+        if (looked.found == nullptr) {
+            return 1;
+        }
+        Print(OneLine(Text(looked.found)));
+        return 0;
     }
     if (command == L"menu") {
         const HWND menu = FindWindowW(L"#32768", nullptr);
