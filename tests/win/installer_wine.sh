@@ -13,7 +13,9 @@
 #     version in it, the settings file untouched; /NOSTARTUP takes the Startup shortcut away;
 #     /LANGUAGE=en adds the language to the settings and changes nothing else in them;
 #   - silent uninstall while the program runs: program, shortcuts and entry gone, the settings
-#     file kept byte for byte.
+#     file kept byte for byte;
+#   - the setup run as a person would: its first page asks the language; "Русский" chosen, the
+#     pages are in Russian and the settings get Language=ru in place of the language before.
 #
 # The program run is the installed one, not the test build: its settings choose no shutdown at
 # all (CompOff=6, OffUPS=0) and the simulator never reports a mains failure, so it has no reason
@@ -255,3 +257,41 @@ stopped || fail "the uninstaller did not end the running program"
     fail "the settings folder holds: $(ls -A "$settings_unix")"
 cmp -s "$settings_unix/UPSZelto.ini" "$work/settings.kept" || fail "the uninstall changed the settings"
 echo "uninstall: the running program ended; program, shortcuts and entry gone; settings kept"
+
+# ---- The first page asks the language ----------------------------------------------------------
+# Run as a person would: "Русский" chosen on the first page, the pages in Russian, and the choice
+# written into the settings that stayed, in place of the language there before.
+wizard() { wine_run "$win_build/winprobe.exe" "$@"; }
+page_says() { wizard tree '#32770' | grep -qF "text=$1"; }
+(
+    status=0
+    wine_run "$setup" || status=$?
+    echo "$status" >"$work/wizard.status"
+) >"$work/wizard.log" 2>&1 &
+pids+=($!)
+wait_for 30 page_says 'Язык программы и установки:\nLanguage of the program and of the setup:' ||
+    fail "the setup did not ask the language first: $(wizard tree '#32770')"
+languages=$(wizard tree '#32770' | grep -E 'class=ComboBox ')
+[[ $languages =~ ^control\ id=([0-9]+)\ .*\ items=(.*)\ selected= ]] || fail "no language list: $languages"
+combo=${BASH_REMATCH[1]}
+russian=$(tr '|' '\n' <<<"${BASH_REMATCH[2]}" | grep -nx 'Русский' | cut -d: -f1)
+[ -n "$russian" ] && tr '|' '\n' <<<"${BASH_REMATCH[2]}" | grep -qx English ||
+    fail "the languages offered: ${BASH_REMATCH[2]}"
+wizard select '#32770' "$combo" $((russian - 1))
+wizard click '#32770' 1
+wait_for 10 page_says 'Выбор папки установки' || fail "the folder page is not in Russian: $(wizard tree '#32770')"
+wizard click '#32770' 1
+wait_for 10 page_says 'Выберите компоненты UPS Zelto' || fail "no components page: $(wizard tree '#32770')"
+wizard click '#32770' 1
+wait_for 30 page_says 'Запустить UPS Zelto сейчас' || fail "no finish page: $(wizard tree '#32770')"
+run_now=$(wizard tree '#32770' | grep -F 'text=Запустить UPS Zelto сейчас' | sed -E 's/^control id=([0-9]+) .*/\1/')
+wizard click '#32770' "$run_now"
+wizard click '#32770' 1
+wait_for 10 test -e "$work/wizard.status" || fail "the setup did not end after Finish"
+[ "$(cat "$work/wizard.status")" = 0 ] || fail "the setup ended with status $(cat "$work/wizard.status")"
+sed 's/^Language=en\r$/Language=ru\r/' "$work/settings.kept" >"$work/settings.expected"
+cmp -s "$settings_unix/UPSZelto.ini" "$work/settings.expected" ||
+    fail "the settings after choosing Русский: $(od -c "$settings_unix/UPSZelto.ini")"
+stopped || fail "the program started though \"Запустить UPS Zelto сейчас\" was unticked"
+echo "the first page asks the language: in Russian the pages speak it and Language=ru is written"
+
