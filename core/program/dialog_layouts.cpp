@@ -20,9 +20,7 @@ std::vector<ControlRow> CountdownLayoutIn(Language language) {
 }  // namespace
 
 const std::vector<ControlRow>& CountdownLayout(Language language) {
-    static const std::vector<ControlRow> kRussian = CountdownLayoutIn(Language::Russian);
-    static const std::vector<ControlRow> kEnglish = CountdownLayoutIn(Language::English);
-    return language == Language::English ? kEnglish : kRussian;
+    return LayoutIn(language, [](Language in) { return CountdownLayoutIn(in); });
 }
 
 const std::vector<ControlRow>& AboutLayout() {

@@ -57,9 +57,7 @@ std::vector<ControlRow> MainWindowLayoutIn(Language language) {
 }  // namespace
 
 const std::vector<ControlRow>& MainWindowLayout(Language language) {
-    static const std::vector<ControlRow> kRussian = MainWindowLayoutIn(Language::Russian);
-    static const std::vector<ControlRow> kEnglish = MainWindowLayoutIn(Language::English);
-    return language == Language::English ? kEnglish : kRussian;
+    return LayoutIn(language, [](Language in) { return MainWindowLayoutIn(in); });
 }
 
 }  // namespace zelto

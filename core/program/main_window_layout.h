@@ -45,4 +45,13 @@ inline constexpr const char* kDesignCaption = "123";
 // Rows in creation order: a parent always comes before its children.
 const std::vector<ControlRow>& MainWindowLayout(Language language);
 
+// A layout table built once for each language by `build(language)`; each call site's builder
+// has tables of its own.
+template <typename Build>
+const std::vector<ControlRow>& LayoutIn(Language language, Build build) {
+    static const std::vector<ControlRow> kRussian = build(Language::Russian);
+    static const std::vector<ControlRow> kEnglish = build(Language::English);
+    return language == Language::English ? kEnglish : kRussian;
+}
+
 }  // namespace zelto

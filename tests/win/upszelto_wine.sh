@@ -138,6 +138,15 @@ click_icon() {
     # Two clicks closer together than this would make a double click.
     sleep 0.8
 }
+# holds WHAT TREE ROW...: each ROW is (a part of) a line of TREE, a window's tree as the probe
+# gives it; WHAT names the window for the failure.
+holds() {
+    local what=$1 tree=$2 row
+    shift 2
+    for row in "$@"; do
+        grep -qF "$row" <<<"$tree" || fail "$what has no '$row': $tree"
+    done
+}
 # shows CLASS ID TEXT: the control's line holds TEXT.
 shows() { control "$1" "$2" | grep -qF -- "$3"; }
 main_visible() { probe tree TForm1 | grep -q '^window class=TForm1 .* visible=1'; }
@@ -361,11 +370,10 @@ scenario_outage() {
     wait_for 5 probe balloon || fail "no balloon on the mains failure"
     mark=$(wc -l <"$work/commands.log")
     countdown=$(probe tree TForm2)
-    for row in 'class=Static rect=56,24,167,13 visible=1 text=Система будет выключена через' \
+    holds "the countdown" "$countdown" \
+        'class=Static rect=56,24,167,13 visible=1 text=Система будет выключена через' \
         'class=Button rect=200,80,75,25 visible=1 text=Отмена' \
-        'class=Button rect=16,80,121,25 visible=1 text=Выключить сейчас'; do
-        grep -qF "$row" <<<"$countdown" || fail "the countdown has no '$row'"
-    done
+        'class=Button rect=16,80,121,25 visible=1 text=Выключить сейчас'
     seconds() { probe tree TForm2 | sed -nE 's/.* rect=131,48,18,13 visible=1 text=([0-9]+)$/\1/p'; }
     first=$(seconds)
     [[ "$first" =~ ^[0-6]$ ]] || fail "the countdown does not show its seconds: $countdown"
@@ -536,11 +544,10 @@ scenario_in_english() {
     sim "mains off"
     wait_for 5 countdown_visible || fail "no countdown on the mains failure"
     countdown=$(probe tree TForm2)
-    for row in 'class=Static rect=56,24,167,13 visible=1 text=The system shuts down in' \
+    holds "the countdown" "$countdown" \
+        'class=Static rect=56,24,167,13 visible=1 text=The system shuts down in' \
         'class=Button rect=200,80,75,25 visible=1 text=Cancel' \
-        'class=Button rect=16,80,121,25 visible=1 text=Shut down now'; do
-        grep -qF "$row" <<<"$countdown" || fail "the countdown has no '$row': $countdown"
-    done
+        'class=Button rect=16,80,121,25 visible=1 text=Shut down now'
     wait_for 5 probe balloon || fail "no balloon on the mains failure"
     [ "$(probe balloon)" = "On UPS battery. Battery charge: 100%" ] ||
         fail "the balloon: $(probe balloon)"
@@ -552,14 +559,13 @@ scenario_in_english() {
     wait_for 10 grep -q ' mains-back ' "$work/run-en/UPSZelto.log" || fail "no mains-back in the journal"
     probe show TForm1
     wait_for 5 main_visible || fail "the main window did not show"
-    window=$(probe tree TForm1)
-    for row in 'class=Button rect=224,224,91,25 visible=1 text=About...' \
+    holds "the main window" "$(probe tree TForm1)" \
+        'class=Button rect=224,224,91,25 visible=1 text=About...' \
         'class=Button rect=328,224,75,25 visible=1 text=Exit' \
-        'class=Static rect=8,176,132,13 visible=1 text=Shut down computer'; do
-        grep -qF "$row" <<<"$window" || fail "the main window has no '$row': $window"
-    done
-    grep -qE 'class=ComboBox rect=8,192,.* text=when mains fail' <<<"$window" ||
-        fail "the trigger list: $(grep -E 'rect=8,192,' <<<"$window")"
+        'class=Static rect=8,176,132,13 visible=1 text=Shut down computer'
+    trigger_list=$(probe tree TForm1 | grep -E 'class=ComboBox rect=8,192,')
+    [[ $trigger_list == *" text=when mains fail items=when mains fail|at 80% battery|"* ]] ||
+        fail "the trigger list: $trigger_list"
     probe click TForm1 "$(control_id Button 328,224,)"
     end_program
     words=$(journal_words "$work/run-en/UPSZelto.log")
