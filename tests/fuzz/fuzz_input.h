@@ -1,6 +1,6 @@
 #pragma once
 // What every fuzz target here shares: a failed check ends the run with its reason (libFuzzer
-// keeps the input), and the input read as a sequence of bytes and pieces.
+// keeps the input), the input read as a sequence of bytes and pieces, and a text's lines.
 
 #include <algorithm>
 #include <cstddef>
@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zelto::fuzz {
 
@@ -20,6 +22,22 @@ inline void Check(bool holds, const char* what) {
     if (!holds) {
         Fail(what);
     }
+}
+
+// The text's lines as a reader sees them: split at LF, one CR before the LF (or at the very end)
+// not part of the line. A text ending in LF has no empty line after it.
+inline std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const auto lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 class Input {

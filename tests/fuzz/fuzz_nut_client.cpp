@@ -171,14 +171,7 @@ void CheckSession(const std::string& stream, bool withUser) {
     CheckSent(session.Start(now), withUser, 4);
     bool loginSettled = false;
     std::size_t lastGets = 0;
-    std::string_view rest = stream;
-    while (!rest.empty()) {
-        const auto lf = rest.find('\n');
-        std::string_view line = rest.substr(0, lf);
-        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    for (const std::string_view line : zelto::fuzz::Lines(stream)) {
         session.Received(line);
         ++now;
         const auto login = session.LoginState();

@@ -18,6 +18,7 @@
 #include "core/base/errors.h"
 #include "core/base/ini_text.h"
 #include "core/base/settings.h"
+#include "tests/fuzz/fuzz_input.h"
 #include "tests/support/core_fakes.h"
 
 namespace {
@@ -31,22 +32,6 @@ void Fail(const char* what, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fprintf(stderr, "\n");
     std::abort();
-}
-
-// The file's lines as a reader sees them: split at LF, one CR before the LF (or at the very end)
-// not part of the line. A text ending in LF has no empty line after it.
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const auto lf = text.find('\n');
-        std::string_view line = text.substr(0, lf);
-        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -82,8 +67,8 @@ bool IsKeyLine(std::string_view line, std::string_view key) {
 // line added (with its section line when the section was missing). Every other line is kept,
 // byte for byte and in order.
 void CheckLinesKept(std::string_view before, std::string_view after, std::string_view key) {
-    const auto old = Lines(before);
-    const auto now = Lines(after);
+    const auto old = zelto::fuzz::Lines(before);
+    const auto now = zelto::fuzz::Lines(after);
     std::size_t same = 0;
     while (same < old.size() && same < now.size() && old[same] == now[same]) {
         ++same;

@@ -74,6 +74,11 @@ lasted_ms() {
         "$events"
 }
 polls_after() { count_between "$1" "GET ups.status"; }
+# all_within LIST LOW HIGH MOST: at least MOST numbers in LIST, each within LOW-HIGH.
+all_within() {
+    awk -v list="$1" -v low="$2" -v high="$3" -v most="$4" 'BEGIN { n = split(list, a, " ")
+        for (i = 1; i <= n; i++) if (a[i] < low || a[i] > high) exit 1; exit !(n >= most) }'
+}
 
 # ---- Honest: one poll a second ---------------------------------------------------------------------
 mode honest
@@ -82,8 +87,7 @@ sleep 6
 intervals=$(events_between "$phase_ms" |
     awk '/GET ups.status/ { if (p) printf "%d ", $1 - p; p = $1 }')
 echo "honest: ups.status polled at intervals (ms) $intervals"
-awk -v list="$intervals" 'BEGIN { n = split(list, a, " "); for (i = 1; i <= n; i++)
-    if (a[i] < 700 || a[i] > 1300) exit 1; exit !(n >= 4) }' &&
+all_within "$intervals" 700 1300 4 &&
     pass "honest: polled once a second" || fail "honest: poll intervals $intervals"
 check_phase honest
 rss_before=$(rss_now)
@@ -127,8 +131,7 @@ for ((c = first; c < $(count_between 0 open); c++)); do drops+="$(lasted_ms "$c"
 reconnects=$(events_between "$trickle_ms" |
     awk '$3 == "close" { c = $1 } $3 == "open" && c { printf "%d ", $1 - c; c = 0 }')
 echo "trickle: stalled connections dropped after (ms) $drops; made again after (ms) $reconnects"
-awk -v list="$drops" 'BEGIN { n = split(list, a, " "); for (i = 1; i <= n; i++)
-    if (a[i] < 4000 || a[i] > 8000) exit 1; exit !(n >= 2) }' &&
+all_within "$drops" 4000 8000 2 &&
     pass "trickle: each stalled connection dropped after about 5 s" || fail "trickle: drops $drops"
 mode honest
 if wait_until 250 eval '[ "$(polls_after "$phase_ms")" -ge 1 ]'; then
