@@ -95,6 +95,7 @@ void PosixNutClientSocket::TryNext() {
     watch_->WatchReading(false);
     QObject::connect(&watch_->Readable(), &QSocketNotifier::activated, [this] {
         watch_->WatchReading(false);
+        mayHaveBytes_ = true;
         if (onAnswer_) {
             onAnswer_();
         }
@@ -122,6 +123,7 @@ NutClientSocket::State PosixNutClientSocket::Current() {
                 ::getsockopt(Fd(), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
             if (ok) {
                 state_ = State::Connected;
+                mayHaveBytes_ = true;
                 addresses_.reset();
             } else {
                 // localhost is ::1 first, where a server may listen on 127.0.0.1 alone.
@@ -142,18 +144,21 @@ std::string PosixNutClientSocket::Receive(std::size_t limit) {
     }
     watch_->WatchReading(true);
     char chunk[4096];
-    while (bytes.size() < limit) {
+    while (mayHaveBytes_ && bytes.size() < limit) {
         const std::size_t want = std::min(sizeof chunk, limit - bytes.size());
         const ssize_t got = ::recv(Fd(), chunk, want, MSG_DONTWAIT);
         if (got > 0) {
             bytes.append(chunk, static_cast<std::size_t>(got));
+            // Less than asked for: the stream is drained for now.
+            mayHaveBytes_ = static_cast<std::size_t>(got) == want;
             continue;
         }
         if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
             // The server ended the connection: what came before it still counts.
             Close();
+            break;
         }
-        break;
+        mayHaveBytes_ = errno == EINTR;
     }
     return bytes;
 }

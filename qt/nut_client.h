@@ -51,6 +51,10 @@ private:
     RetiredWatches retired_;
     std::function<void()> onAnswer_;
     State state_ = State::Closed;
+    // Bytes may be waiting: the event loop said so, or the last read filled what it asked for.
+    // A read that found the socket drained is not repeated until then: each tick and each answer
+    // would otherwise pay for a call that returns nothing.
+    bool mayHaveBytes_ = false;
     std::string unsent_;
 };
 

@@ -11,9 +11,8 @@ namespace zelto {
 NutClientSession::NutClientSession(std::string ups, std::string user, std::string password)
     : ups_(std::move(ups)), user_(std::move(user)), password_(std::move(password)) {}
 
-std::string NutClientSession::Send(Request request, std::string line, std::int64_t now,
-                                   std::string variable) {
-    open_.push_back(Open{request, std::move(variable), now});
+std::string NutClientSession::Send(Request request, std::string line, std::int64_t now) {
+    open_.push_back(Open{request, {}, now});
     return line + "\n";
 }
 
@@ -118,11 +117,18 @@ std::string NutClientSession::Poll(std::int64_t now) {
         return {};
     }
     pollAnswers_ = 0;
-    std::string lines;
-    for (const auto& [name, value] : values_) {
-        lines += Send(Request::Get, "GET VAR " + ups_ + " " + name, now, name);
+    if (polled_.empty()) {
+        for (std::string_view name : kNutFollowedVariables) {
+            if (values_.count(name) != 0) {
+                polled_.push_back(name);
+                pollText_.append("GET VAR ").append(ups_).append(" ").append(name).append("\n");
+            }
+        }
     }
-    return lines;
+    for (std::string_view name : polled_) {
+        open_.push_back(Open{Request::Get, name, now});
+    }
+    return pollText_;
 }
 
 bool NutClientSession::TimedOut(std::int64_t now) const {

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelto {
 
@@ -63,11 +64,10 @@ private:
     enum class Request { Username, Password, Login, List, Get };
     struct Open {
         Request request;
-        std::string variable;  // for Get
+        std::string_view variable;  // for Get: a name of kNutFollowedVariables
         std::int64_t sentAt;
     };
-    std::string Send(Request request, std::string line, std::int64_t now,
-                     std::string variable = {});
+    std::string Send(Request request, std::string line, std::int64_t now);
     void ListLine(std::string_view line);
 
     std::string ups_;
@@ -80,6 +80,9 @@ private:
     bool listed_ = false;
     std::size_t listedCount_ = 0;
     std::map<std::string, std::string, std::less<>> values_;
+    // What a poll sends and asks for, made once the list is known: the same every second.
+    std::string pollText_;
+    std::vector<std::string_view> polled_;
     int pollAnswers_ = 0;
     bool garbled_ = false;
 };

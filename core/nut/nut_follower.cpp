@@ -1,5 +1,6 @@
 #include "core/nut/nut_follower.h"
 
+#include <string_view>
 #include <utility>
 
 namespace zelto {
@@ -42,9 +43,9 @@ void NutFollower::ReadAnswers(std::int64_t now) {
 void NutFollower::Read(std::int64_t now) {
     for (const NutLine& line : lines_.Feed(socket_.Receive(kNutReadPerTick))) {
         if (!line.tooLong) {
-            std::string text = line.text;
+            std::string_view text = line.text;
             if (!text.empty() && text.back() == '\r') {
-                text.pop_back();
+                text.remove_suffix(1);
             }
             session_.Received(text);
         }

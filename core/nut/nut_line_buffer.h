@@ -28,6 +28,10 @@ public:
     std::size_t Pending() const { return partial_.size(); }
 
 private:
+    // Part of a line, without its LF: its kept bytes go on the line held, or the line is
+    // discarded once they make it too long.
+    void Take(std::string_view piece);
+
     std::string partial_;
     bool discarding_ = false;
 };

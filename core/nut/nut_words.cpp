@@ -15,20 +15,36 @@ bool IsDropped(char c) {
     return (byte < 0x20 && !IsSeparator(c)) || byte > 0x7E;
 }
 
+// Where the run of ordinary characters starting at `from` ends: at the next character that
+// means something to the splitter. Runs are added to a word whole, not a character at a time.
+std::size_t RunEnd(std::string_view line, std::size_t from, bool quoted) {
+    while (from < line.size()) {
+        const char c = line[from];
+        if (IsDropped(c) || c == '\\' || c == '"' || c == '#' || (!quoted && IsSeparator(c))) {
+            break;
+        }
+        ++from;
+    }
+    return from;
+}
+
 class WordCollector {
 public:
+    // Room for the four words of the usual request or answer, made once.
+    WordCollector() { result_.words.reserve(4); }
+
     void Start() { open_ = true; }
     bool IsOpen() const { return open_; }
 
-    void Add(char c) {
+    void Add(std::string_view run) {
         if (current_.size() < kNutMaxWordLength) {
-            current_ += c;
+            current_.append(run.substr(0, kNutMaxWordLength - current_.size()));
         }
     }
 
     void End() {
         if (open_ && result_.words.size() < kNutMaxWords) {
-            result_.words.push_back(current_);
+            result_.words.push_back(std::move(current_));
         }
         current_.clear();
         open_ = false;
@@ -51,8 +67,11 @@ NutWords SplitNutWords(std::string_view line) {
     WordCollector words;
     bool quoted = false;
     bool escaped = false;
-    for (const char c : line) {
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const char c = line[at];
         if (IsDropped(c)) {
+            ++at;
             continue;
         }
         if (escaped) {
@@ -60,32 +79,32 @@ NutWords SplitNutWords(std::string_view line) {
             if (!words.IsOpen()) {
                 words.Start();
             }
-            words.Add(c);
+            words.Add(line.substr(at, 1));
         } else if (c == '\\') {
             escaped = true;
-        } else if (quoted) {
-            if (c == '"') {
-                quoted = false;
-                words.End();
-            } else if (c == '#') {
-                return words.Finish(true);
-            } else {
-                words.Add(c);
-            }
+        } else if (quoted && c == '"') {
+            quoted = false;
+            words.End();
+        } else if (quoted && c == '#') {
+            return words.Finish(true);
         } else if (c == '"') {
             words.End();
             words.Start();
             quoted = true;
         } else if (c == '#') {
             break;
-        } else if (IsSeparator(c)) {
+        } else if (IsSeparator(c) && !quoted) {
             words.End();
         } else {
             if (!words.IsOpen()) {
                 words.Start();
             }
-            words.Add(c);
+            const std::size_t end = RunEnd(line, at, quoted);
+            words.Add(line.substr(at, end - at));
+            at = end;
+            continue;
         }
+        ++at;
     }
     if (quoted) {
         return words.Finish(true);

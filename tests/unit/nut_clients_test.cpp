@@ -348,9 +348,9 @@ TEST_F(Following, PollsOnceATickAndShutsDownWhenOnBatteryAndLowStays) {
     socket.sent.clear();
     AnswerLoginAndList("OB LB");
     follower.Tick(++now);
-    EXPECT_EQ(socket.sent, "GET VAR ups battery.charge\nGET VAR ups ups.status\n");
+    EXPECT_EQ(socket.sent, "GET VAR ups ups.status\nGET VAR ups battery.charge\n");
     for (int tick = 0; tick < 16; ++tick) {
-        socket.incoming += "VAR ups battery.charge \"9\"\nVAR ups ups.status \"OB LB\"\n";
+        socket.incoming += "VAR ups ups.status \"OB LB\"\nVAR ups battery.charge \"9\"\n";
         follower.Tick(++now);
     }
     EXPECT_EQ(socket.addresses, std::vector<std::string>{"nas:3493"});
@@ -360,13 +360,14 @@ TEST_F(Following, PollsOnceATickAndShutsDownWhenOnBatteryAndLowStays) {
 
     // Between ticks an answer is read as it comes, but a server that sends unasked, or floods,
     // only a tick at a time.
-    socket.incoming += "VAR ups battery.charge \"8\"\n";
+    socket.incoming += "VAR ups ups.status \"OB\"\n";
     follower.ReadAnswers(now);
-    EXPECT_EQ(follower.Session().Values().at("battery.charge"), "8");
-    socket.incoming += "VAR ups ups.status \"OB LB\"\n" + std::string(200'000, 'x');
+    EXPECT_EQ(follower.Session().Values().at("ups.status"), "OB");
+    socket.incoming += "VAR ups battery.charge \"8\"\n" + std::string(200'000, 'x');
     for (int look = 0; look < 10; ++look) {
         follower.ReadAnswers(now);
     }
+    EXPECT_EQ(follower.Session().Values().at("battery.charge"), "8");
     EXPECT_GE(socket.incoming.size(), 200'000u - kNutReadPerTick);
     // A status the server no longer has: not answering, whatever came a second ago.
     socket.incoming = "\n";
@@ -441,7 +442,7 @@ TEST_F(Following, ASilentServerLastSeenOnBatteryIsCriticalUntilASleepDropsIt) {
     follower.Tick(now);
     AnswerLoginAndList("OB");
     follower.Tick(++now);
-    socket.incoming += "VAR ups battery.charge \"50\"\nVAR ups ups.status \"OB\"\n";
+    socket.incoming += "VAR ups ups.status \"OB\"\nVAR ups battery.charge \"50\"\n";
     follower.Tick(++now);
     // Silent from here on: the connection times out and is made again, and still nothing.
     TickTo(16);

@@ -508,18 +508,19 @@ TEST(NutClientSession, LoginListAndPollsAsASecondary) {
     }
     EXPECT_EQ(session.LoginState(), NutClientSession::Login::Accepted);
     ASSERT_TRUE(session.VariablesKnown());
-    // Only what the UPS has is asked for, one GET each, none while a poll is open.
-    EXPECT_EQ(session.Poll(101), "GET VAR ups battery.charge\nGET VAR ups ups.status\n");
+    // Only what the UPS has is asked for, one GET each, the status first, none while a poll is
+    // open.
+    EXPECT_EQ(session.Poll(101), "GET VAR ups ups.status\nGET VAR ups battery.charge\n");
     EXPECT_EQ(session.Poll(101), "");
     EXPECT_FALSE(session.TimedOut(105));
     EXPECT_TRUE(session.TimedOut(106));
-    session.Received("VAR ups battery.charge \"42\"");
     session.Received("ERR DATA-STALE");
+    session.Received("VAR ups battery.charge \"42\"");
     EXPECT_EQ(session.PollAnswers(), 2);
     EXPECT_EQ(session.Values().at("battery.charge"), "42");
     EXPECT_EQ(session.Values().at("ups.status"), "");  // stale: no value now
     session.Received("OK stray");                      // nothing open: ignored
-    EXPECT_EQ(session.Poll(107), "GET VAR ups battery.charge\nGET VAR ups ups.status\n");
+    EXPECT_EQ(session.Poll(107), "GET VAR ups ups.status\nGET VAR ups battery.charge\n");
     EXPECT_FALSE(session.TimedOut(107));
 }
 
