@@ -49,6 +49,8 @@ TEST(NutWords, SplitAsUpsdDoes) {
         {"ab\"cd\"ef", {"ab", "cd", "ef"}, false},
         {"LIST\tUPS\r\r", {"LIST", "UPS"}, false},
         {"LI\x01ST U\x7fPS\xff\x80"s + '\0', {"LIST", "UPS"}, false},
+        {"VAR ups x \"23\001\2000.5 V\"", {"VAR", "ups", "x", "230.5 V"}, false},
+        {"\\#x y\\ z \"q\\\"\"r", {"#x", "y z", "q\"", "r"}, false},
         {"GET VAR zelto \"a#b", {}, true},
         {"GET VAR zelto \"a#b\" c", {}, true},
         {"GET VAR zelto \"ups.status", {}, true},
@@ -96,6 +98,9 @@ TEST(NutLineBuffer, PipelinedSplitAndHostileInput) {
         {{std::string(513, 'a') + "\nVER\n"}, {"<too long>", "VER"}},
         {{std::string(300, 'a'), std::string(300, 'b'), "\n", "HELP\n"}, {"<too long>", "HELP"}},
         {{std::string(600, '\0') + "VER\n"}, {"VER"}},
+        {{std::string(256, 'a') + "\x01", std::string(256, 'b') + "\x80\n"},
+         {std::string(256, 'a') + std::string(256, 'b')}},
+        {{std::string(512, 'a'), "\001b\nVER\n"}, {"<too long>", "VER"}},
         {{std::string(1 << 20, 'x'), "\nVER\n"}, {"<too long>", "VER"}},
     };
     for (const auto& c : cases) {
